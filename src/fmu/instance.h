@@ -1,0 +1,49 @@
+// The per-instance record that a host holds as fmi2Component, and the instance states.
+#pragma once
+
+#include "fmi2_functions.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Exactly one bit is set at any time.
+enum ModelState : int32_t {
+    modelInstantiated = 0x002,
+    modelInitializationMode = 0x004,
+    modelEventMode = 0x008,
+    modelContinuousTimeMode = 0x010,
+    modelStepComplete = 0x020,
+    modelStepInProgress = 0x040,
+    modelStepFailed = 0x080,
+    modelStepCanceled = 0x100,
+    modelTerminated = 0x200,
+    modelError = 0x400
+};
+
+// Index into logCategories; the names are in logCategoryNames.
+enum LogCategory : int { logAll = 0, logError = 1, logFmiCall = 2, logEvent = 3 };
+constexpr int logCategoryCount = 4;
+extern const char* const logCategoryNames[logCategoryCount];
+
+struct FmuInstance {
+    fmi2Real* realValues;
+    fmi2Integer* integerValues;
+    fmi2Boolean* booleanValues;
+    char** stringValues;
+    fmi2Boolean* indicatorFlags;
+    fmi2Real time;
+    char* instanceName;
+    fmi2Type fmuType;
+    char* fmuGUID;
+    const fmi2CallbackFunctions* functions;
+    fmi2Boolean loggingOn;
+    fmi2Boolean logCategories[logCategoryCount];
+    fmi2ComponentEnvironment componentEnvironment;
+    ModelState state;
+    fmi2EventInfo eventInfo;
+    fmi2Boolean valuesDirty;
+    fmi2Boolean newEventIteration;
+    // Number of entries allocated in realValues: the server's count may change later,
+    // the array does not.
+    size_t realValuesLength;
+};

@@ -1,0 +1,139 @@
+#include "java_vm.h"
+
+#include "trace.h"
+
+#include <vector>
+
+JNIEnv* java_env = nullptr;
+jclass korvansim_cls = nullptr;
+jobject korvansim = nullptr;
+std::string LastError;
+int32_t counter = 0;
+int32_t liveInstances = 0;
+
+namespace {
+
+constexpr jint javaVersion = JNI_VERSION_1_8;
+// Local references a bracket may hold at once; bindings delete theirs as they go.
+constexpr jint bracketFrameCapacity = 16;
+
+enum class VmLookup { found, countFailed, listFailed };
+
+// The first VM of the process; the VM is looked up anew every time.
+VmLookup findJavaVm(JavaVM** vm) {
+    jsize count = 0;
+    if (JNI_GetCreatedJavaVMs(nullptr, 0, &count) != JNI_OK) return VmLookup::countFailed;
+    if (count < 1) return VmLookup::listFailed;
+    std::vector<JavaVM*> vms(static_cast<size_t>(count));
+    jsize listed = 0;
+    if (JNI_GetCreatedJavaVMs(vms.data(), count, &listed) != JNI_OK || listed < 1)
+        return VmLookup::listFailed;
+    *vm = vms[0];
+    return VmLookup::found;
+}
+
+}  // namespace
+
+bool exceptionCheck(const wchar_t* trace) {
+    if (!java_env || !java_env->ExceptionCheck()) return false;
+    if (trace) debugTrace(trace);
+    java_env->ExceptionDescribe();
+    java_env->ExceptionClear();
+    return true;
+}
+
+std::string getJavaProperty(const char* key) {
+    debugTraceComposed("getJavaProperty: ", key);
+    std::string result;
+    JNIEnv* env = java_env;
+    jclass systemClass = env->FindClass("java/lang/System");
+    if (!systemClass) {
+        exceptionCheck(nullptr);
+        return result;
+    }
+    jmethodID getProperty = env->GetStaticMethodID(systemClass, "getProperty",
+                                                   "(Ljava/lang/String;)Ljava/lang/String;");
+    exceptionCheck(L"Exception getJavaProperty");
+    if (getProperty) {
+        debugTrace(L"methodid getProperty OK");
+        jstring jkey = env->NewStringUTF(key);
+        if (!exceptionCheck(nullptr)) {
+            auto value =
+                static_cast<jstring>(env->CallStaticObjectMethod(systemClass, getProperty, jkey));
+            exceptionCheck(nullptr);
+            if (value) {
+                const char* chars = env->GetStringUTFChars(value, nullptr);
+                if (chars) {
+                    result = chars;
+                    env->ReleaseStringUTFChars(value, chars);
+                } else {
+                    exceptionCheck(nullptr);
+                }
+                env->DeleteLocalRef(value);
+            }
+            env->DeleteLocalRef(jkey);
+        }
+    }
+    env->DeleteLocalRef(systemClass);
+    return result;
+}
+
+bool java_setup() {
+    debugTrace(L"java_setup...");
+    JavaVM* vm = nullptr;
+    switch (findJavaVm(&vm)) {
+    case VmLookup::countFailed:
+        debugTrace(L"FATAL ERROR: JNI_GetCreatedJavaVMs failed (1)");
+        return false;
+    case VmLookup::listFailed:
+        debugTrace(L"FATAL ERROR: JNI_GetCreatedJavaVMs failed (2)");
+        return false;
+    case VmLookup::found:
+        break;
+    }
+    // The instantiating thread is expected to be known to the VM already.
+    void* env = nullptr;
+    const jint got = vm->GetEnv(&env, javaVersion);
+    debugTrace(L"GetEnv Done");
+    if (got != JNI_OK || !env) return false;
+    java_env = static_cast<JNIEnv*>(env);
+    if (getJavaProperty("kv.root").empty()) debugTrace(L"kv.root is empty");
+    debugTrace(L"java_setup DONE");
+    return true;
+}
+
+JavaBracket java_attach() {
+    JavaBracket bracket{false, false, korvansim_cls};
+    JavaVM* vm = nullptr;
+    if (findJavaVm(&vm) != VmLookup::found) {
+        debugTrace(L"FATAL ERROR: JNI_GetCreatedJavaVMs failed (1)");
+        return bracket;
+    }
+    void* env = nullptr;
+    if (vm->GetEnv(&env, javaVersion) == JNI_EDETACHED) {
+        if (vm->AttachCurrentThread(&env, nullptr) == JNI_OK) bracket.attached = true;
+    }
+    if (!env) return bracket;
+    java_env = static_cast<JNIEnv*>(env);
+    bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
+    exceptionCheck(nullptr);
+    korvansim_cls = java_env->FindClass("com/korvan/kvbridge/KorvanSim");
+    if (!korvansim_cls) {
+        exceptionCheck(nullptr);
+        debugTrace(L"class KorvanSim not found");
+    }
+    return bracket;
+}
+
+void java_detach(const JavaBracket& bracket) {
+    if (bracket.framed) {
+        exceptionCheck(nullptr);
+        java_env->PopLocalFrame(nullptr);
+        // The class reference of this bracket went with its frame; the enclosing bracket's
+        // own reference is still valid.
+        korvansim_cls = bracket.enclosingClass;
+    }
+    if (!bracket.attached) return;
+    JavaVM* vm = nullptr;
+    if (findJavaVm(&vm) == VmLookup::found) vm->DetachCurrentThread();
+}

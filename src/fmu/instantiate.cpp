@@ -1,0 +1,130 @@
+// fmi2Instantiate: checks the host's arguments, has the server create its instance, then
+// builds the record in memory from the host.
+#include "instance_memory.h"
+#include "logging.h"
+#include "trace.h"
+
+#include "facade.h"
+#include "java_vm.h"
+#include "server_exchange.h"
+
+#include <cstring>
+
+namespace {
+
+const char* const modelGuid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+
+// Argument and set-up errors: no record exists yet, so they go to the host's logger
+// directly, always, under the category "error".
+template <typename... Args>
+void instantiateError(const fmi2CallbackFunctions* functions, fmi2String instanceName,
+                      fmi2String message, Args... args) {
+    functions->logger(functions->componentEnvironment, instanceName, fmi2Error, "error", message,
+                      args...);
+}
+
+template <typename T>
+T* allocate(const fmi2CallbackFunctions* functions, size_t count) {
+    return static_cast<T*>(functions->allocateMemory(count, sizeof(T)));
+}
+
+char* copyText(const fmi2CallbackFunctions* functions, const char* text) {
+    const size_t length = std::strlen(text) + 1;
+    char* copy = allocate<char>(functions, length);
+    if (copy) std::memcpy(copy, text, length);
+    return copy;
+}
+
+bool allBlocksObtained(const FmuInstance* comp) {
+    return comp->realValues && comp->integerValues && comp->booleanValues && comp->stringValues &&
+           comp->indicatorFlags && comp->instanceName && comp->fmuGUID;
+}
+
+// Undoes a set-up that cannot be completed: the server discards its instance and the host
+// gets back every block it gave.
+void abandonInstance(FmuInstance* comp, fmi2String instanceName) {
+    j_doFreeInstance(instanceName);
+    if (comp) releaseInstanceMemory(comp);
+}
+
+}  // namespace
+
+fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
+                              fmi2String fmuResourceLocation,
+                              const fmi2CallbackFunctions* functions, fmi2Boolean,
+                              fmi2Boolean loggingOn) {
+    debugTrace(L"fmi2Instantiate");
+    debugTrace(instanceName ? instanceName : "");
+    debugTrace(fmuGUID ? fmuGUID : "");
+    debugTrace(fmuResourceLocation ? fmuResourceLocation : "");
+
+    if (!functions || !functions->logger) return nullptr;
+    if (!functions->allocateMemory || !functions->freeMemory) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Missing callback function.");
+        return nullptr;
+    }
+    if (!instanceName || !*instanceName) {
+        instantiateError(functions, "?", "fmi2Instantiate: Missing instance name.");
+        return nullptr;
+    }
+    if (!fmuGUID || !*fmuGUID) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Missing GUID.");
+        return nullptr;
+    }
+    if (std::strcmp(fmuGUID, modelGuid) != 0) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Wrong GUID %s. Expected %s.",
+                         fmuGUID, modelGuid);
+        return nullptr;
+    }
+    if (!doInstantiate(instanceName, fmuResourceLocation ? fmuResourceLocation : "")) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Process error");
+        // The server's text is shown as it is, never read as a format.
+        instantiateError(functions, instanceName, "%s", LastError.c_str());
+        return nullptr;
+    }
+
+    auto* comp = allocate<FmuInstance>(functions, 1);
+    if (!comp) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Out of memory.");
+        abandonInstance(nullptr, instanceName);
+        return nullptr;
+    }
+    debugTrace(L"Allocating memory");
+    *comp = FmuInstance{};
+    comp->functions = functions;
+    const int32_t numberOfReals = getNumberOfReals(instanceName);
+    if (numberOfReals < 0) {
+        instantiateError(functions, instanceName,
+                         "fmi2Instantiate: Invalid number of real variables %d reported by the "
+                         "server.",
+                         numberOfReals);
+        abandonInstance(comp, instanceName);
+        return nullptr;
+    }
+    comp->realValues = allocate<fmi2Real>(functions, static_cast<size_t>(numberOfReals));
+    comp->integerValues = allocate<fmi2Integer>(functions, 0);
+    comp->booleanValues = allocate<fmi2Boolean>(functions, 0);
+    comp->stringValues = allocate<char*>(functions, 0);
+    comp->indicatorFlags = allocate<fmi2Boolean>(functions, 1);
+    comp->instanceName = copyText(functions, instanceName);
+    comp->fmuGUID = copyText(functions, fmuGUID);
+    if (!allBlocksObtained(comp)) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Out of memory.");
+        abandonInstance(comp, instanceName);
+        return nullptr;
+    }
+    comp->realValuesLength = static_cast<size_t>(numberOfReals);
+    comp->time = 0.0;
+    comp->fmuType = fmuType;
+    comp->loggingOn = loggingOn;
+    for (auto& on : comp->logCategories) on = loggingOn;
+    comp->componentEnvironment = functions->componentEnvironment;
+    comp->state = modelInstantiated;
+    comp->eventInfo = fmi2EventInfo{};
+    comp->valuesDirty = fmi2True;
+    comp->newEventIteration = fmi2False;
+
+    logCall(comp, "fmi2Instantiate: GUID=%s", fmuGUID);
+    debugTrace(L"fmi2Instantiate DONE");
+    return comp;
+}

@@ -28,8 +28,8 @@ jstring javaString(const char* text, const wchar_t* failureTrace = nullptr) {
 // The text of a Java string result, which is released; empty for null.
 std::string textOf(jstring value) {
     std::string text;
+    exceptionCheck(nullptr);
     if (!value) {
-        exceptionCheck(nullptr);
         debugTrace(L"j_value is null");
         return text;
     }
@@ -285,7 +285,9 @@ std::vector<double> j_getData(const char* instanceName) {
     }
     exceptionCheck(L"Exception j_getData 2");
     const jsize length = java_env->GetArrayLength(values);
-    if (jdouble* elements = java_env->GetDoubleArrayElements(values, nullptr)) {
+    jdouble* elements = java_env->GetDoubleArrayElements(values, nullptr);
+    exceptionCheck(nullptr);
+    if (elements) {
         if (length > 0) data.assign(elements, elements + length);
         java_env->ReleaseDoubleArrayElements(values, elements, 0);
     }

@@ -65,8 +65,14 @@ bool doInstantiate(const char* instanceName, const char* resourceLocation) {
     const bool framed = java_env->PushLocalFrame(setUpFrameCapacity) == JNI_OK;
     exceptionCheck(nullptr);
     const bool created = setUpServerInstance(instanceName, resourceLocation);
+    if (created) {
+        ++liveInstances;
+    } else if (liveInstances == 0 && korvansim) {
+        // A facade object that serves no instance is not kept.
+        java_env->DeleteGlobalRef(korvansim);
+        korvansim = nullptr;
+    }
     if (framed) java_env->PopLocalFrame(nullptr);
-    if (created) ++liveInstances;
     return created;
 }
 

@@ -1,0 +1,142 @@
+// A host that loads libkvfmu.so with dlopen into a process whose Java VM is running, looks
+// the FMI functions up by name and runs co-simulations through them: on its main thread,
+// which never returns to Java, and on a plain native thread.
+#include "fmi2_functions.h"
+#include "host.h"
+#include "java_host.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+
+struct Fmu {
+    void* handle;
+    decltype(&fmi2Instantiate) instantiate;
+    decltype(&fmi2SetupExperiment) setupExperiment;
+    decltype(&fmi2EnterInitializationMode) enterInitializationMode;
+    decltype(&fmi2ExitInitializationMode) exitInitializationMode;
+    decltype(&fmi2SetReal) setReal;
+    decltype(&fmi2GetReal) getReal;
+    decltype(&fmi2DoStep) doStep;
+    decltype(&fmi2Terminate) terminate;
+    decltype(&fmi2FreeInstance) freeInstance;
+    decltype(&fmi2GetVersion) getVersion;
+};
+
+template <typename F>
+F symbol(void* handle, const char* name) {
+    return reinterpret_cast<F>(dlsym(handle, name));
+}
+
+const Fmu& fmu() {
+    static const Fmu loaded = [] {
+        Fmu f{};
+        f.handle = dlopen(KVFMU_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        if (!f.handle) return f;
+        f.instantiate = symbol<decltype(f.instantiate)>(f.handle, "fmi2Instantiate");
+        f.setupExperiment = symbol<decltype(f.setupExperiment)>(f.handle, "fmi2SetupExperiment");
+        f.enterInitializationMode =
+            symbol<decltype(f.enterInitializationMode)>(f.handle, "fmi2EnterInitializationMode");
+        f.exitInitializationMode =
+            symbol<decltype(f.exitInitializationMode)>(f.handle, "fmi2ExitInitializationMode");
+        f.setReal = symbol<decltype(f.setReal)>(f.handle, "fmi2SetReal");
+        f.getReal = symbol<decltype(f.getReal)>(f.handle, "fmi2GetReal");
+        f.doStep = symbol<decltype(f.doStep)>(f.handle, "fmi2DoStep");
+        f.terminate = symbol<decltype(f.terminate)>(f.handle, "fmi2Terminate");
+        f.freeInstance = symbol<decltype(f.freeInstance)>(f.handle, "fmi2FreeInstance");
+        f.getVersion = symbol<decltype(f.getVersion)>(f.handle, "fmi2GetVersion");
+        return f;
+    }();
+    return loaded;
+}
+
+class SharedLibraryHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(fmu().handle, nullptr) << dlerror();
+        ASSERT_NE(fmu().freeInstance, nullptr);
+        resetTestHost();
+        scriptReset();
+        scriptProp("number_of_reals", "6");
+        scriptProp("number_of_outputs", "2");
+        scriptProp("number_of_inputs", "2");
+        scriptData({0.5, 1.5});
+    }
+
+    fmi2Component ready(const char* name) {
+        fmi2Component c =
+            fmu().instantiate(name, fmi2CoSimulation, guid, "file:///res", &callbacks, 0, 0);
+        EXPECT_NE(c, nullptr);
+        EXPECT_EQ(fmu().setupExperiment(c, 0, 0, 0.0, 1, 100.0), fmi2OK);
+        EXPECT_EQ(fmu().enterInitializationMode(c), fmi2OK);
+        EXPECT_EQ(fmu().exitInitializationMode(c), fmi2OK);
+        return c;
+    }
+
+    // Sets both inputs, steps, reads all outputs; answers whether every call succeeded.
+    bool step(fmi2Component c, double time) {
+        const fmi2ValueReference in[] = {4, 5};
+        const fmi2Real values[] = {time, -time};
+        const fmi2ValueReference out[] = {0, 1, 2, 3};
+        fmi2Real outputs[4];
+        return fmu().setReal(c, in, 2, values) == fmi2OK &&
+               fmu().doStep(c, time, 0.01, fmi2True) == fmi2OK &&
+               fmu().getReal(c, out, 4, outputs) == fmi2OK && outputs[3] == 1.5;
+    }
+
+    const fmi2CallbackFunctions callbacks = hostCallbacks();
+};
+
+TEST_F(SharedLibraryHost, LongRunOnAThreadThatNeverReturnsToJava) {
+    EXPECT_STREQ(fmu().getVersion(), "2.0");
+    fmi2Component c = ready("long");
+    ASSERT_TRUE(step(c, 0.0));
+    const size_t references = localReferenceCount();
+    for (int i = 1; i < 20000; ++i) {
+        ASSERT_TRUE(step(c, i * 0.01)) << i;
+        if (i % 5000 == 0) scriptReset();  // keep the facade's call log small
+        scriptProp("number_of_reals", "6");
+        scriptProp("number_of_outputs", "2");
+        scriptProp("number_of_inputs", "2");
+        scriptData({0.5, 1.5});
+    }
+    EXPECT_EQ(localReferenceCount(), references);
+    EXPECT_EQ(fmu().terminate(c), fmi2OK);
+    fmu().freeInstance(c);
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+    EXPECT_TRUE(testHost().log.empty());
+}
+
+TEST_F(SharedLibraryHost, StepsFromANativeThread) {
+    fmi2Component c = ready("native");
+    scriptReset();
+    scriptProp("number_of_reals", "6");
+    scriptProp("number_of_outputs", "2");
+    scriptProp("number_of_inputs", "2");
+    scriptData({0.5, 1.5});
+    bool stepped = false;
+    jint afterwards = JNI_OK;
+    std::thread worker([&] {
+        stepped = step(c, 0.0) && step(c, 0.01);
+        afterwards = javaThreadStatus();
+    });
+    worker.join();
+    EXPECT_TRUE(stepped);
+    EXPECT_EQ(afterwards, JNI_EDETACHED);  // attached for each call only
+    const auto threads = facadeCallThreads();
+    ASSERT_FALSE(threads.empty());
+    fmu().terminate(c);
+    fmu().freeInstance(c);
+    EXPECT_EQ(facadeCalls().back(), "doFreeInstance(native)");
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+}
+
+}  // namespace

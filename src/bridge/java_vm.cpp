@@ -105,16 +105,16 @@ bool java_setup() {
 JavaBracket java_attach() {
     JavaBracket bracket{false, false, korvansim_cls};
     JavaVM* vm = nullptr;
+    void* env = nullptr;
     if (findJavaVm(&vm) != VmLookup::found) {
         debugTrace(L"FATAL ERROR: JNI_GetCreatedJavaVMs failed (1)");
-        return bracket;
-    }
-    void* env = nullptr;
-    if (vm->GetEnv(&env, javaVersion) == JNI_EDETACHED) {
+    } else if (vm->GetEnv(&env, javaVersion) == JNI_EDETACHED) {
         if (vm->AttachCurrentThread(&env, nullptr) == JNI_OK) bracket.attached = true;
     }
-    if (!env) return bracket;
+    // An environment is valid on its own thread only: without one for this thread the
+    // operation makes no Java call at all.
     java_env = static_cast<JNIEnv*>(env);
+    if (!java_env) return bracket;
     bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
     exceptionCheck(nullptr);
     korvansim_cls = java_env->FindClass("com/korvan/kvbridge/KorvanSim");

@@ -27,21 +27,10 @@ jstring javaString(const char* text, const wchar_t* failureTrace = nullptr) {
 
 // The text of a Java string result, which is released; empty for null.
 std::string textOf(jstring value) {
-    std::string text;
     exceptionCheck(nullptr);
-    if (!value) {
-        debugTrace(L"j_value is null");
-        return text;
-    }
-    const char* chars = java_env->GetStringUTFChars(value, nullptr);
-    if (chars) {
-        text = chars;
-        java_env->ReleaseStringUTFChars(value, chars);
-    } else {
-        exceptionCheck(nullptr);
-    }
-    java_env->DeleteLocalRef(value);
-    return text;
+    if (value) return takeText(value);
+    debugTrace(L"j_value is null");
+    return std::string();
 }
 
 void deleteLocal(jobject reference) {

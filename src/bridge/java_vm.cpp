@@ -42,6 +42,19 @@ bool exceptionCheck(const wchar_t* trace) {
     return true;
 }
 
+std::string takeText(jstring value) {
+    std::string text;
+    const char* chars = java_env->GetStringUTFChars(value, nullptr);
+    if (chars) {
+        text = chars;
+        java_env->ReleaseStringUTFChars(value, chars);
+    } else {
+        exceptionCheck(nullptr);
+    }
+    java_env->DeleteLocalRef(value);
+    return text;
+}
+
 std::string getJavaProperty(const char* key) {
     debugTraceComposed("getJavaProperty: ", key);
     std::string result;
@@ -61,16 +74,7 @@ std::string getJavaProperty(const char* key) {
             auto value =
                 static_cast<jstring>(env->CallStaticObjectMethod(systemClass, getProperty, jkey));
             exceptionCheck(nullptr);
-            if (value) {
-                const char* chars = env->GetStringUTFChars(value, nullptr);
-                if (chars) {
-                    result = chars;
-                    env->ReleaseStringUTFChars(value, chars);
-                } else {
-                    exceptionCheck(nullptr);
-                }
-                env->DeleteLocalRef(value);
-            }
+            if (value) result = takeText(value);
             env->DeleteLocalRef(jkey);
         }
     }

@@ -33,6 +33,10 @@ struct JavaBracket {
 JavaBracket java_attach();
 void java_detach(const JavaBracket& bracket);
 
+// The bytes of a (non-null) Java string, which is released; empty when the VM cannot
+// provide them.
+std::string takeText(jstring value);
+
 // Describes and clears a pending Java exception, after tracing the given text (none when
 // null). Answers whether one was pending. No JNI call but the exception functions may
 // follow a call that can throw until this has run.

@@ -4,7 +4,10 @@
 
 #include "instance.h"
 
-bool categoryEnabled(const FmuInstance* comp, int category);
+inline bool categoryEnabled(const FmuInstance* comp, int category) {
+    return category >= 0 && category < logCategoryCount &&
+           (comp->logCategories[category] || comp->logCategories[logAll]);
+}
 
 template <typename... Args>
 void filteredLog(const FmuInstance* comp, fmi2Status status, int category, fmi2String message,

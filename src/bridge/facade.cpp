@@ -72,11 +72,12 @@ void korvansim_setup() {
         return;
     }
     jobject korvansim_local = java_env->CallStaticObjectMethod(korvansim_cls, create);
-    exceptionCheck(L"CallStaticObjectMethod Exception");
     if (!korvansim_local) {
         debugTrace(L"korvansim_local is null");
+        exceptionCheck(L"CallStaticObjectMethod Exception");
         return;
     }
+    exceptionCheck(L"CallStaticObjectMethod Exception");
     jobject replaced = korvansim;
     korvansim = java_env->NewGlobalRef(korvansim_local);
     java_env->DeleteLocalRef(korvansim_local);
@@ -140,7 +141,10 @@ std::string j_getProp(const char* instanceName, const char* key) {
                                     L"method getProp not found")) {
         jstring name = javaString(instanceName);
         jstring jkey = name ? javaString(key) : nullptr;
-        if (jkey) text = textOf(static_cast<jstring>(java_env->CallObjectMethod(korvansim, id, name, jkey)));
+        if (jkey) {
+            text = textOf(
+                static_cast<jstring>(java_env->CallObjectMethod(korvansim, id, name, jkey)));
+        }
         deleteLocal(jkey);
         deleteLocal(name);
     }

@@ -38,15 +38,18 @@ TEST_F(LocalReferences, ManyStepsLeaveNoneBehind) {
     stepSequence(comp);
     const size_t before = localReferenceCount();
     for (int i = 1; i <= 100000; ++i) {
+        stepSequence(comp);
         if (i % 10000 == 0) {
             // Keeps the facade's call log small.
             scriptReset();
             scriptLayout();
         }
-        stepSequence(comp);
+        // Stops at the first growth: a leak slows every later JNI call under -Xcheck:jni.
+        if (i % 1000 == 0) {
+            ASSERT_EQ(localReferenceCount(), before) << "after " << i << " steps";
+        }
         if (HasFailure()) break;
     }
-    EXPECT_EQ(localReferenceCount(), before);
 }
 
 TEST_F(LocalReferences, SetUpsAndFailuresLeaveNoneBehind) {

@@ -39,4 +39,6 @@ function(kvfmu_add_jni_checked_test target)
     add_test(NAME ${arg_NAME}
              COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}>
                      -DFILTER=${arg_FILTER} -P ${kvfmu_checked_jni_runner})
+    # Leaked local references make every checked JNI call slower: a leak must not hang CI.
+    set_tests_properties(${arg_NAME} PROPERTIES TIMEOUT 300)
 endfunction()

@@ -144,10 +144,31 @@ TEST_F(ServerSetUp, ExperimentInitializationAndTermination) {
                                     "doInitializeModel(inst)", "getLasterror()"}));
 }
 
+// Sets a Java system property of the VM, as a host would before loading the library.
+void setSystemProperty(const char* key, const char* value) {
+    JNIEnv* env = mainThreadEnv();
+    jclass system = env->FindClass("java/lang/System");
+    ASSERT_FALSE(env->ExceptionCheck());
+    jmethodID set = env->GetStaticMethodID(system, "setProperty",
+                                           "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
+    ASSERT_FALSE(env->ExceptionCheck());
+    jstring k = env->NewStringUTF(key);
+    jstring v = env->NewStringUTF(value);
+    jobject previous = env->CallStaticObjectMethod(system, set, k, v);
+    ASSERT_FALSE(env->ExceptionCheck());
+    for (jobject ref : {previous, static_cast<jobject>(v), static_cast<jobject>(k),
+                        static_cast<jobject>(system)})
+        if (ref) env->DeleteLocalRef(ref);
+}
+
 TEST_F(ServerSetUp, JavaSystemPropertiesAreRead) {
     serverInstance();  // takes the environment of this thread
     EXPECT_EQ(getJavaProperty("java.class.path"), KVFMU_TEST_CLASS_PATH);
-    EXPECT_EQ(getJavaProperty("kv.root"), "");
+    EXPECT_EQ(getJavaProperty("kv.unset"), "");
+    const char* root = "C:\\kv\\r\xc3\xb6\xc3\xb6t \xe2\x82\xac";
+    setSystemProperty("kv.root", root);
+    EXPECT_EQ(getJavaProperty("kv.root"), root);
+    serverInstance("second");  // a set-up with kv.root set goes on as without
 }
 
 }  // namespace

@@ -102,13 +102,16 @@ TEST_F(SharedLibraryHost, LongRunOnAThreadThatNeverReturnsToJava) {
     const size_t references = localReferenceCount();
     for (int i = 1; i < 20000; ++i) {
         ASSERT_TRUE(step(c, i * 0.01)) << i;
-        if (i % 5000 == 0) scriptReset();  // keep the facade's call log small
+        if (i % 1000 == 0) {
+            // Stop at the first growth: a leaking run only gets slower from there.
+            ASSERT_EQ(localReferenceCount(), references) << "after " << i << " steps";
+            scriptReset();  // keep the facade's call log small
+        }
         scriptProp("number_of_reals", "6");
         scriptProp("number_of_outputs", "2");
         scriptProp("number_of_inputs", "2");
         scriptData({0.5, 1.5});
     }
-    EXPECT_EQ(localReferenceCount(), references);
     EXPECT_EQ(fmu().terminate(c), fmi2OK);
     fmu().freeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);

@@ -26,19 +26,30 @@ install_packages() {
 
 install_packages "${linux_packages[@]}"
 
-# Runs a build's tests; keeps CTest's summary line for the end.
+# Runs a build's tests; keeps CTest's summary line and counts for the end.
 summaries=()
 failed=0
+passed_total=0
+failed_total=0
 run_ctest() {
-    local name=$1 dir=$2 status=0
+    local name=$1 dir=$2 status=0 line total failures
     (cd "$dir" && ctest --output-on-failure -j "$(nproc)") 2>&1 | tee "$dir/ctest.log" || status=$?
-    summaries+=("$name: $(grep -E 'tests passed' "$dir/ctest.log" || echo 'no CTest summary')")
-    [ "$status" = 0 ] || failed=1
+    line=$(grep -E 'tests passed' "$dir/ctest.log" || echo 'no CTest summary')
+    summaries+=("$name: $line")
+    total=$(sed -nE 's/.* out of ([0-9]+).*/\1/p' <<<"$line")
+    failures=$(sed -nE 's/.* ([0-9]+) tests failed.*/\1/p' <<<"$line")
+    passed_total=$((passed_total + ${total:-0} - ${failures:-0}))
+    failed_total=$((failed_total + ${failures:-0}))
+    if [ "$status" != 0 ]; then
+        failed=1
+        [ "${failures:-0}" != 0 ] || failed_total=$((failed_total + 1))  # CTest itself failed
+    fi
 }
 
 print_summaries() {
     echo
     printf '%s\n' "${summaries[@]}"
+    echo "$passed_total passed, $failed_total failed"
 }
 
 # Linux x86-64 shared object.

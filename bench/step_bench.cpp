@@ -14,12 +14,15 @@ namespace {
 const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 const fmi2CallbackFunctions callbacks = hostCallbacks();
 
-fmi2Component readyInstance(const char* name) {
+// Outputs 0..1, their copy 2..3, inputs 4..7.
+void scriptServer() {
     scriptReset();
-    scriptProp("number_of_reals", "8");
-    scriptProp("number_of_outputs", "2");
-    scriptProp("number_of_inputs", "4");
+    scriptLayout("8", "2", "4");
     scriptData({0.5, 1.5});
+}
+
+fmi2Component readyInstance(const char* name) {
+    scriptServer();
     fmi2Component c = fmi2Instantiate(name, fmi2CoSimulation, guid, "", &callbacks, 0, 0);
     fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0);
     fmi2EnterInitializationMode(c);
@@ -38,12 +41,7 @@ bool stepCycle(fmi2Component c, double time) {
 
 // The facade logs every call; keep its log from growing through the run.
 void trimFacadeLog(int64_t iteration) {
-    if (iteration % 4096 != 0) return;
-    scriptReset();
-    scriptProp("number_of_reals", "8");
-    scriptProp("number_of_outputs", "2");
-    scriptProp("number_of_inputs", "4");
-    scriptData({0.5, 1.5});
+    if (iteration % 4096 == 0) scriptServer();
 }
 
 // A host thread that is a Java thread already: no attach per call.

@@ -94,9 +94,7 @@ protected:
 
     // The counts the server reports for instance "inst".
     void layout(const char* reals, const char* outputs, const char* inputs) {
-        scriptProp("number_of_reals", reals);
-        scriptProp("number_of_outputs", outputs);
-        scriptProp("number_of_inputs", inputs);
+        scriptLayout(reals, outputs, inputs);
     }
 
     std::vector<std::string> serverInstances;

@@ -22,9 +22,7 @@ protected:
         resetTestHost();
         scriptReset();
         // Outputs 0..1, their copy 2..3, inputs 4..5.
-        scriptProp("number_of_reals", "6");
-        scriptProp("number_of_outputs", "2");
-        scriptProp("number_of_inputs", "2");
+        scriptLayout("6", "2", "2");
         scriptData({1.5, 2.5});
     }
 
@@ -42,9 +40,7 @@ protected:
         EXPECT_EQ(fmi2EnterInitializationMode(comp), fmi2OK);
         EXPECT_EQ(fmi2ExitInitializationMode(comp), fmi2OK);
         scriptReset();
-        scriptProp("number_of_reals", "6");
-        scriptProp("number_of_outputs", "2");
-        scriptProp("number_of_inputs", "2");
+        scriptLayout("6", "2", "2");
         testHost().log.clear();
         return comp;
     }
@@ -374,9 +370,7 @@ TEST_F(CoSimulation, StepWithInputsOutsideTheArrayIsRefused) {
 TEST_F(CoSimulation, TwoInstancesSideBySide) {
     for (bool firstFreedFirst : {true, false}) {
         scriptReset();
-        scriptProp("number_of_reals", "6");
-        scriptProp("number_of_outputs", "2");
-        scriptProp("number_of_inputs", "2");
+        scriptLayout("6", "2", "2");
         FmuInstance* a = readyToStep("a");
         FmuInstance* b = readyToStep("b");
         EXPECT_EQ(liveFacadeObjects(), 1);  // the first facade object was replaced and released

@@ -30,9 +30,7 @@ protected:
     void SetUp() override {
         resetTestHost();
         scriptReset();
-        scriptProp("number_of_reals", "6");
-        scriptProp("number_of_outputs", "2");
-        scriptProp("number_of_inputs", "2");
+        scriptLayout("6", "2", "2");
         scriptData({3.5, 4.5});
         recordedTrace().clear();
     }
@@ -144,9 +142,7 @@ TEST_F(Trace, FailuresOfTheServer) {
     EXPECT_EQ(refused[5], "counter: " + std::to_string(setUps + 1));
 
     scriptReset();
-    scriptProp("number_of_reals", "6");
-    scriptProp("number_of_outputs", "2");
-    scriptProp("number_of_inputs", "2");
+    scriptLayout("6", "2", "2");
     auto* comp = static_cast<FmuInstance*>(
         fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, 0, 0));
     EXPECT_EQ(takeTrace()[5], "counter: " + std::to_string(setUps + 2));

@@ -64,10 +64,13 @@ protected:
         ASSERT_NE(fmu().handle, nullptr) << dlerror();
         ASSERT_NE(fmu().freeInstance, nullptr);
         resetTestHost();
+        scriptServer();
+    }
+
+    // Outputs 0..1, their copy 2..3, inputs 4..5; a fresh call log.
+    static void scriptServer() {
         scriptReset();
-        scriptProp("number_of_reals", "6");
-        scriptProp("number_of_outputs", "2");
-        scriptProp("number_of_inputs", "2");
+        scriptLayout("6", "2", "2");
         scriptData({0.5, 1.5});
     }
 
@@ -105,12 +108,8 @@ TEST_F(SharedLibraryHost, LongRunOnAThreadThatNeverReturnsToJava) {
         if (i % 1000 == 0) {
             // Stop at the first growth: a leaking run only gets slower from there.
             ASSERT_EQ(localReferenceCount(), references) << "after " << i << " steps";
-            scriptReset();  // keep the facade's call log small
+            scriptServer();  // keep the facade's call log small
         }
-        scriptProp("number_of_reals", "6");
-        scriptProp("number_of_outputs", "2");
-        scriptProp("number_of_inputs", "2");
-        scriptData({0.5, 1.5});
     }
     EXPECT_EQ(fmu().terminate(c), fmi2OK);
     fmu().freeInstance(c);
@@ -120,11 +119,7 @@ TEST_F(SharedLibraryHost, LongRunOnAThreadThatNeverReturnsToJava) {
 
 TEST_F(SharedLibraryHost, StepsFromANativeThread) {
     fmi2Component c = ready("native");
-    scriptReset();
-    scriptProp("number_of_reals", "6");
-    scriptProp("number_of_outputs", "2");
-    scriptProp("number_of_inputs", "2");
-    scriptData({0.5, 1.5});
+    scriptServer();
     bool stepped = false;
     jint afterwards = JNI_OK;
     std::thread worker([&] {

@@ -144,6 +144,12 @@ void scriptProp(const char* key, const char* valueOrNull) {
     if (v) mainEnv->DeleteLocalRef(v);
 }
 
+void scriptLayout(const char* reals, const char* outputs, const char* inputs) {
+    scriptProp("number_of_reals", reals);
+    scriptProp("number_of_outputs", outputs);
+    scriptProp("number_of_inputs", inputs);
+}
+
 void scriptLastError(const char* textOrNull) { callScriptWithText("lastError", textOrNull); }
 
 void scriptData(const std::vector<double>& values) {

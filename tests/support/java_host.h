@@ -33,6 +33,8 @@ bool javaExceptionPending();
 void scriptReset();
 void scriptAnswer(const char* method, bool value);
 void scriptProp(const char* key, const char* valueOrNull);
+// The counts the server reports: "number_of_reals", "number_of_outputs", "number_of_inputs".
+void scriptLayout(const char* reals, const char* outputs, const char* inputs);
 void scriptLastError(const char* textOrNull);
 void scriptData(const std::vector<double>& values);
 void scriptNoData();  // getData answers null

@@ -2,8 +2,6 @@
 
 #include "trace.h"
 
-#include <vector>
-
 JNIEnv* java_env = nullptr;
 jclass korvansim_cls = nullptr;
 jobject korvansim = nullptr;
@@ -19,16 +17,14 @@ constexpr jint bracketFrameCapacity = 16;
 
 enum class VmLookup { found, countFailed, listFailed };
 
-// The first VM of the process; the VM is looked up anew every time.
+// The first VM of the process; the VM is looked up anew every time. Only the first is
+// used, so only the first is listed: no allocation on every bracket.
 VmLookup findJavaVm(JavaVM** vm) {
     jsize count = 0;
     if (JNI_GetCreatedJavaVMs(nullptr, 0, &count) != JNI_OK) return VmLookup::countFailed;
     if (count < 1) return VmLookup::listFailed;
-    std::vector<JavaVM*> vms(static_cast<size_t>(count));
     jsize listed = 0;
-    if (JNI_GetCreatedJavaVMs(vms.data(), count, &listed) != JNI_OK || listed < 1)
-        return VmLookup::listFailed;
-    *vm = vms[0];
+    if (JNI_GetCreatedJavaVMs(vm, 1, &listed) != JNI_OK || listed < 1) return VmLookup::listFailed;
     return VmLookup::found;
 }
 
@@ -133,10 +129,10 @@ void java_detach(const JavaBracket& bracket) {
     if (bracket.framed) {
         exceptionCheck(nullptr);
         java_env->PopLocalFrame(nullptr);
-        // The class reference of this bracket went with its frame; the enclosing bracket's
-        // own reference is still valid.
-        korvansim_cls = bracket.enclosingClass;
     }
+    // The class reference of this bracket goes with its frame; the enclosing bracket's own
+    // reference (null outside every operation) is still valid.
+    korvansim_cls = bracket.enclosingClass;
     if (!bracket.attached) return;
     JavaVM* vm = nullptr;
     if (findJavaVm(&vm) == VmLookup::found) vm->DetachCurrentThread();

@@ -11,6 +11,7 @@
 // run two library calls at the same time.
 extern JNIEnv* java_env;       // environment of the thread of the current operation
 extern jclass korvansim_cls;   // the facade class, a local reference of the current bracket
+                               // (null outside every operation)
 extern jobject korvansim;      // the facade object (global reference)
 extern std::string LastError;  // reason of the last failed set-up step
 extern int32_t counter;        // instance set-ups started since load

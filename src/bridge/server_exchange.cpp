@@ -73,6 +73,7 @@ bool doInstantiate(const char* instanceName, const char* resourceLocation) {
         korvansim = nullptr;
     }
     if (framed) java_env->PopLocalFrame(nullptr);
+    korvansim_cls = nullptr;  // went with the set-up's frame
     return created;
 }
 

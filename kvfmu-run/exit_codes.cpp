@@ -1,0 +1,30 @@
+#include "exit_codes.h"
+
+const std::vector<std::pair<ExitCode, std::string>>& exitCodeMeanings() {
+    static const std::vector<std::pair<ExitCode, std::string>> meanings = {
+        {ExitCode::ok, "the run completed"},
+        {ExitCode::usage, "bad command line (unknown option, missing value, name=value expected)"},
+        {ExitCode::badNumber, "a number in an option is malformed, not finite or out of range"},
+        {ExitCode::fmuMissing, "the .fmu file is missing or cannot be read"},
+        {ExitCode::notZip, "the .fmu file is not a zip archive"},
+        {ExitCode::corruptArchive, "the .fmu archive is damaged or holds unsafe entry names"},
+        {ExitCode::noModelDescription, "the .fmu holds no modelDescription.xml"},
+        {ExitCode::invalidModelDescription, "modelDescription.xml is not valid"},
+        {ExitCode::notFmi2CoSimulation, "the FMU is not an FMI 2.0 co-simulation FMU"},
+        {ExitCode::noBinary, "the FMU holds no binary for this platform (linux64)"},
+        {ExitCode::unknownVariable, "an unknown input or parameter name (--set, --input, --param)"},
+        {ExitCode::inputUnreadable, "the input CSV file cannot be read or is empty"},
+        {ExitCode::inputNoTimeColumn, "the input CSV file has no time column"},
+        {ExitCode::inputTimeNotMonotonic, "the time column of the input CSV file decreases"},
+        {ExitCode::inputNotNumeric, "a cell of the input CSV file is not a number"},
+        {ExitCode::inputMalformed, "a row of the input CSV file has the wrong number of cells"},
+        {ExitCode::javaVmFailed, "the Java VM cannot start"},
+        {ExitCode::binaryNotLoadable, "the FMU's binary cannot be loaded or lacks an FMI function"},
+        {ExitCode::fmuCallFailed, "an FMI call of the FMU failed (the FMU's message is shown)"},
+        {ExitCode::outputNotWritable, "the output CSV or plot file cannot be written"},
+        {ExitCode::plotFormatUnsupported, "the plot format is not offered by the installed PLplot"},
+        {ExitCode::internalError, "an unexpected internal error"},
+        {ExitCode::interrupted, "interrupted by a signal (SIGINT, SIGTERM, SIGHUP)"},
+    };
+    return meanings;
+}

@@ -1,0 +1,72 @@
+#include "input_plan.h"
+
+#include "exit_codes.h"
+#include "interpolation.h"
+
+void InputPlan::valuesAt(double time, std::vector<double>& values) const {
+    values.resize(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const Source& source = sources[i];
+        values[i] = source.column < 0
+                        ? source.constant
+                        : interpolate(table.times, table.columns[static_cast<size_t>(source.column)], time);
+    }
+}
+
+std::string nameList(const std::vector<const ModelVariable*>& variables) {
+    if (variables.empty()) return "none";
+    std::string list;
+    for (const ModelVariable* variable : variables) {
+        if (!list.empty()) list += ", ";
+        list += variable->name;
+    }
+    return list;
+}
+
+namespace {
+
+int indexOf(const std::vector<const ModelVariable*>& inputs, const std::string& name) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i]->name == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
+InputPlan makeInputPlan(const ModelDescription& model, InputTable table,
+                        const std::vector<NamedValue>& constants) {
+    const std::vector<const ModelVariable*> inputs = model.withCausality("input");
+    InputPlan plan;
+    for (const ModelVariable* input : inputs) {
+        plan.valueReferences.push_back(input->valueReference);
+        plan.sources.push_back({-1, input->start.value_or(0.0)});
+    }
+
+    std::vector<bool> given(inputs.size(), false);
+    for (size_t column = 0; column < table.names.size(); ++column) {
+        int input = indexOf(inputs, table.names[column]);
+        if (input < 0) {
+            throw RunError(ExitCode::unknownVariable,
+                           table.origin + ":1: column " + table.names[column] +
+                               " is no input of the model (inputs: " + nameList(inputs) + ")");
+        }
+        plan.sources[static_cast<size_t>(input)].column = static_cast<int>(column);
+        given[static_cast<size_t>(input)] = true;
+    }
+    for (const auto& [name, value] : constants) {
+        int input = indexOf(inputs, name);
+        if (input < 0) {
+            throw RunError(ExitCode::unknownVariable, "--set " + name + ": the model has no input " +
+                                                          name + " (inputs: " + nameList(inputs) + ")");
+        }
+        if (given[static_cast<size_t>(input)]) {
+            throw RunError(ExitCode::usage, "--set " + name + ": input " + name +
+                                                " is already given (by the input file or --set)");
+        }
+        plan.sources[static_cast<size_t>(input)] = {-1, value};
+        given[static_cast<size_t>(input)] = true;
+    }
+    plan.table = std::move(table);
+    return plan;
+}

@@ -1,0 +1,67 @@
+#include "java_vm.h"
+
+#include "exit_codes.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string jniErrorText(jint code) {
+    switch (code) {
+        case JNI_EDETACHED: return "thread detached from the VM";
+        case JNI_EVERSION: return "JNI version not supported";
+        case JNI_ENOMEM: return "not enough memory";
+        case JNI_EEXIST: return "a Java VM already exists in this process";
+        case JNI_EINVAL: return "invalid VM option";
+        default: return "error " + std::to_string(code);
+    }
+}
+
+}  // namespace
+
+std::vector<fs::path> jarsIn(const fs::path& resources) {
+    std::vector<fs::path> jars;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(resources, error)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".jar") jars.push_back(entry.path());
+    }
+    std::sort(jars.begin(), jars.end());
+    return jars;
+}
+
+JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<std::string>& extraOptions) {
+    std::string classPathOption = "-Djava.class.path=";
+    for (size_t i = 0; i < classPath.size(); ++i) {
+        if (i > 0) classPathOption += ':';
+        classPathOption += classPath[i].string();
+    }
+    std::vector<std::string> texts = {classPathOption, "-Xrs"};
+    texts.insert(texts.end(), extraOptions.begin(), extraOptions.end());
+
+    std::vector<JavaVMOption> options(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        options[i].optionString = texts[i].data();
+        options[i].extraInfo = nullptr;
+    }
+    JavaVMInitArgs arguments{};
+    arguments.version = JNI_VERSION_1_8;
+    arguments.nOptions = static_cast<jint>(options.size());
+    arguments.options = options.data();
+    arguments.ignoreUnrecognized = JNI_FALSE;
+
+    JavaVM* vm = nullptr;
+    JNIEnv* env = nullptr;
+    jint result = JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&env), &arguments);
+    if (result != JNI_OK) {
+        std::string message = "the Java VM cannot start: " + jniErrorText(result);
+        if (!extraOptions.empty()) {
+            message += " (VM options:";
+            for (const auto& option : extraOptions) message += " " + option;
+            message += ")";
+        }
+        throw RunError(ExitCode::javaVmFailed, message);
+    }
+    return vm;
+}

@@ -1,0 +1,36 @@
+#include "numbers.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::optional<double> parseNumber(std::string_view text) {
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty() || text.front() == '+') return std::nullopt;
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string formatNumber(double value) {
+    std::array<char, 32> buffer;
+    auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    (void)error;  // 32 characters hold any double
+    return std::string(buffer.data(), end);
+}

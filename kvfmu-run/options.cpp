@@ -1,0 +1,113 @@
+#include "options.h"
+
+#include "exit_codes.h"
+#include "numbers.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+std::string exitCodeHelp() {
+    std::ostringstream text;
+    text << "\nExit codes:\n";
+    for (const auto& [code, meaning] : exitCodeMeanings()) {
+        std::string number = std::to_string(static_cast<int>(code));
+        text << "  " << number << std::string(5 - number.size(), ' ') << meaning << "\n";
+    }
+    return text.str();
+}
+
+std::optional<double> numberOption(const std::string& text, const std::string& option) {
+    if (text.empty()) return std::nullopt;
+    std::optional<double> number = parseNumber(text);
+    if (!number) {
+        throw RunError(ExitCode::badNumber, option + ": \"" + text + "\" is not a finite number");
+    }
+    return number;
+}
+
+}  // namespace
+
+NamedValue parseNamedValue(const std::string& text, const std::string& option) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) {
+        throw RunError(ExitCode::usage, option + " " + text + ": name=value expected");
+    }
+    const std::string name = text.substr(0, equals);
+    const std::string value = text.substr(equals + 1);
+    std::optional<double> number = parseNumber(value);
+    if (!number) {
+        throw RunError(ExitCode::badNumber,
+                       option + " " + name + ": \"" + value + "\" is not a finite number");
+    }
+    return {name, *number};
+}
+
+std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
+    CLI::App app{"Runs an FMI 2.0 co-simulation FMU whose library needs a Java VM in the host "
+                 "process: unpacks it, starts the VM with the FMU's resources/*.jar on the class "
+                 "path, steps it from start to stop and writes its outputs as CSV (and a plot).",
+                 "kvfmu-run"};
+    app.set_version_flag("--version", std::string("kvfmu-run ") + KVFMU_VERSION);
+    app.footer(exitCodeHelp());
+
+    RunOptions options;
+    std::string start, stop, step, logLevel = "info";
+    std::vector<std::string> sets, params;
+    app.add_option("fmu", options.fmu, "The .fmu file")->required()->type_name("FILE.fmu");
+    app.add_option("--start", start, "Start time in s (default: the FMU's DefaultExperiment, else 0)")
+        ->type_name("SECONDS");
+    app.add_option("--stop", stop, "Stop time in s (default: the FMU's DefaultExperiment, else start + 1)")
+        ->type_name("SECONDS");
+    app.add_option("--step", step,
+                   "Communication step size in s (default: the FMU's DefaultExperiment, else "
+                   "(stop - start) / 500)")
+        ->type_name("SECONDS");
+    app.add_option("-i,--input", options.inputFile,
+                   "CSV file with a time column and columns named after inputs; values are "
+                   "interpolated linearly, held before the first and after the last row")
+        ->type_name("FILE.csv");
+    app.add_option("-s,--set", sets, "name=value: a constant value for an input (repeatable)")
+        ->type_name("NAME=VALUE");
+    app.add_option("-p,--param", params,
+                   "name=value: a parameter value for this run (repeatable; the names are the "
+                   "parameter.<name> keys of the FMU's resources/model.properties)")
+        ->type_name("NAME=VALUE");
+    app.add_option("-o,--output", options.outputFile, "Output CSV file (default: standard output)")
+        ->type_name("FILE.csv");
+    app.add_option("--plot", options.plotFile, "Plot of the outputs over time: .svg (or .png when "
+                                               "the installed PLplot has a PNG device)")
+        ->type_name("FILE.svg");
+    app.add_flag("--log-fmi-calls", options.logFmiCalls, "Have the FMU log every FMI call");
+    app.add_option("--log-level", logLevel,
+                   "Lowest status of FMU messages shown: info (all), warning, error, none")
+        ->check(CLI::IsMember({"info", "warning", "error", "none"}))
+        ->type_name("LEVEL");
+    app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary");
+    app.add_option("--vm-option", options.vmOptions,
+                   "An extra Java VM option, e.g. --vm-option=-Xmx512m (repeatable)")
+        ->type_name("OPTION");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return std::nullopt;
+    } catch (const CLI::CallForVersion& version) {
+        std::cout << version.what() << "\n";
+        return std::nullopt;
+    } catch (const CLI::ParseError& error) {
+        throw RunError(ExitCode::usage, std::string(error.what()) + "\nRun with --help for more information.");
+    }
+
+    options.startTime = numberOption(start, "--start");
+    options.stopTime = numberOption(stop, "--stop");
+    options.stepSize = numberOption(step, "--step");
+    for (const auto& text : sets) options.inputValues.push_back(parseNamedValue(text, "--set"));
+    for (const auto& text : params) options.parameterValues.push_back(parseNamedValue(text, "--param"));
+    options.logLevel = *logLevelNamed(logLevel);
+    return options;
+}

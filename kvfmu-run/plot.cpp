@@ -1,0 +1,199 @@
+#include "plot.h"
+
+#include "exit_codes.h"
+
+#include <plplot.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t plotPointsPerSeries = 4000;
+
+bool hasFileDevice(const std::string& name) {
+    const char* menus[128];
+    const char* names[128];
+    const char** menuList = menus;
+    const char** nameList = names;
+    int count = 128;
+    plgFileDevs(&menuList, &nameList, &count);
+    for (int i = 0; i < count; ++i) {
+        if (name == nameList[i]) return true;
+    }
+    return false;
+}
+
+// PLplot reads '#' as the start of an escape sequence; "##" is a plain '#'.
+std::string plotText(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        escaped += c;
+        if (c == '#') escaped += '#';
+    }
+    return escaped;
+}
+
+std::string commonUnit(const std::vector<PlotSeries>& series) {
+    if (series.empty()) return {};
+    for (const auto& one : series) {
+        if (one.unit != series.front().unit) return {};
+    }
+    return series.front().unit;
+}
+
+void valueRange(const std::vector<PlotSeries>& series, double& low, double& high) {
+    low = INFINITY;
+    high = -INFINITY;
+    for (const auto& one : series) {
+        for (double value : one.values) {
+            if (!std::isfinite(value)) continue;
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
+    if (low > high) low = 0, high = 1;  // nothing finite to show
+    const double margin = high > low ? 0.05 * (high - low) : std::max(1.0, std::fabs(low) * 0.1);
+    low -= margin;
+    high += margin;
+}
+
+// Colour map 0: white background, black frame and text, then the curves' colours.
+void setColours() {
+    static const int rgb[][3] = {{255, 255, 255}, {0, 0, 0},     {31, 119, 180}, {214, 39, 40},
+                                 {44, 160, 44},   {255, 127, 14}, {148, 103, 189}, {140, 86, 75},
+                                 {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}};
+    const int count = static_cast<int>(std::size(rgb));
+    plscmap0n(count);
+    for (int i = 0; i < count; ++i) plscol0(i, rgb[i][0], rgb[i][1], rgb[i][2]);
+}
+
+int curveColour(size_t index) {
+    return 2 + static_cast<int>(index % 10);
+}
+
+}  // namespace
+
+std::string plotDeviceFor(const fs::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".svg") return "svg";
+    if (extension == ".png") {
+        for (const char* device : {"pngcairo", "png", "pngqt"}) {
+            if (hasFileDevice(device)) return device;
+        }
+        throw RunError(ExitCode::plotFormatUnsupported,
+                       file.string() + ": the installed PLplot has no PNG device (install "
+                                       "plplot-driver-cairo for one); write .svg instead");
+    }
+    throw RunError(ExitCode::plotFormatUnsupported,
+                   file.string() + ": unknown plot format \"" + extension + "\" (use .svg or .png)");
+}
+
+void checkPlotWritable(const fs::path& file) {
+    std::ofstream probe(file, std::ios::binary | std::ios::trunc);
+    if (!probe) {
+        throw RunError(ExitCode::outputNotWritable,
+                       file.string() + ": cannot write the plot file: " + std::strerror(errno));
+    }
+}
+
+std::string legendText(const PlotSeries& series) {
+    return series.unit.empty() ? series.name : series.name + " [" + series.unit + "]";
+}
+
+void reduceForPlot(const std::vector<double>& times, const std::vector<double>& values,
+                   size_t maxPoints, std::vector<double>& keptTimes, std::vector<double>& keptValues) {
+    keptTimes.clear();
+    keptValues.clear();
+    const size_t count = std::min(times.size(), values.size());
+    if (count <= maxPoints || maxPoints < 4) {
+        keptTimes.assign(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(count));
+        keptValues.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(count));
+        return;
+    }
+    auto keep = [&](size_t i) {
+        keptTimes.push_back(times[i]);
+        keptValues.push_back(values[i]);
+    };
+    keep(0);
+    const size_t buckets = (maxPoints - 2) / 2;
+    const size_t inner = count - 2;
+    for (size_t b = 0; b < buckets; ++b) {
+        const size_t first = 1 + b * inner / buckets;
+        const size_t last = 1 + (b + 1) * inner / buckets;  // exclusive
+        if (first >= last) continue;
+        size_t low = first, high = first;
+        for (size_t i = first; i < last; ++i) {
+            if (values[i] < values[low]) low = i;
+            if (values[i] > values[high]) high = i;
+        }
+        keep(std::min(low, high));
+        if (low != high) keep(std::max(low, high));
+    }
+    keep(count - 1);
+}
+
+void writePlot(const fs::path& file, const std::string& title, const std::vector<double>& times,
+               const std::vector<PlotSeries>& series) {
+    const std::string device = plotDeviceFor(file);
+    checkPlotWritable(file);
+
+    plsdev(device.c_str());
+    plsfnam(file.c_str());
+    plspage(0, 0, 1000, 600, 0, 0);
+    setColours();
+    plinit();
+
+    pladv(0);
+    plvpor(0.09, 0.72, 0.12, 0.90);
+    double low = 0, high = 1;
+    valueRange(series, low, high);
+    double start = times.empty() ? 0 : times.front();
+    double stop = times.empty() ? 1 : times.back();
+    if (stop <= start) stop = start + 1;
+    plwind(start, stop, low, high);
+    plcol0(1);
+    plbox("bcnstg", 0, 0, "bcnstvg", 0, 0);
+    const std::string unit = commonUnit(series);
+    const std::string yLabel = unit.empty() ? "outputs" : "outputs [" + unit + "]";
+    pllab("time [s]", plotText(yLabel).c_str(), plotText(title).c_str());
+
+    std::vector<double> x, y;
+    for (size_t i = 0; i < series.size(); ++i) {
+        reduceForPlot(times, series[i].values, plotPointsPerSeries, x, y);
+        plcol0(curveColour(i));
+        plwidth(2);
+        plline(static_cast<PLINT>(x.size()), x.data(), y.data());
+    }
+    plwidth(1);
+
+    if (!series.empty()) {
+        const auto entries = static_cast<PLINT>(series.size());
+        std::vector<std::string> texts;
+        std::vector<const char*> textPointers;
+        std::vector<PLINT> options(series.size(), PL_LEGEND_LINE);
+        std::vector<PLINT> textColours(series.size(), 1);
+        std::vector<PLINT> lineColours;
+        std::vector<PLINT> lineStyles(series.size(), 1);
+        std::vector<PLFLT> lineWidths(series.size(), 2.0);
+        for (size_t i = 0; i < series.size(); ++i) {
+            texts.push_back(plotText(legendText(series[i])));
+            lineColours.push_back(curveColour(i));
+        }
+        for (const auto& text : texts) textPointers.push_back(text.c_str());
+        PLFLT width = 0, height = 0;
+        pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
+                 PL_POSITION_OUTSIDE | PL_POSITION_RIGHT | PL_POSITION_TOP, 0.02, 0.0, 0.08, 0, 1, 1,
+                 entries, 1, entries, options.data(), 1.0, 0.8, 2.0, 0.0, textColours.data(),
+                 textPointers.data(), nullptr, nullptr, nullptr, nullptr, lineColours.data(),
+                 lineStyles.data(), lineWidths.data(), nullptr, nullptr, nullptr, nullptr);
+    }
+    plend();
+}

@@ -1,0 +1,138 @@
+#include "simulation.h"
+
+#include "exit_codes.h"
+#include "numbers.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+// The instance, freed on every way out unless the FMU reported a fatal error (after which
+// FMI allows no further call).
+class Instance {
+public:
+    Instance(const FmuFunctions& fmu, fmi2Component component) : fmu_(fmu), component_(component) {}
+    ~Instance() {
+        if (component_ && !fatal_) fmu_.freeInstance(component_);
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    fmi2Component get() const { return component_; }
+    void markFatal() { fatal_ = true; }
+
+private:
+    const FmuFunctions& fmu_;
+    fmi2Component component_;
+    bool fatal_ = false;
+};
+
+// Turns a failed status into RunError(fmuCallFailed) with the FMU's last error message.
+// Warnings pass: the logger has shown them.
+void check(fmi2Status status, const std::string& call, Instance& instance, FmuLog& log) {
+    const std::string errors = takeErrors(log);
+    if (status == fmi2OK || status == fmi2Warning) return;
+    if (status == fmi2Fatal) instance.markFatal();
+    std::string message = call + " returned fmi2" + statusName(status);
+    if (status == fmi2Discard || status == fmi2Pending) {
+        message += " (the FMU could not complete it)";
+    }
+    if (!errors.empty()) message += ": " + errors;
+    throw RunError(ExitCode::fmuCallFailed, message);
+}
+
+std::vector<fmi2ValueReference> valueReferencesOf(const std::vector<const ModelVariable*>& variables) {
+    std::vector<fmi2ValueReference> references;
+    for (const ModelVariable* variable : variables) references.push_back(variable->valueReference);
+    return references;
+}
+
+}  // namespace
+
+StepGrid::StepGrid(double startTime, double stopTime, double stepSize)
+    : start(startTime), stop(stopTime), step(stepSize), steps(0) {
+    const double span = stop - start;
+    // A step that would end within a millionth of a step before stop ends at stop.
+    if (span > 0 && step > 0) steps = static_cast<long long>(std::ceil(span / step - 1e-6));
+}
+
+double StepGrid::at(long long k) const {
+    return k >= steps ? stop : start + static_cast<double>(k) * step;
+}
+
+SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model,
+                          const InputPlan& inputs, const SimulationSettings& settings, FmuLog& log,
+                          const RowSink& onRow, const StepObserver& onStep,
+                          const volatile std::sig_atomic_t& stopRequested) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point began = Clock::now();
+    const std::vector<fmi2ValueReference> outputReferences =
+        valueReferencesOf(model.withCausality("output"));
+    const StepGrid grid(settings.startTime, settings.stopTime, settings.stepSize);
+
+    fmi2CallbackFunctions callbacks = fmuCallbacks(log);
+    fmi2Component component =
+        fmu.instantiate(model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(),
+                        settings.resourceUri.c_str(), &callbacks, fmi2False,
+                        settings.logFmiCalls ? fmi2True : fmi2False);
+    if (!component) {
+        const std::string errors = takeErrors(log);
+        throw RunError(ExitCode::fmuCallFailed,
+                       "fmi2Instantiate failed" + (errors.empty() ? std::string() : ": " + errors));
+    }
+    Instance instance(fmu, component);
+
+    if (settings.logFmiCalls) {
+        const char* categories[] = {"logFmiCall"};
+        check(fmu.setDebugLogging(component, fmi2True, 1, categories), "fmi2SetDebugLogging", instance, log);
+    }
+    check(fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True, settings.stopTime),
+          "fmi2SetupExperiment", instance, log);
+    check(fmu.enterInitializationMode(component), "fmi2EnterInitializationMode", instance, log);
+
+    std::vector<double> inputValues;
+    auto setInputs = [&](double time) {
+        if (inputs.valueReferences.empty()) return;
+        inputs.valuesAt(time, inputValues);
+        check(fmu.setReal(component, inputs.valueReferences.data(), inputs.valueReferences.size(),
+                          inputValues.data()),
+              "fmi2SetReal at t=" + formatNumber(time), instance, log);
+    };
+    std::vector<double> outputs(outputReferences.size());
+    auto readOutputs = [&](double time) {
+        if (!outputReferences.empty()) {
+            check(fmu.getReal(component, outputReferences.data(), outputReferences.size(), outputs.data()),
+                  "fmi2GetReal at t=" + formatNumber(time), instance, log);
+        }
+        onRow(time, outputs);
+    };
+
+    setInputs(settings.startTime);
+    check(fmu.exitInitializationMode(component), "fmi2ExitInitializationMode", instance, log);
+    readOutputs(settings.startTime);
+
+    SimulationResult result;
+    const Clock::time_point loopBegan = Clock::now();
+    for (long long k = 0; k < grid.steps; ++k) {
+        const double time = grid.at(k);
+        const double next = grid.at(k + 1);
+        if (stopRequested) {
+            throw RunError(ExitCode::interrupted, "interrupted at t=" + formatNumber(time) + " after " +
+                                                      std::to_string(result.steps) + " steps");
+        }
+        // The nominal step size, except for a shorter last step.
+        const double step = k + 1 == grid.steps ? grid.stop - time : grid.step;
+        setInputs(time);
+        check(fmu.doStep(component, time, step, fmi2True),
+              "fmi2DoStep from t=" + formatNumber(time) + " over " + formatNumber(step) + " s",
+              instance, log);
+        ++result.steps;
+        readOutputs(next);
+        onStep(next, result.steps);
+    }
+    result.stepSeconds = std::chrono::duration<double>(Clock::now() - loopBegan).count();
+    check(fmu.terminate(component), "fmi2Terminate", instance, log);
+    result.wallSeconds = std::chrono::duration<double>(Clock::now() - began).count();
+    return result;
+}

@@ -1,0 +1,19 @@
+// A private folder under the system's temporary directory ($TMPDIR or /tmp) that is
+// removed with everything in it when the object goes, however the run ends: normally, by
+// an exception, or by a library that calls exit() (the Java VM, PLplot).
+#pragma once
+
+#include <filesystem>
+
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};

@@ -1,0 +1,344 @@
+// kvfmu-run as a user runs it, over the test FMU (y1 = initial + integral of u dt,
+// y2 = gain * u, parameters in resources/model.properties). Every run checks that the
+// runner's temporary directory is empty afterwards.
+#include "run_runner.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <csignal>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+const std::string fmu = TEST_FMU;
+
+// Runs the runner and checks that it left nothing in its temporary directory.
+RunnerResult run(const Scratch& scratch, const std::vector<std::string>& arguments) {
+    RunnerResult result = runRunner(scratch, arguments);
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{}) << "left behind";
+    return result;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(RunnerRun, ConstantInputMatchesTheIntegral) {
+    Scratch scratch;
+    RunnerResult result =
+        run(scratch, {fmu, "--set", "u=3", "--stop", "1", "--step", "0.1", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string header;
+    auto rows = csvRows(scratch.read("out.csv"), &header);
+    EXPECT_EQ(header, "time,y1,y2");
+    ASSERT_EQ(rows.size(), 11u);
+    // Row 0 holds the outputs right after initialization.
+    EXPECT_EQ(rows[0], (std::vector<double>{0, 0, 6}));
+    for (size_t k = 0; k < rows.size(); ++k) {
+        EXPECT_NEAR(rows[k][0], 0.1 * k, 1e-15);
+        EXPECT_NEAR(rows[k][1], 3 * rows[k][0], 1e-12) << "row " << k;
+        EXPECT_EQ(rows[k][2], 6);
+    }
+    EXPECT_EQ(rows.back()[0], 1.0);  // the last row is exactly at stop
+    EXPECT_TRUE(result.out.empty());
+    EXPECT_TRUE(contains(result.err, "Integrator: 10 steps")) << result.err;
+    EXPECT_TRUE(contains(result.err, "\n  y1 = 2.99999") || contains(result.err, "\n  y1 = 3")) << result.err;
+    EXPECT_TRUE(contains(result.err, "\n  y2 = 6 m/s\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "results: out.csv")) << result.err;
+    EXPECT_FALSE(contains(result.err, "\r")) << "no progress bar when stderr is no terminal";
+}
+
+TEST(RunnerRun, DefaultsComeFromTheModelDescriptionAndCsvGoesToStandardOutput) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    std::string header;
+    auto rows = csvRows(result.out, &header);
+    EXPECT_EQ(header, "time,y1,y2");
+    ASSERT_EQ(rows.size(), 201u);  // DefaultExperiment 0..2 s in steps of 0.01 s
+    EXPECT_EQ(rows.back()[0], 2.0);
+    EXPECT_NEAR(rows.back()[1], 1.0, 1e-12);  // u at its start value 0.5
+    EXPECT_EQ(rows.back()[2], 1.0);
+}
+
+TEST(RunnerRun, InputFileIsInterpolatedAndHeld) {
+    Scratch scratch;
+    // Held at 1 before t=0.5, linear to 3 at t=1.5, held at 3 after.
+    scratch.write("in.csv", "time,u\n0.5,1\n1.5,3\n");
+    RunnerResult result = run(scratch, {fmu, "-i", "in.csv", "--stop", "2", "--step", "0.25", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    auto rows = csvRows(scratch.read("out.csv"));
+    ASSERT_EQ(rows.size(), 9u);
+    auto u = [](double t) { return t <= 0.5 ? 1.0 : t >= 1.5 ? 3.0 : 1.0 + 2.0 * (t - 0.5); };
+    double integral = 0;
+    EXPECT_EQ(rows[0][2], 2 * u(0));  // initial row: input at the start time
+    for (size_t k = 1; k < rows.size(); ++k) {
+        const double stepStart = 0.25 * (k - 1);
+        integral += u(stepStart) * 0.25;  // each step holds the input of its start
+        EXPECT_NEAR(rows[k][1], integral, 1e-12) << "row " << k;
+        EXPECT_NEAR(rows[k][2], 2 * u(stepStart), 1e-12) << "row " << k;
+    }
+}
+
+TEST(RunnerRun, ParametersAreOverriddenForTheRun) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--set", "u=1", "--param", "gain=5", "-p", "initial=10",
+                                        "--stop", "1", "--step", "0.5", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    auto rows = csvRows(scratch.read("out.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (std::vector<double>{0, 10, 5}));
+    EXPECT_EQ(rows[2], (std::vector<double>{1, 11, 5}));
+}
+
+TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--param", "fail_at=0.5", "--step", "0.1", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_TRUE(contains(result.err, "[Error][logError] Integrator: Error: integrator stopped at t=0.5"))
+        << result.err;
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: fmi2DoStep from t=0.5 over 0.1 s returned "
+                                     "fmi2Error: Error: integrator stopped at t=0.5"))
+        << result.err;
+    auto rows = csvRows(scratch.read("out.csv"));
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows.back()[0], 0.5);
+}
+
+TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "[OK][logFmiCall] Integrator: fmi2DoStep")) << result.err;
+
+    result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
+}
+
+// The texts of an SVG file, as PLplot writes them.
+std::string svgTexts(const std::string& svg) {
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_string(svg.c_str())) << "the plot is no well-formed XML";
+    EXPECT_STREQ(document.document_element().name(), "svg");
+    std::string texts;
+    for (pugi::xpath_node text : document.select_nodes("//*[local-name()='text']")) {
+        texts += text.node().child_value();
+        for (pugi::xml_node part : text.node().children()) texts += part.child_value();
+        texts += "|";
+    }
+    return texts;
+}
+
+TEST(RunnerRun, PlotHasAxisLabelsUnitsAndLegend) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--set", "u=1", "--plot", "out.svg", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.err, "plot: out.svg")) << result.err;
+    const std::string texts = svgTexts(scratch.read("out.svg"));
+    for (const char* expected : {"time [s]", "y1 [m]", "y2 [m/s]", "Integrator"}) {
+        EXPECT_TRUE(contains(texts, expected)) << expected << " not in " << texts;
+    }
+}
+
+TEST(RunnerRun, PngPlotOrClearRefusal) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--plot", "out.png", "-o", "out.csv"});
+    if (result.exitCode == 0) {
+        EXPECT_EQ(scratch.read("out.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+    } else {
+        EXPECT_EQ(result.exitCode, 51);
+        EXPECT_TRUE(contains(result.err, "has no PNG device")) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(scratch.file("out.csv"))) << "refused before the run";
+    }
+}
+
+TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
+    Scratch scratch;
+    pid_t child = startRunner(scratch, {fmu, "--stop", "1e6", "--step", "1e-3", "-o", "out.csv"});
+    // Wait until the loop runs (rows arrive), then interrupt.
+    for (int i = 0; i < 300 && csvRows(scratch.read("out.csv")).size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(child, SIGINT);
+    RunnerResult result = waitForRunner(scratch, child);
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_TRUE(contains(result.err, "interrupted at t=")) << result.err;
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+}
+
+// Each bad input: its exit code and a message naming the problem.
+struct BadRun {
+    int exitCode;
+    std::string message;
+};
+
+BadRun badRun(const Scratch& scratch, const std::vector<std::string>& arguments) {
+    RunnerResult result = run(scratch, arguments);
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: ")) << result.err;
+    return {result.exitCode, result.err};
+}
+
+TEST(RunnerBadInput, FmuFileProblems) {
+    Scratch scratch;
+    BadRun bad = badRun(scratch, {"missing.fmu"});
+    EXPECT_EQ(bad.exitCode, 10);
+    EXPECT_TRUE(contains(bad.message, "missing.fmu: no such file")) << bad.message;
+
+    scratch.write("text.fmu", "this is no zip archive\n");
+    bad = badRun(scratch, {"text.fmu"});
+    EXPECT_EQ(bad.exitCode, 11);
+    EXPECT_TRUE(contains(bad.message, "text.fmu: not a zip archive")) << bad.message;
+
+    std::ifstream in(fmu, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    scratch.write("cut.fmu", bytes.substr(0, bytes.size() / 2));
+    bad = badRun(scratch, {"cut.fmu"});
+    EXPECT_EQ(bad.exitCode, 12);
+    EXPECT_TRUE(contains(bad.message, "damaged zip archive")) << bad.message;
+}
+
+TEST(RunnerBadInput, ModelDescriptionProblems) {
+    Scratch scratch;
+    const std::string description = readEntry(fmu, "modelDescription.xml");
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = description;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+
+    makeVariant(fmu, scratch.file("none.fmu"), {{"modelDescription.xml", std::nullopt}});
+    BadRun bad = badRun(scratch, {"none.fmu"});
+    EXPECT_EQ(bad.exitCode, 13);
+    EXPECT_TRUE(contains(bad.message, "no modelDescription.xml")) << bad.message;
+
+    makeVariant(fmu, scratch.file("broken.fmu"), {{"modelDescription.xml", description.substr(0, 400)}});
+    bad = badRun(scratch, {"broken.fmu"});
+    EXPECT_EQ(bad.exitCode, 14);
+    EXPECT_TRUE(contains(bad.message, "modelDescription.xml: not well-formed XML")) << bad.message;
+
+    makeVariant(fmu, scratch.file("fmi1.fmu"),
+                {{"modelDescription.xml", replaced("fmiVersion=\"2.0\"", "fmiVersion=\"1.0\"")}});
+    bad = badRun(scratch, {"fmi1.fmu"});
+    EXPECT_EQ(bad.exitCode, 15);
+    EXPECT_TRUE(contains(bad.message, "FMI 2.0 is needed")) << bad.message;
+
+    makeVariant(fmu, scratch.file("me.fmu"),
+                {{"modelDescription.xml", replaced("<CoSimulation", "<ModelExchange")}});
+    bad = badRun(scratch, {"me.fmu"});
+    EXPECT_EQ(bad.exitCode, 15);
+    EXPECT_TRUE(contains(bad.message, "not a co-simulation FMU")) << bad.message;
+}
+
+TEST(RunnerBadInput, ArchiveContentProblems) {
+    Scratch scratch;
+    makeVariant(fmu, scratch.file("windows.fmu"),
+                {{"binaries/linux64/libkvfmu.so", std::nullopt},
+                 {"binaries/linux64/", std::nullopt},
+                 {"binaries/win64/libkvfmu.dll", "MZ"}});
+    BadRun bad = badRun(scratch, {"windows.fmu"});
+    EXPECT_EQ(bad.exitCode, 16);
+    EXPECT_TRUE(contains(bad.message, "no binary for this platform: binaries/linux64/libkvfmu.so is "
+                                      "missing (platforms in the FMU: win64)"))
+        << bad.message;
+
+    makeVariant(fmu, scratch.file("escape.fmu"), {{"../escaped.txt", "x"}});
+    bad = badRun(scratch, {"escape.fmu"});
+    EXPECT_EQ(bad.exitCode, 12);
+    EXPECT_TRUE(contains(bad.message, "entry name leads outside the archive: ../escaped.txt")) << bad.message;
+    EXPECT_FALSE(std::filesystem::exists(scratch.temporary().parent_path() / "escaped.txt"));
+
+    makeVariant(fmu, scratch.file("bad_binary.fmu"), {{"binaries/linux64/libkvfmu.so", "not ELF"}});
+    bad = badRun(scratch, {"bad_binary.fmu"});
+    EXPECT_EQ(bad.exitCode, 31);
+    EXPECT_TRUE(contains(bad.message, "cannot load the FMU's binary")) << bad.message;
+
+    makeVariant(fmu, scratch.file("no_facade.fmu"), {{"resources/kvbridge.jar", std::nullopt}});
+    bad = badRun(scratch, {"no_facade.fmu"});
+    EXPECT_EQ(bad.exitCode, 40);
+    EXPECT_TRUE(contains(bad.message, "kvfmu-run: error: fmi2Instantiate failed: fmi2Instantiate: "
+                                      "Process error; Cannot find Java classes"))
+        << bad.message;
+}
+
+TEST(RunnerBadInput, UnknownNames) {
+    Scratch scratch;
+    BadRun bad = badRun(scratch, {fmu, "--set", "y1=1"});
+    EXPECT_EQ(bad.exitCode, 17);
+    EXPECT_TRUE(contains(bad.message, "--set y1: the model has no input y1 (inputs: u)")) << bad.message;
+
+    scratch.write("in.csv", "time,u,w\n0,1,2\n");
+    bad = badRun(scratch, {fmu, "-i", "in.csv"});
+    EXPECT_EQ(bad.exitCode, 17);
+    EXPECT_TRUE(contains(bad.message, "in.csv:1: column w is no input of the model (inputs: u)")) << bad.message;
+
+    bad = badRun(scratch, {fmu, "--param", "K=1"});
+    EXPECT_EQ(bad.exitCode, 17);
+    EXPECT_TRUE(contains(bad.message, "--param K: the model has no parameter K (parameters: gain, "
+                                      "initial, fail_at)"))
+        << bad.message;
+}
+
+TEST(RunnerBadInput, MalformedInputFiles) {
+    Scratch scratch;
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"t,u\n0,1\n", 21, "in.csv:1: no time column"},
+        {"time,u\n0,1\n2,1\n1,1\n", 22, "in.csv:4: time 1 is before the previous row's time 2"},
+        {"time,u\n0,1\n1,one\n", 23, "in.csv:3: column u: \"one\" is not a number"},
+        {"time,u\n0,1\n1\n", 24, "in.csv:3: 1 cells, but the header has 2"},
+        {"", 20, "in.csv: empty file"},
+    };
+    for (const auto& [text, code, message] : cases) {
+        scratch.write("in.csv", text);
+        BadRun bad = badRun(scratch, {fmu, "-i", "in.csv"});
+        EXPECT_EQ(bad.exitCode, code) << text;
+        EXPECT_TRUE(contains(bad.message, message)) << bad.message;
+    }
+    BadRun bad = badRun(scratch, {fmu, "-i", "absent.csv"});
+    EXPECT_EQ(bad.exitCode, 20);
+}
+
+TEST(RunnerBadInput, BadNumbersAndUsage) {
+    Scratch scratch;
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+        {{fmu, "--stop", "ten"}, 3, "--stop: \"ten\" is not a finite number"},
+        {{fmu, "--step", "1e999"}, 3, "--step: \"1e999\" is not a finite number"},
+        {{fmu, "--set", "u=fast"}, 3, "--set u: \"fast\" is not a finite number"},
+        {{fmu, "--param", "gain=nan"}, 3, "--param gain: \"nan\" is not a finite number"},
+        {{fmu, "--start", "5", "--stop", "1"}, 3, "the stop time 1 is before the start time 5"},
+        {{fmu, "--step", "0"}, 3, "the step size must be positive, not 0"},
+        {{fmu, "--set", "u"}, 2, "--set u: name=value expected"},
+        {{fmu, "--no-such-option"}, 2, "--no-such-option"},
+        {{fmu, "--log-level", "loud"}, 2, "loud"},
+        {{}, 2, "fmu is required"},
+    };
+    for (const auto& [arguments, code, message] : cases) {
+        BadRun bad = badRun(scratch, arguments);
+        EXPECT_EQ(bad.exitCode, code) << message;
+        EXPECT_TRUE(contains(bad.message, message)) << bad.message;
+    }
+}
+
+TEST(RunnerBadInput, JavaVmThatCannotStart) {
+    Scratch scratch;
+    BadRun bad = badRun(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"});
+    EXPECT_EQ(bad.exitCode, 30);
+    EXPECT_TRUE(contains(bad.message, "the Java VM cannot start")) << bad.message;
+}
+
+TEST(RunnerBadInput, UnwritableOutputs) {
+    Scratch scratch;
+    BadRun bad = badRun(scratch, {fmu, "-o", "no/such/dir/out.csv"});
+    EXPECT_EQ(bad.exitCode, 50);
+    EXPECT_TRUE(contains(bad.message, "no/such/dir/out.csv: cannot write the output file")) << bad.message;
+    bad = badRun(scratch, {fmu, "-o", "out.csv", "--plot", "no/such/dir/out.svg"});
+    EXPECT_EQ(bad.exitCode, 50);
+    EXPECT_TRUE(contains(bad.message, "cannot write the plot file")) << bad.message;
+    bad = badRun(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"});
+    EXPECT_EQ(bad.exitCode, 51);
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+// The runner's small pieces: numbers, URIs, entry names, parameter lines, input plans,
+// the step grid, the progress line and the plot's point reduction.
+#include "archive.h"
+#include "exit_codes.h"
+#include "file_uri.h"
+#include "input_plan.h"
+#include "numbers.h"
+#include "options.h"
+#include "parameter_overrides.h"
+#include "plot.h"
+#include "progress.h"
+#include "simulation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+template <typename Call>
+ExitCode codeOf(Call call) {
+    try {
+        call();
+    } catch (const RunError& error) {
+        return error.code();
+    }
+    return ExitCode::ok;
+}
+
+TEST(Numbers, ParseOnlyWholeFiniteNumbers) {
+    EXPECT_EQ(parseNumber(" 1.5e3 "), 1500.0);
+    EXPECT_EQ(parseNumber("+2"), 2.0);
+    EXPECT_EQ(parseNumber("-0.25"), -0.25);
+    for (const char* bad : {"", " ", "1x", "x1", "1,5", "inf", "nan", "1e999", "++1", "0x10"}) {
+        EXPECT_FALSE(parseNumber(bad)) << bad;
+    }
+}
+
+TEST(Numbers, FormatRoundTripsExactly) {
+    for (double value : {0.1, 1.0 / 3.0, -2.5e-300, 1e21, 123456789.125}) {
+        EXPECT_EQ(parseNumber(formatNumber(value)), value);
+    }
+    EXPECT_EQ(formatNumber(0.1), "0.1");
+    EXPECT_EQ(formatNumber(2), "2");
+}
+
+TEST(Options, NamedValuesNeedNameAndFiniteNumber) {
+    EXPECT_EQ(parseNamedValue("u=-1.5", "--set"), (NamedValue{"u", -1.5}));
+    EXPECT_EQ(codeOf([] { parseNamedValue("u", "--set"); }), ExitCode::usage);
+    EXPECT_EQ(codeOf([] { parseNamedValue("=1", "--set"); }), ExitCode::usage);
+    EXPECT_EQ(codeOf([] { parseNamedValue("u=one", "--set"); }), ExitCode::badNumber);
+}
+
+TEST(FileUri, PercentEncodesAllButUnreservedCharacters) {
+    EXPECT_EQ(fileUri("/tmp/kvfmu-run.a1_~/resources"), "file:///tmp/kvfmu-run.a1_~/resources");
+    EXPECT_EQ(fileUri("/tmp/a b%c#d?e"), "file:///tmp/a%20b%25c%23d%3Fe");
+    EXPECT_EQ(fileUri("/tmp/\xC3\xA4"), "file:///tmp/%C3%A4");  // UTF-8 bytes one by one
+}
+
+TEST(Archive, EntryNamesMustStayInside) {
+    EXPECT_TRUE(isSafeEntryName("binaries/linux64/libkvfmu.so"));
+    EXPECT_TRUE(isSafeEntryName("resources/"));
+    EXPECT_TRUE(isSafeEntryName("a..b"));
+    for (const char* bad : {"../evil", "a/../../evil", "/etc/passwd", "a\\..\\b", ""}) {
+        EXPECT_FALSE(isSafeEntryName(bad)) << bad;
+    }
+}
+
+TEST(ParameterOverrides, RewritesOnlyTheNamedLines) {
+    const std::string properties =
+        "model.class=com.example.Lag\n"
+        "# parameter.K=5 in a comment stays\n"
+        "parameter.K=1\n"
+        "parameter.T = 2\\\n"
+        "   0\n"
+        "parameter.with\\ blank:3\n";
+    EXPECT_EQ(parameterNames(properties), (std::vector<std::string>{"K", "T", "with blank"}));
+    EXPECT_EQ(withParameterValues(properties, {{"T", 0.5}, {"with blank", -1}}),
+              "model.class=com.example.Lag\n"
+              "# parameter.K=5 in a comment stays\n"
+              "parameter.K=1\n"
+              "parameter.T=0.5\n"
+              "parameter.with\\ blank=-1\n");
+}
+
+TEST(ParameterOverrides, UnknownNameListsTheKnownOnes) {
+    try {
+        withParameterValues("parameter.K=1\nparameter.T=2\n", {{"k", 1}});
+        FAIL();
+    } catch (const RunError& error) {
+        EXPECT_EQ(error.code(), ExitCode::unknownVariable);
+        EXPECT_STREQ(error.what(), "--param k: the model has no parameter k (parameters: K, T)");
+    }
+    EXPECT_EQ(codeOf([] { overrideParameters("/nonexistent/model.properties", {{"K", 1}}); }),
+              ExitCode::unknownVariable);
+    EXPECT_EQ(codeOf([] { overrideParameters("/nonexistent/model.properties", {}); }), ExitCode::ok);
+}
+
+ModelDescription twoInputModel() {
+    ModelDescription model;
+    model.variables = {{"y", 0, "output", "continuous", "Real", {}, "", ""},
+                       {"a", 2, "input", "continuous", "Real", 4.0, "", ""},
+                       {"b", 3, "input", "continuous", "Real", {}, "", ""}};
+    return model;
+}
+
+TEST(InputPlan, FileColumnsThenSetValuesThenStartValues) {
+    InputTable table;
+    table.names = {"b"};
+    table.times = {0, 1};
+    table.columns = {{0, 10}};
+    InputPlan plan = makeInputPlan(twoInputModel(), table, {});
+    std::vector<double> values;
+    plan.valuesAt(0.5, values);
+    EXPECT_EQ(plan.valueReferences, (std::vector<std::uint32_t>{2, 3}));
+    EXPECT_EQ(values, (std::vector<double>{4, 5}));
+
+    plan = makeInputPlan(twoInputModel(), table, {{"a", -1}});
+    plan.valuesAt(2, values);
+    EXPECT_EQ(values, (std::vector<double>{-1, 10}));
+
+    plan = makeInputPlan(twoInputModel(), InputTable{}, {});
+    plan.valuesAt(0, values);
+    EXPECT_EQ(values, (std::vector<double>{4, 0}));  // no start value: 0
+}
+
+TEST(InputPlan, UnknownOrDoublyGivenInputsAreRefused) {
+    InputTable table;
+    table.names = {"y"};
+    table.origin = "in.csv";
+    table.times = {0};
+    table.columns = {{1}};
+    try {
+        makeInputPlan(twoInputModel(), table, {});
+        FAIL();
+    } catch (const RunError& error) {
+        EXPECT_EQ(error.code(), ExitCode::unknownVariable);
+        EXPECT_STREQ(error.what(), "in.csv:1: column y is no input of the model (inputs: a, b)");
+    }
+    EXPECT_EQ(codeOf([] { makeInputPlan(twoInputModel(), {}, {{"c", 1}}); }), ExitCode::unknownVariable);
+    EXPECT_EQ(codeOf([] { makeInputPlan(twoInputModel(), {}, {{"a", 1}, {"a", 2}}); }), ExitCode::usage);
+}
+
+TEST(StepGrid, EndsExactlyAtStop) {
+    StepGrid even(0, 1, 0.1);
+    EXPECT_EQ(even.steps, 10);
+    EXPECT_EQ(even.at(3), 0.30000000000000004);  // start + k·step, no accumulated sum
+    EXPECT_EQ(even.at(10), 1.0);
+    StepGrid uneven(0, 1, 0.3);
+    EXPECT_EQ(uneven.steps, 4);
+    EXPECT_NEAR(uneven.at(3), 0.9, 1e-15);
+    EXPECT_EQ(uneven.at(4), 1.0);
+    EXPECT_EQ(StepGrid(2, 2, 0.1).steps, 0);
+}
+
+TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {
+    const std::string line = formatProgressLine(0, 10, 2.5, 250, 1.0, 100);
+    EXPECT_NE(line.find("25.0%"), std::string::npos) << line;
+    EXPECT_NE(line.find("t = 2.5 / 10 s"), std::string::npos) << line;
+    EXPECT_NE(line.find("250 steps/s"), std::string::npos) << line;
+    EXPECT_NE(line.find("3 s left"), std::string::npos) << line;
+    EXPECT_EQ(line.front(), '[');
+    EXPECT_LE(formatProgressLine(0, 10, 2.5, 250, 1.0, 30).size(), 29u);  // fits a narrow terminal
+}
+
+TEST(Plot, ReductionKeepsEndsAndExtremes) {
+    std::vector<double> times, values;
+    for (int i = 0; i <= 100000; ++i) {
+        times.push_back(i);
+        values.push_back(i == 54321 ? 1000.0 : std::sin(i * 1e-3));
+    }
+    std::vector<double> keptTimes, keptValues;
+    reduceForPlot(times, values, 1000, keptTimes, keptValues);
+    EXPECT_LE(keptTimes.size(), 1000u);
+    EXPECT_EQ(keptTimes.front(), 0);
+    EXPECT_EQ(keptTimes.back(), 100000);
+    EXPECT_TRUE(std::is_sorted(keptTimes.begin(), keptTimes.end()));
+    EXPECT_EQ(*std::max_element(keptValues.begin(), keptValues.end()), 1000.0);  // the spike stays
+
+    reduceForPlot({0, 1, 2}, {3, 4, 5}, 1000, keptTimes, keptValues);
+    EXPECT_EQ(keptValues, (std::vector<double>{3, 4, 5}));
+    EXPECT_EQ(legendText({"y", "m", {}}), "y [m]");
+    EXPECT_EQ(legendText({"y", "", {}}), "y");
+}
+
+TEST(Plot, UnknownFormatsAreRefused) {
+    EXPECT_EQ(plotDeviceFor("a.SVG"), "svg");
+    EXPECT_EQ(codeOf([] { plotDeviceFor("a.gif"); }), ExitCode::plotFormatUnsupported);
+}
+
+}  // namespace

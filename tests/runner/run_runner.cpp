@@ -1,0 +1,146 @@
+#include "run_runner.h"
+
+#include "numbers.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <zip.h>
+
+#include <cmath>
+#include <fcntl.h>
+#include <fstream>
+#include <list>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+Scratch::Scratch() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    path_ = fs::path(SCRATCH_DIR) / (std::string(info->test_suite_name()) + "." + info->name());
+    fs::remove_all(path_);
+    temporary_ = path_ / "tmp dir 100%";
+    fs::create_directories(temporary_);
+}
+
+void Scratch::write(const std::string& name, const std::string& text) const {
+    std::ofstream(file(name), std::ios::binary) << text;
+}
+
+std::string Scratch::read(const std::string& name) const {
+    std::ifstream in(file(name), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Scratch::leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temporary_)) names.push_back(entry.path().string());
+    return names;
+}
+
+pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments) {
+    std::vector<std::string> texts{KVFMU_RUN};
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> environment{"TMPDIR=" + scratch.temporary().string()};
+    for (char** entry = environ; *entry; ++entry) {
+        if (std::string(*entry).rfind("TMPDIR=", 0) != 0) environment.emplace_back(*entry);
+    }
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, scratch.path().c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, scratch.file("runner.out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, scratch.file("runner.err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = -1;
+    int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(failed, 0) << "cannot start " << argv[0];
+    return failed ? -1 : child;
+}
+
+RunnerResult waitForRunner(const Scratch& scratch, pid_t child) {
+    RunnerResult result;
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child) {
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    result.out = scratch.read("runner.out");
+    result.err = scratch.read("runner.err");
+    return result;
+}
+
+RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments) {
+    return waitForRunner(scratch, startRunner(scratch, arguments));
+}
+
+void makeVariant(const fs::path& archive, const fs::path& variant,
+                 const std::map<std::string, std::optional<std::string>>& changes) {
+    fs::copy_file(archive, variant, fs::copy_options::overwrite_existing);
+    int error = 0;
+    zip_t* zip = zip_open(variant.c_str(), 0, &error);
+    ASSERT_TRUE(zip) << "libzip error " << error;
+    std::list<std::string> buffers;  // libzip reads them at zip_close
+    for (const auto& [name, content] : changes) {
+        if (!content) {
+            zip_int64_t index = zip_name_locate(zip, name.c_str(), 0);
+            ASSERT_GE(index, 0) << name;
+            zip_delete(zip, static_cast<zip_uint64_t>(index));
+            continue;
+        }
+        const std::string& buffer = buffers.emplace_back(*content);
+        zip_source_t* source = zip_source_buffer(zip, buffer.data(), buffer.size(), 0);
+        ASSERT_GE(zip_file_add(zip, name.c_str(), source, ZIP_FL_OVERWRITE), 0) << name;
+    }
+    ASSERT_EQ(zip_close(zip), 0) << zip_strerror(zip);
+}
+
+std::string readEntry(const fs::path& archive, const std::string& name) {
+    int error = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+    if (!zip) return {};
+    std::string content;
+    zip_stat_t stat;
+    if (zip_stat(zip, name.c_str(), 0, &stat) == 0) {
+        content.resize(stat.size);
+        zip_file_t* file = zip_fopen(zip, name.c_str(), 0);
+        if (file) {
+            zip_fread(file, content.data(), content.size());
+            zip_fclose(file);
+        }
+    }
+    zip_discard(zip);
+    return content;
+}
+
+std::vector<std::vector<double>> csvRows(const std::string& text, std::string* header) {
+    std::vector<std::vector<double>> rows;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    if (header) *header = line;
+    while (std::getline(in, line)) {
+        std::vector<double> row;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) {
+            std::optional<double> number = parseNumber(cell);
+            EXPECT_TRUE(number) << "not a number: " << cell;
+            row.push_back(number.value_or(NAN));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}

@@ -1,0 +1,48 @@
+// Running the built kvfmu-run as a child process in a scratch folder of the current test,
+// with its own temporary directory, and making broken variants of the test FMU.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RunnerResult {
+    int exitCode = -1;  // 128 + signal when the runner died of a signal
+    std::string out;
+    std::string err;
+};
+
+// A fresh folder for the current test, with a temporary directory whose name needs
+// percent-encoding in a URI (a blank and a '%').
+class Scratch {
+public:
+    Scratch();
+    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& temporary() const { return temporary_; }
+    std::filesystem::path file(const std::string& name) const { return path_ / name; }
+    void write(const std::string& name, const std::string& text) const;
+    std::string read(const std::string& name) const;
+    // What the runner left in its temporary directory.
+    std::vector<std::string> leftovers() const;
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path temporary_;
+};
+
+// Starts kvfmu-run with the arguments in the scratch folder; its output goes to files there.
+pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments);
+RunnerResult waitForRunner(const Scratch& scratch, pid_t child);
+RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments);
+
+// A copy of the archive with entries replaced (text) or removed (nothing).
+void makeVariant(const std::filesystem::path& archive, const std::filesystem::path& variant,
+                 const std::map<std::string, std::optional<std::string>>& changes);
+std::string readEntry(const std::filesystem::path& archive, const std::string& name);
+
+// The rows of a CSV file of numbers, after its header.
+std::vector<std::vector<double>> csvRows(const std::string& text, std::string* header = nullptr);

@@ -1,8 +1,13 @@
 #include "java_vm.h"
 
 #include "exit_codes.h"
+#include "temporary_folder.h"
+
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 
 namespace fs = std::filesystem;
 
@@ -17,6 +22,30 @@ std::string jniErrorText(jint code) {
         case JNI_EINVAL: return "invalid VM option";
         default: return "error " + std::to_string(code);
     }
+}
+
+std::atomic<bool> vmStarted{false};
+
+// The VM ends the process itself when it fails during its start (for example with a heap
+// too small), when it crashes, or when Java code calls System.exit; it calls one of these
+// hooks first. None of these ways runs the runner's clean-up, so the hooks do it and exit
+// with the runner's own code.
+[[noreturn]] void endProcess(const std::string& what) {
+    const ExitCode code = vmStarted ? ExitCode::fmuCallFailed : ExitCode::javaVmFailed;
+    std::fflush(nullptr);  // rows already written stay
+    std::fprintf(stderr, "kvfmu-run: error: %s\n", what.c_str());
+    removeTemporaryFolders();
+    _exit(static_cast<int>(code));
+}
+
+void JNICALL vmExits(jint status) {
+    endProcess(vmStarted ? "the Java VM ended the process with status " + std::to_string(status) +
+                               " (System.exit in the FMU's Java code?)"
+                         : "the Java VM cannot start: it exited with status " + std::to_string(status));
+}
+
+void JNICALL vmAborts() {
+    endProcess(vmStarted ? "the Java VM aborted" : "the Java VM cannot start (see its message above)");
 }
 
 }  // namespace
@@ -37,7 +66,8 @@ JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<st
         if (i > 0) classPathOption += ':';
         classPathOption += classPath[i].string();
     }
-    std::vector<std::string> texts = {classPathOption, "-Xrs"};
+    // The VM's own messages go to stderr: stdout may carry the result CSV.
+    std::vector<std::string> texts = {classPathOption, "-Xrs", "-XX:+DisplayVMOutputToStderr"};
     texts.insert(texts.end(), extraOptions.begin(), extraOptions.end());
 
     std::vector<JavaVMOption> options(texts.size());
@@ -45,6 +75,10 @@ JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<st
         options[i].optionString = texts[i].data();
         options[i].extraInfo = nullptr;
     }
+    static char exitHook[] = "exit";
+    static char abortHook[] = "abort";
+    options.push_back({exitHook, reinterpret_cast<void*>(vmExits)});
+    options.push_back({abortHook, reinterpret_cast<void*>(vmAborts)});
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_8;
     arguments.nOptions = static_cast<jint>(options.size());
@@ -63,5 +97,6 @@ JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<st
         }
         throw RunError(ExitCode::javaVmFailed, message);
     }
+    vmStarted = true;
     return vm;
 }

@@ -34,8 +34,10 @@ std::string formatProgressLine(double start, double stop, double time, long long
     const double fraction = span > 0 ? std::clamp((time - start) / span, 0.0, 1.0) : 1.0;
     std::string details = printed("  %5.1f%%  t = %.6g", fraction * 100, time) +
                           printed(" / %.6g s", stop);
-    if (elapsedSeconds > 0) details += printed("  %.0f steps/s", steps / elapsedSeconds);
-    if (fraction > 0 && fraction < 1) {
+    // Rates from the first fraction of a second say little; they wait.
+    const bool rateKnown = elapsedSeconds >= 0.25;
+    if (rateKnown) details += printed("  %.0f steps/s", steps / elapsedSeconds);
+    if (rateKnown && fraction > 0 && fraction < 1) {
         details += "  " + duration(elapsedSeconds * (1 - fraction) / fraction) + " left";
     }
     const int barWidth = std::clamp(width - 3 - static_cast<int>(details.size()), 0, 40);

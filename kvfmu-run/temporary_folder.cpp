@@ -26,16 +26,16 @@ void removeQuietly(const fs::path& path) {
     fs::remove_all(path, ignored);
 }
 
-void removeLiveFoldersAtExit() {
+}  // namespace
+
+void removeTemporaryFolders() {
     std::lock_guard<std::mutex> lock(liveFoldersMutex);
     for (const auto& folder : liveFolders()) removeQuietly(folder);
     liveFolders().clear();
 }
 
-}  // namespace
-
 TemporaryFolder::TemporaryFolder() {
-    static const bool exitHandlerRegistered = std::atexit(removeLiveFoldersAtExit) == 0;
+    static const bool exitHandlerRegistered = std::atexit(removeTemporaryFolders) == 0;
     (void)exitHandlerRegistered;
 
     std::error_code error;

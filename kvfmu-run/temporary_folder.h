@@ -5,6 +5,10 @@
 
 #include <filesystem>
 
+// Removes every temporary folder still present; for exit paths that skip destructors and
+// exit handlers.
+void removeTemporaryFolders();
+
 class TemporaryFolder {
 public:
     TemporaryFolder();

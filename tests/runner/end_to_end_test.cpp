@@ -119,6 +119,21 @@ TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
 }
 
+TEST(RunnerRun, ProgressBarOnATerminalOnly) {
+    if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) for a terminal";
+    Scratch scratch;
+    RunnerResult result = runRunner(scratch, {fmu, "--stop", "1", "-o", "out.csv"}, true);
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_TRUE(contains(result.out, "\r[")) << result.out;  // script(1) puts stderr on stdout
+    EXPECT_TRUE(contains(result.out, "%  t = ")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Integrator: 100 steps")) << result.out;
+
+    result = runRunner(scratch, {fmu, "--stop", "1", "-o", "out.csv", "--quiet"}, true);
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+}
+
 // The texts of an SVG file, as PLplot writes them.
 std::string svgTexts(const std::string& svg) {
     pugi::xml_document document;
@@ -327,6 +342,11 @@ TEST(RunnerBadInput, JavaVmThatCannotStart) {
     BadRun bad = badRun(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"});
     EXPECT_EQ(bad.exitCode, 30);
     EXPECT_TRUE(contains(bad.message, "the Java VM cannot start")) << bad.message;
+    // This one makes the VM end the process during its start, past the runner's clean-up.
+    bad = badRun(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"});
+    EXPECT_EQ(bad.exitCode, 30);
+    EXPECT_TRUE(contains(bad.message, "Too small maximum heap")) << bad.message;
+    EXPECT_TRUE(contains(bad.message, "kvfmu-run: error: the Java VM cannot start")) << bad.message;
 }
 
 TEST(RunnerBadInput, UnwritableOutputs) {

@@ -161,6 +161,8 @@ TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {
     EXPECT_NE(line.find("3 s left"), std::string::npos) << line;
     EXPECT_EQ(line.front(), '[');
     EXPECT_LE(formatProgressLine(0, 10, 2.5, 250, 1.0, 30).size(), 29u);  // fits a narrow terminal
+    EXPECT_EQ(formatProgressLine(0, 10, 0.01, 1, 0.001, 100).find("left"), std::string::npos)
+        << "no guess from the first milliseconds";
 }
 
 TEST(Plot, ReductionKeepsEndsAndExtremes) {

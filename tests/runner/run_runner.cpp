@@ -42,9 +42,24 @@ std::vector<std::string> Scratch::leftovers() const {
     return names;
 }
 
-pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments) {
+namespace {
+
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
+pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments, bool onTerminal) {
     std::vector<std::string> texts{KVFMU_RUN};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
+    if (onTerminal) {
+        std::string command;
+        for (const auto& text : texts) command += shellQuoted(text) + " ";
+        texts = {"/usr/bin/script", "-qec", command, "/dev/null"};
+    }
     std::vector<char*> argv;
     for (auto& text : texts) argv.push_back(text.data());
     argv.push_back(nullptr);
@@ -83,8 +98,9 @@ RunnerResult waitForRunner(const Scratch& scratch, pid_t child) {
     return result;
 }
 
-RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments) {
-    return waitForRunner(scratch, startRunner(scratch, arguments));
+RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
+                       bool onTerminal) {
+    return waitForRunner(scratch, startRunner(scratch, arguments, onTerminal));
 }
 
 void makeVariant(const fs::path& archive, const fs::path& variant,

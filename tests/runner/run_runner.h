@@ -35,9 +35,12 @@ private:
 };
 
 // Starts kvfmu-run with the arguments in the scratch folder; its output goes to files there.
-pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments);
+// On a terminal: run through script(1), with standard output and error on a pseudo-terminal.
+pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
+                  bool onTerminal = false);
 RunnerResult waitForRunner(const Scratch& scratch, pid_t child);
-RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments);
+RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
+                       bool onTerminal = false);
 
 // A copy of the archive with entries replaced (text) or removed (nothing).
 void makeVariant(const std::filesystem::path& archive, const std::filesystem::path& variant,

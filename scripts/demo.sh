@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The demo: on a Debian machine, as root, installs what is missing, builds the runner and
+# packs the built-in models (reusing an earlier build), then runs the mass-spring-damper
+# FMU driven by the force profile in examples/demo-input.csv and prints a short summary.
+# Leaves out/demo.csv and out/demo.svg. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jdk=/usr/lib/jvm/java-17-openjdk-amd64
+# The same packages as scripts/test.sh, so that either script can reuse the other's build.
+packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils
+          junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev)
+model=MassSpringDamper
+input=examples/demo-input.csv
+build=build
+out=out
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+build_started=$SECONDS
+if [ -f "$build/CMakeCache.txt" ]; then
+    echo "Reusing the build in $build/"
+else
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJAVA_HOME="$jdk" -DKVFMU_BUILD_BENCHMARKS=ON
+fi
+cmake --build "$build" -j "$(nproc)" --target kvfmu-run fmus
+build_seconds=$((SECONDS - build_started))
+
+fmu=$build/fmus/$model.fmu
+mkdir -p "$out"
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+started=$(date +%s.%N)
+"$build/kvfmu-run/kvfmu-run" "$fmu" --input "$input" --output "$out/demo.csv" --plot "$out/demo.svg" \
+    2> >(tee "$summary" >&2)
+finished=$(date +%s.%N)
+wait  # for tee
+
+echo
+echo "kvfmu demo"
+echo "  model:   $model ($fmu), packed from com.korvan.kvbridge.models.$model"
+echo "  input:   $input"
+echo "  build:   $build_seconds s"
+echo "  run:     $(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.2f", b - a }') s in all, Java VM start included"
+sed -n '/steps of/,$p' "$summary" | sed 's/^/  /'

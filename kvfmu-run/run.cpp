@@ -130,20 +130,21 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
 
 void printSummary(const RunOptions& options, const Outcome& outcome) {
     const long long steps = outcome.result.steps;
-    std::fprintf(stderr, "%s: %lld steps of %s s from t=%s to %s s, %.3f s wall time",
-                 outcome.modelName.c_str(), steps, formatNumber(outcome.experiment.step).c_str(),
-                 formatNumber(outcome.experiment.start).c_str(),
-                 formatNumber(outcome.experiment.stop).c_str(), outcome.result.wallSeconds);
-    if (steps > 0) std::fprintf(stderr, ", %.1f us per step", 1e6 * outcome.result.stepSeconds / steps);
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "%s: simulated t = %s to %s s in %lld steps of %s s\n", outcome.modelName.c_str(),
+                 formatNumber(outcome.experiment.start).c_str(), formatNumber(outcome.experiment.stop).c_str(),
+                 steps, formatNumber(outcome.experiment.step).c_str());
+    std::fprintf(stderr, "  wall time %.3f s from instantiation to termination", outcome.result.wallSeconds);
+    if (steps > 0) std::fprintf(stderr, ", %.1f \u00b5s per step", 1e6 * outcome.result.stepSeconds / steps);
+    std::fprintf(stderr, "\n  final outputs:");
     for (size_t i = 0; i < outcome.outputs.size() && i < outcome.finalOutputs.size(); ++i) {
         const ModelVariable& output = *outcome.outputs[i];
-        std::fprintf(stderr, "  %s = %s%s%s\n", output.name.c_str(),
+        std::fprintf(stderr, "%s %s = %s%s%s", i == 0 ? "" : ",", output.name.c_str(),
                      formatNumber(outcome.finalOutputs[i]).c_str(), output.unit.empty() ? "" : " ",
                      output.unit.c_str());
     }
-    if (options.outputFile != "-") std::fprintf(stderr, "results: %s\n", options.outputFile.c_str());
-    if (!options.plotFile.empty()) std::fprintf(stderr, "plot: %s\n", options.plotFile.c_str());
+    std::fprintf(stderr, "\n");
+    if (options.outputFile != "-") std::fprintf(stderr, "  results: %s\n", options.outputFile.c_str());
+    if (!options.plotFile.empty()) std::fprintf(stderr, "  plot: %s\n", options.plotFile.c_str());
 }
 
 }  // namespace

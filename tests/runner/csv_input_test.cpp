@@ -38,33 +38,27 @@ TEST(CsvInput, AcceptsByteOrderMarkAndRepeatedTimes) {
 }
 
 TEST(CsvInput, EachMalformationHasItsCodeAndLine) {
-    auto [code, message] = failure("t,u\n0,1\n");
-    EXPECT_EQ(code, ExitCode::inputNoTimeColumn);
-    EXPECT_EQ(message, "in.csv:1: no time column (the header needs a column named time)");
-
-    std::tie(code, message) = failure("time,u\n0,1\n2,1\n1,1\n");
-    EXPECT_EQ(code, ExitCode::inputTimeNotMonotonic);
-    EXPECT_EQ(message, "in.csv:4: time 1 is before the previous row's time 2");
-
-    std::tie(code, message) = failure("time,u\n0,1\n1,abc\n");
-    EXPECT_EQ(code, ExitCode::inputNotNumeric);
-    EXPECT_EQ(message, "in.csv:3: column u: \"abc\" is not a number");
-
-    std::tie(code, message) = failure("time,u\n0,\n");
-    EXPECT_EQ(code, ExitCode::inputNotNumeric);
-    std::tie(code, message) = failure("time,u\n0,nan\n");
-    EXPECT_EQ(code, ExitCode::inputNotNumeric);
-
-    std::tie(code, message) = failure("time,u\n0,1,2\n");
-    EXPECT_EQ(code, ExitCode::inputMalformed);
-    EXPECT_EQ(message, "in.csv:2: 3 cells, but the header has 2");
-
-    std::tie(code, message) = failure("time,u,u\n0,1,2\n");
-    EXPECT_EQ(code, ExitCode::inputMalformed);
-    std::tie(code, message) = failure("time,u\n");
-    EXPECT_EQ(code, ExitCode::inputMalformed);
-    std::tie(code, message) = failure("\n\n");
-    EXPECT_EQ(code, ExitCode::inputUnreadable);
+    // Input, exit code, and the whole message where it matters.
+    const std::vector<std::tuple<std::string, ExitCode, std::string>> cases = {
+        {"t,u\n0,1\n", ExitCode::inputNoTimeColumn,
+         "in.csv:1: no time column (the header needs a column named time)"},
+        {"time,u\n0,1\n2,1\n1,1\n", ExitCode::inputTimeNotMonotonic,
+         "in.csv:4: time 1 is before the previous row's time 2"},
+        {"time,u\n0,1\n1,abc\n", ExitCode::inputNotNumeric, "in.csv:3: column u: \"abc\" is not a number"},
+        {"time,u\n0,\n", ExitCode::inputNotNumeric, ""},
+        {"time,u\n0,nan\n", ExitCode::inputNotNumeric, ""},
+        {"time,u\n0,1,2\n", ExitCode::inputMalformed, "in.csv:2: 3 cells, but the header has 2"},
+        {"time,u,u\n0,1,2\n", ExitCode::inputMalformed, "in.csv:1: column u appears twice"},
+        {"time,u\n", ExitCode::inputMalformed, "in.csv:1: no data rows after the header"},
+        {"\n\n", ExitCode::inputUnreadable, "in.csv: empty file (a header row is needed)"},
+    };
+    for (const auto& [text, code, message] : cases) {
+        auto [actualCode, actualMessage] = failure(text);
+        EXPECT_EQ(actualCode, code) << text;
+        if (!message.empty()) {
+            EXPECT_EQ(actualMessage, message);
+        }
+    }
 }
 
 TEST(CsvInput, MissingFileIsUnreadable) {

@@ -201,23 +201,25 @@ BadRun badRun(const Scratch& scratch, const std::vector<std::string>& arguments)
     return {result.exitCode, result.err};
 }
 
+// Expects the run to fail with the exit code and a message that contains the text.
+void expectRefused(const Scratch& scratch, const std::vector<std::string>& arguments, int exitCode,
+                   const std::string& message) {
+    BadRun bad = badRun(scratch, arguments);
+    EXPECT_EQ(bad.exitCode, exitCode) << message;
+    EXPECT_TRUE(contains(bad.message, message)) << bad.message;
+}
+
 TEST(RunnerBadInput, FmuFileProblems) {
     Scratch scratch;
-    BadRun bad = badRun(scratch, {"missing.fmu"});
-    EXPECT_EQ(bad.exitCode, 10);
-    EXPECT_TRUE(contains(bad.message, "missing.fmu: no such file")) << bad.message;
+    expectRefused(scratch, {"missing.fmu"}, 10, "missing.fmu: no such file");
 
     scratch.write("text.fmu", "this is no zip archive\n");
-    bad = badRun(scratch, {"text.fmu"});
-    EXPECT_EQ(bad.exitCode, 11);
-    EXPECT_TRUE(contains(bad.message, "text.fmu: not a zip archive")) << bad.message;
+    expectRefused(scratch, {"text.fmu"}, 11, "text.fmu: not a zip archive");
 
     std::ifstream in(fmu, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     scratch.write("cut.fmu", bytes.substr(0, bytes.size() / 2));
-    bad = badRun(scratch, {"cut.fmu"});
-    EXPECT_EQ(bad.exitCode, 12);
-    EXPECT_TRUE(contains(bad.message, "damaged zip archive")) << bad.message;
+    expectRefused(scratch, {"cut.fmu"}, 12, "damaged zip archive");
 }
 
 TEST(RunnerBadInput, ModelDescriptionProblems) {
@@ -230,26 +232,18 @@ TEST(RunnerBadInput, ModelDescriptionProblems) {
     };
 
     makeVariant(fmu, scratch.file("none.fmu"), {{"modelDescription.xml", std::nullopt}});
-    BadRun bad = badRun(scratch, {"none.fmu"});
-    EXPECT_EQ(bad.exitCode, 13);
-    EXPECT_TRUE(contains(bad.message, "no modelDescription.xml")) << bad.message;
+    expectRefused(scratch, {"none.fmu"}, 13, "no modelDescription.xml");
 
     makeVariant(fmu, scratch.file("broken.fmu"), {{"modelDescription.xml", description.substr(0, 400)}});
-    bad = badRun(scratch, {"broken.fmu"});
-    EXPECT_EQ(bad.exitCode, 14);
-    EXPECT_TRUE(contains(bad.message, "modelDescription.xml: not well-formed XML")) << bad.message;
+    expectRefused(scratch, {"broken.fmu"}, 14, "modelDescription.xml: not well-formed XML");
 
     makeVariant(fmu, scratch.file("fmi1.fmu"),
                 {{"modelDescription.xml", replaced("fmiVersion=\"2.0\"", "fmiVersion=\"1.0\"")}});
-    bad = badRun(scratch, {"fmi1.fmu"});
-    EXPECT_EQ(bad.exitCode, 15);
-    EXPECT_TRUE(contains(bad.message, "FMI 2.0 is needed")) << bad.message;
+    expectRefused(scratch, {"fmi1.fmu"}, 15, "FMI 2.0 is needed");
 
     makeVariant(fmu, scratch.file("me.fmu"),
                 {{"modelDescription.xml", replaced("<CoSimulation", "<ModelExchange")}});
-    bad = badRun(scratch, {"me.fmu"});
-    EXPECT_EQ(bad.exitCode, 15);
-    EXPECT_TRUE(contains(bad.message, "not a co-simulation FMU")) << bad.message;
+    expectRefused(scratch, {"me.fmu"}, 15, "not a co-simulation FMU");
 }
 
 TEST(RunnerBadInput, ArchiveContentProblems) {
@@ -258,47 +252,33 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
                 {{"binaries/linux64/libkvfmu.so", std::nullopt},
                  {"binaries/linux64/", std::nullopt},
                  {"binaries/win64/libkvfmu.dll", "MZ"}});
-    BadRun bad = badRun(scratch, {"windows.fmu"});
-    EXPECT_EQ(bad.exitCode, 16);
-    EXPECT_TRUE(contains(bad.message, "no binary for this platform: binaries/linux64/libkvfmu.so is "
-                                      "missing (platforms in the FMU: win64)"))
-        << bad.message;
+    expectRefused(scratch, {"windows.fmu"}, 16,
+                  "no binary for this platform: binaries/linux64/libkvfmu.so is missing "
+                  "(platforms in the FMU: win64)");
 
     makeVariant(fmu, scratch.file("escape.fmu"), {{"../escaped.txt", "x"}});
-    bad = badRun(scratch, {"escape.fmu"});
-    EXPECT_EQ(bad.exitCode, 12);
-    EXPECT_TRUE(contains(bad.message, "entry name leads outside the archive: ../escaped.txt")) << bad.message;
+    expectRefused(scratch, {"escape.fmu"}, 12, "entry name leads outside the archive: ../escaped.txt");
     EXPECT_FALSE(std::filesystem::exists(scratch.temporary().parent_path() / "escaped.txt"));
 
     makeVariant(fmu, scratch.file("bad_binary.fmu"), {{"binaries/linux64/libkvfmu.so", "not ELF"}});
-    bad = badRun(scratch, {"bad_binary.fmu"});
-    EXPECT_EQ(bad.exitCode, 31);
-    EXPECT_TRUE(contains(bad.message, "cannot load the FMU's binary")) << bad.message;
+    expectRefused(scratch, {"bad_binary.fmu"}, 31, "cannot load the FMU's binary");
 
     makeVariant(fmu, scratch.file("no_facade.fmu"), {{"resources/kvbridge.jar", std::nullopt}});
-    bad = badRun(scratch, {"no_facade.fmu"});
-    EXPECT_EQ(bad.exitCode, 40);
-    EXPECT_TRUE(contains(bad.message, "kvfmu-run: error: fmi2Instantiate failed: fmi2Instantiate: "
-                                      "Process error; Cannot find Java classes"))
-        << bad.message;
+    expectRefused(scratch, {"no_facade.fmu"}, 40,
+                  "kvfmu-run: error: fmi2Instantiate failed: fmi2Instantiate: Process error; "
+                  "Cannot find Java classes");
 }
 
 TEST(RunnerBadInput, UnknownNames) {
     Scratch scratch;
-    BadRun bad = badRun(scratch, {fmu, "--set", "y1=1"});
-    EXPECT_EQ(bad.exitCode, 17);
-    EXPECT_TRUE(contains(bad.message, "--set y1: the model has no input y1 (inputs: u)")) << bad.message;
+    expectRefused(scratch, {fmu, "--set", "y1=1"}, 17, "--set y1: the model has no input y1 (inputs: u)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
-    bad = badRun(scratch, {fmu, "-i", "in.csv"});
-    EXPECT_EQ(bad.exitCode, 17);
-    EXPECT_TRUE(contains(bad.message, "in.csv:1: column w is no input of the model (inputs: u)")) << bad.message;
+    expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,
+                  "in.csv:1: column w is no input of the model (inputs: u)");
 
-    bad = badRun(scratch, {fmu, "--param", "K=1"});
-    EXPECT_EQ(bad.exitCode, 17);
-    EXPECT_TRUE(contains(bad.message, "--param K: the model has no parameter K (parameters: gain, "
-                                      "initial, fail_at)"))
-        << bad.message;
+    expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
+                  "--param K: the model has no parameter K (parameters: gain, initial, fail_at)");
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {
@@ -312,12 +292,9 @@ TEST(RunnerBadInput, MalformedInputFiles) {
     };
     for (const auto& [text, code, message] : cases) {
         scratch.write("in.csv", text);
-        BadRun bad = badRun(scratch, {fmu, "-i", "in.csv"});
-        EXPECT_EQ(bad.exitCode, code) << text;
-        EXPECT_TRUE(contains(bad.message, message)) << bad.message;
+        expectRefused(scratch, {fmu, "-i", "in.csv"}, code, message);
     }
-    BadRun bad = badRun(scratch, {fmu, "-i", "absent.csv"});
-    EXPECT_EQ(bad.exitCode, 20);
+    expectRefused(scratch, {fmu, "-i", "absent.csv"}, 20, "absent.csv: cannot open the input file");
 }
 
 TEST(RunnerBadInput, BadNumbersAndUsage) {
@@ -334,35 +311,25 @@ TEST(RunnerBadInput, BadNumbersAndUsage) {
         {{fmu, "--log-level", "loud"}, 2, "loud"},
         {{}, 2, "fmu is required"},
     };
-    for (const auto& [arguments, code, message] : cases) {
-        BadRun bad = badRun(scratch, arguments);
-        EXPECT_EQ(bad.exitCode, code) << message;
-        EXPECT_TRUE(contains(bad.message, message)) << bad.message;
-    }
+    for (const auto& [arguments, code, message] : cases) expectRefused(scratch, arguments, code, message);
 }
 
 TEST(RunnerBadInput, JavaVmThatCannotStart) {
     Scratch scratch;
-    BadRun bad = badRun(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"});
-    EXPECT_EQ(bad.exitCode, 30);
-    EXPECT_TRUE(contains(bad.message, "the Java VM cannot start")) << bad.message;
+    expectRefused(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"}, 30, "the Java VM cannot start");
     // This one makes the VM end the process during its start, past the runner's clean-up.
-    bad = badRun(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"});
-    EXPECT_EQ(bad.exitCode, 30);
-    EXPECT_TRUE(contains(bad.message, "Too small maximum heap")) << bad.message;
-    EXPECT_TRUE(contains(bad.message, "kvfmu-run: error: the Java VM cannot start")) << bad.message;
+    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30, "Too small maximum heap");
+    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30,
+                  "kvfmu-run: error: the Java VM cannot start");
 }
 
 TEST(RunnerBadInput, UnwritableOutputs) {
     Scratch scratch;
-    BadRun bad = badRun(scratch, {fmu, "-o", "no/such/dir/out.csv"});
-    EXPECT_EQ(bad.exitCode, 50);
-    EXPECT_TRUE(contains(bad.message, "no/such/dir/out.csv: cannot write the output file")) << bad.message;
-    bad = badRun(scratch, {fmu, "-o", "out.csv", "--plot", "no/such/dir/out.svg"});
-    EXPECT_EQ(bad.exitCode, 50);
-    EXPECT_TRUE(contains(bad.message, "cannot write the plot file")) << bad.message;
-    bad = badRun(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"});
-    EXPECT_EQ(bad.exitCode, 51);
+    expectRefused(scratch, {fmu, "-o", "no/such/dir/out.csv"}, 50,
+                  "no/such/dir/out.csv: cannot write the output file");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "no/such/dir/out.svg"}, 50,
+                  "cannot write the plot file");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51, "unknown plot format \".gif\"");
 }
 
 }  // namespace

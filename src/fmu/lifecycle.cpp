@@ -48,7 +48,13 @@ fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
         return fmi2Error;
     logCall(comp, "fmi2ExitInitializationMode");
     debugTrace(L"Calling doInitializeModel");
-    if (j_doInitializeModel(comp->instanceName)) debugTrace(L"doInitializeModel returned true");
+    if (!j_doInitializeModel(comp->instanceName)) {
+        // The model could not start: a host must not step it or read outputs as if it had.
+        logErrorLine(comp, "fmi2ExitInitializationMode: %s", LastError.c_str());
+        comp->state = modelError;
+        return fmi2Error;
+    }
+    debugTrace(L"doInitializeModel returned true");
     if (comp->valuesDirty) {
         // Still in initialization mode: this fetches the initial outputs.
         calculateValues(comp);

@@ -219,8 +219,7 @@ TEST_F(CoSimulation, ExperimentRefusedByTheServer) {
     fmi2FreeInstance(comp);
 }
 
-TEST_F(CoSimulation, InitializationEndsByTypeWhateverTheServerSays) {
-    scriptAnswer("doInitializeModel", false);
+TEST_F(CoSimulation, InitializationEndsByType) {
     FmuInstance* exchange = instantiate("me", fmi2ModelExchange);
     fmi2EnterInitializationMode(exchange);
     EXPECT_EQ(fmi2ExitInitializationMode(exchange), fmi2OK);
@@ -232,6 +231,27 @@ TEST_F(CoSimulation, InitializationEndsByTypeWhateverTheServerSays) {
     EXPECT_EQ(other->state, modelStepComplete);
     fmi2FreeInstance(exchange);
     fmi2FreeInstance(other);
+}
+
+TEST_F(CoSimulation, InitializationRefusedByTheServerIsAnError) {
+    for (fmi2Type type : {fmi2CoSimulation, fmi2ModelExchange}) {
+        scriptReset();
+        scriptLayout("6", "2", "2");
+        FmuInstance* comp = instantiate("inst", type);
+        fmi2EnterInitializationMode(comp);
+        scriptAnswer("doInitializeModel", false);
+        scriptLastError("T must be positive");
+        testHost().log.clear();
+        EXPECT_EQ(fmi2ExitInitializationMode(comp), fmi2Error);
+        EXPECT_EQ(comp->state, modelError);
+        ASSERT_EQ(testHost().log.size(), 1u);
+        EXPECT_EQ(testHost().log[0].status, fmi2Error);
+        EXPECT_EQ(testHost().log[0].category, "logError");
+        EXPECT_EQ(testHost().log[0].text, "fmi2ExitInitializationMode: T must be positive");
+        EXPECT_EQ(facadeCalls().back(), "getLasterror()") << "no outputs fetched";
+        fmi2FreeInstance(comp);
+        EXPECT_EQ(facadeCalls().back(), "doFreeInstance(inst)");
+    }
 }
 
 TEST_F(CoSimulation, ResetStartsOverWithoutTheServer) {

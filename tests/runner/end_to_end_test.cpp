@@ -112,6 +112,16 @@ TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
     EXPECT_EQ(rows.back()[0], 0.5);
 }
 
+TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "--param", "gain=0", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: fmi2ExitInitializationMode returned fmi2Error: "
+                                     "fmi2ExitInitializationMode: gain must not be 0"))
+        << result.err;
+    EXPECT_EQ(scratch.read("out.csv"), "time,y1,y2\n");
+}
+
 TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-o", "out.csv"});

@@ -18,7 +18,8 @@ import java.util.Set;
  * A self-contained facade for testing the runner: each instance integrates its input u into
  * y1 = initial + integral of u dt and feeds it through as y2 = gain * u. Its parameters come from
  * resources/model.properties in the resource folder (parameter.gain, parameter.initial,
- * parameter.fail_at: a step that would pass that time fails with a message).
+ * parameter.fail_at: a step that would pass that time fails with a message; a gain of 0 fails
+ * the initialization).
  */
 public final class KorvanSim {
     private static final int OUTPUTS = 2;
@@ -97,7 +98,13 @@ public final class KorvanSim {
     }
 
     public boolean doInitializeModel(String name) {
-        return instances.containsKey(name) || unknown(name);
+        Instance instance = instances.get(name);
+        if (instance == null) return unknown(name);
+        if (instance.gain == 0) {
+            lastError = "gain must not be 0";
+            return false;
+        }
+        return true;
     }
 
     public void setReal(String name, int valueReference, double value) {

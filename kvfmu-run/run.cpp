@@ -14,8 +14,8 @@
 #include "simulation.h"
 #include "temporary_folder.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -50,12 +50,10 @@ Experiment experimentFor(const RunOptions& options, const DefaultExperiment& def
 
 // What the run hands to the summary and the plot.
 struct Outcome {
-    std::string modelName;
+    ModelDescription model;
     Experiment experiment{};
     SimulationResult result;
-    std::vector<const ModelVariable*> outputs;  // point into `model`
-    ModelDescription model;
-    std::vector<double> times;                  // kept for the plot only
+    std::vector<double> times;  // kept for the plot only
     std::vector<PlotSeries> series;
     std::vector<double> finalOutputs;
 };
@@ -67,7 +65,6 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
     extractArchive(options.fmu, unpacked);
     outcome.model = readModelDescription(unpacked / "modelDescription.xml");
     const ModelDescription& model = outcome.model;
-    outcome.modelName = model.modelName;
     outcome.experiment = experimentFor(options, model.defaultExperiment);
 
     InputTable table;
@@ -78,9 +75,8 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
     overrideParameters(resources / "model.properties", options.parameterValues);
     const fs::path library = binaryPath(unpacked, model.modelIdentifier);
 
-    outcome.outputs = model.withCausality("output");
     std::vector<std::string> columns;
-    for (const ModelVariable* output : outcome.outputs) {
+    for (const ModelVariable* output : model.withCausality("output")) {
         columns.push_back(output->name);
         outcome.series.push_back({output->name, output->unit, {}});
     }
@@ -130,14 +126,15 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
 
 void printSummary(const RunOptions& options, const Outcome& outcome) {
     const long long steps = outcome.result.steps;
-    std::fprintf(stderr, "%s: simulated t = %s to %s s in %lld steps of %s s\n", outcome.modelName.c_str(),
+    std::fprintf(stderr, "%s: simulated t = %s to %s s in %lld steps of %s s\n", outcome.model.modelName.c_str(),
                  formatNumber(outcome.experiment.start).c_str(), formatNumber(outcome.experiment.stop).c_str(),
                  steps, formatNumber(outcome.experiment.step).c_str());
     std::fprintf(stderr, "  wall time %.3f s from instantiation to termination", outcome.result.wallSeconds);
     if (steps > 0) std::fprintf(stderr, ", %.1f \u00b5s per step", 1e6 * outcome.result.stepSeconds / steps);
     std::fprintf(stderr, "\n  final outputs:");
-    for (size_t i = 0; i < outcome.outputs.size() && i < outcome.finalOutputs.size(); ++i) {
-        const ModelVariable& output = *outcome.outputs[i];
+    const std::vector<const ModelVariable*> outputs = outcome.model.withCausality("output");
+    for (size_t i = 0; i < outputs.size() && i < outcome.finalOutputs.size(); ++i) {
+        const ModelVariable& output = *outputs[i];
         std::fprintf(stderr, "%s %s = %s%s%s", i == 0 ? "" : ",", output.name.c_str(),
                      formatNumber(outcome.finalOutputs[i]).c_str(), output.unit.empty() ? "" : " ",
                      output.unit.c_str());
@@ -153,7 +150,7 @@ void run(const RunOptions& options, const volatile std::sig_atomic_t& stopReques
     Outcome outcome;
     simulateFmu(options, stopRequested, outcome);  // the temporary folder is gone after it
     if (!options.plotFile.empty()) {
-        writePlot(options.plotFile, outcome.modelName, outcome.times, outcome.series);
+        writePlot(options.plotFile, outcome.model.modelName, outcome.times, outcome.series);
     }
     if (!options.quiet) printSummary(options, outcome);
 }

@@ -48,6 +48,27 @@ void JNICALL vmAborts() {
     endProcess(vmStarted ? "the Java VM aborted" : "the Java VM cannot start (see its message above)");
 }
 
+// Java code's System.out goes to the process's stderr, as the VM's own messages do: stdout
+// may carry the result CSV, which a model's print must not break.
+bool sendJavaOutputToStderr(JNIEnv* env) {
+    bool done = false;
+    if (env->PushLocalFrame(8) != JNI_OK) {
+        env->ExceptionClear();
+        return false;
+    }
+    if (jclass system = env->FindClass("java/lang/System")) {
+        jfieldID err = env->GetStaticFieldID(system, "err", "Ljava/io/PrintStream;");
+        jmethodID setOut = err ? env->GetStaticMethodID(system, "setOut", "(Ljava/io/PrintStream;)V") : nullptr;
+        if (setOut) {
+            env->CallStaticVoidMethod(system, setOut, env->GetStaticObjectField(system, err));
+            done = !env->ExceptionCheck();
+        }
+    }
+    env->ExceptionClear();
+    env->PopLocalFrame(nullptr);
+    return done;
+}
+
 }  // namespace
 
 std::vector<fs::path> jarsIn(const fs::path& resources) {
@@ -98,5 +119,8 @@ JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<st
         throw RunError(ExitCode::javaVmFailed, message);
     }
     vmStarted = true;
+    if (!sendJavaOutputToStderr(env)) {
+        throw RunError(ExitCode::javaVmFailed, "the Java VM started, but its System.out cannot be redirected");
+    }
     return vm;
 }

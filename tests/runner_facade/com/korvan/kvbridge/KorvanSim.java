@@ -52,6 +52,8 @@ public final class KorvanSim {
             Instance instance = new Instance();
             readParameters(resources.resolve("model.properties"), instance);
             instances.put(name, instance);
+            // A chatty model: the runner keeps this off the result CSV on standard output.
+            System.out.println("runner facade: instance " + name + " created");
             return true;
         } catch (URISyntaxException | IllegalArgumentException | IOException e) {
             lastError = "cannot read the resources at " + resourceLocation + ": " + e.getMessage();

@@ -73,6 +73,12 @@ void setColours() {
     for (int i = 0; i < count; ++i) plscol0(i, rgb[i][0], rgb[i][1], rgb[i][2]);
 }
 
+// PLplot ends the process on an error of its own (a file it cannot write after all); the
+// status this answers is the one the process exits with.
+int plplotExitStatus(const char*) {
+    return static_cast<int>(ExitCode::outputNotWritable);
+}
+
 int curveColour(size_t index) {
     return 2 + static_cast<int>(index % 10);
 }
@@ -145,6 +151,7 @@ void writePlot(const fs::path& file, const std::string& title, const std::vector
     const std::string device = plotDeviceFor(file);
     checkPlotWritable(file);
 
+    plsexit(plplotExitStatus);
     plsdev(device.c_str());
     plsfnam(file.c_str());
     plspage(0, 0, 1000, 600, 0, 0);

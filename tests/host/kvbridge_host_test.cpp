@@ -224,4 +224,23 @@ TEST_F(KvbridgeHost, ANativeHostThreadGetsTheReasonOfItsFailedStep) {
     fmu().freeInstance(c);
 }
 
+TEST_F(KvbridgeHost, AUsersModelRunsFromItsOwnJarInTheResourcesFolder) {
+    // heated_room.jar is not on the VM's class path: the instance's class loader finds it.
+    const std::string roomUri =
+        resourceFolderUri("room", {}, {KVFMU_EXAMPLE_DESCRIPTOR, KVFMU_EXAMPLE_JAR});
+    const std::vector<fmi2ValueReference> in{4, 5};  // temperature, heat loss, copies, P, T_out
+    fmi2Component c = ready("room", roomUri, in, {2000.0, -5.0}, 86400.0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(read(c, {0, 1}), (std::vector<double>{15.0, 4000.0}));
+    for (int i = 0; i < 180; ++i) {  // three hours in minutes
+        ASSERT_EQ(fmu().doStep(c, i * 60.0, 60.0, fmi2True), fmi2OK) << logText();
+    }
+    // T = T_out + R P + (T0 - T_out - R P) exp(-t / (R C)): settles at 5 degC, RC = 10^4 s
+    const double expected = 5.0 + 10.0 * std::exp(-3 * 3600.0 / 1.0e4);
+    const auto y = read(c, {0, 1});
+    EXPECT_NEAR(y[0], expected, 1e-9);
+    EXPECT_NEAR(y[1], (expected + 5.0) / 0.005, 1e-6);
+    finish(c);
+}
+
 }  // namespace

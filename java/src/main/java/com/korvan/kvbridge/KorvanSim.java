@@ -42,7 +42,12 @@ public final class KorvanSim {
     }
 
     public boolean doInstantiate(String name, String resourceLocation) {
-        return run(s -> s.instantiate(name, resourceLocation));
+        try {
+            connected().instantiate(name, resourceLocation);
+            return true;
+        } catch (SimulationException | RuntimeException | Error e) {
+            return fail(e);
+        }
     }
 
     /** The text of the last failure on the calling thread; empty when there was none. */
@@ -54,64 +59,72 @@ public final class KorvanSim {
     public String getProp(String name, String key) {
         try {
             return connected().property(name, key);
-        } catch (SimulationException e) {
-            fail(e.getMessage());
-        } catch (RuntimeException | Error e) {
-            fail(internal(e));
+        } catch (SimulationException | RuntimeException | Error e) {
+            fail(e);
+            return null;
         }
-        return null;
     }
 
     public boolean doSetupExperiment(String name, double startTime, boolean stopTimeDefined,
                                      double stopTime) {
-        return run(s -> s.setupExperiment(name, startTime, stopTimeDefined, stopTime));
+        try {
+            connected().setupExperiment(name, startTime, stopTimeDefined, stopTime);
+            return true;
+        } catch (SimulationException | RuntimeException | Error e) {
+            return fail(e);
+        }
     }
 
     public boolean doInitializeModel(String name) {
-        return run(s -> s.initialize(name));
+        try {
+            connected().initialize(name);
+            return true;
+        } catch (SimulationException | RuntimeException | Error e) {
+            return fail(e);
+        }
     }
 
     public void setReal(String name, int valueReference, double value) {
-        run(s -> s.setReal(name, valueReference, value));
+        try {
+            connected().setReal(name, valueReference, value);
+        } catch (SimulationException | RuntimeException | Error e) {
+            fail(e);
+        }
     }
 
     public boolean doStepModel(String name, double time, double stepSize, double[] inputs) {
-        return run(s -> s.step(name, time, stepSize, inputs));
+        try {
+            connected().step(name, time, stepSize, inputs);
+            return true;
+        } catch (SimulationException | RuntimeException | Error e) {
+            return fail(e);
+        }
     }
 
     /** The outputs after the last step or the initialization; null for an unknown name. */
     public double[] getData(String name) {
         try {
             return connected().outputs(name);
-        } catch (SimulationException e) {
-            fail(e.getMessage());
-        } catch (RuntimeException | Error e) {
-            fail(internal(e));
+        } catch (SimulationException | RuntimeException | Error e) {
+            fail(e);
+            return null;
         }
-        return null;
     }
 
     public void doTerminate(String name) {
-        run(s -> s.terminate(name));
+        try {
+            connected().terminate(name);
+        } catch (SimulationException | RuntimeException | Error e) {
+            fail(e);
+        }
     }
 
     /** Forgets the instance; a second free is harmless. */
     public void doFreeInstance(String name) {
-        run(s -> s.free(name));
-    }
-
-    private interface ServerCall {
-        void on(SimulationServer server) throws SimulationException;
-    }
-
-    private boolean run(ServerCall call) {
         try {
-            call.on(connected());
-            return true;
-        } catch (SimulationException e) {
-            return fail(e.getMessage());
-        } catch (RuntimeException | Error e) {
-            return fail(internal(e));
+            connected().free(name);
+        } catch (SimulationException | RuntimeException | Error e) {
+            fail(e);
         }
     }
 
@@ -129,7 +142,9 @@ public final class KorvanSim {
         return false;
     }
 
-    private static String internal(Throwable e) {
-        return "Internal error of the simulation server: " + Failures.describe(e);
+    /** Keeps the failure's text: a refusal's own, or an internal error with its cause. */
+    private static boolean fail(Throwable failure) {
+        return fail(failure instanceof SimulationException ? failure.getMessage()
+                : "Internal error of the simulation server: " + Failures.describe(failure));
     }
 }

@@ -41,7 +41,8 @@ final class ServerInstance implements AutoCloseable {
         this.outputs = new double[outputCount];
     }
 
-    synchronized String property(String key) throws SimulationException {
+    /** Needs no lock: the counts never change. */
+    String property(String key) throws SimulationException {
         switch (key) {
             case "number_of_outputs": return outputCountText;
             case "number_of_inputs": return inputCountText;
@@ -81,7 +82,7 @@ final class ServerInstance implements AutoCloseable {
             throw new SimulationException("Model " + modelName() + " failed to initialize at t = "
                     + startTime + ": " + Failures.describe(e), e);
         }
-        requireFiniteOutputs("at the start time " + startTime);
+        if (!outputsFinite()) throw nonFiniteOutput("at the start time " + startTime);
         nextTime = startTime;
         lastStepSize = 0;
         run = Run.INITIALIZED;
@@ -103,13 +104,15 @@ final class ServerInstance implements AutoCloseable {
         checkStep(time, stepSize, stepInputs);
         System.arraycopy(stepInputs, 0, inputs, 0, inputCount);
         try {
-            loaded.model().step(time, stepSize, inputs.clone(), outputs);
+            loaded.model().step(time, stepSize, inputs, outputs);
         } catch (RuntimeException | LinkageError | StackOverflowError e) {
             run = Run.TERMINATED;
             throw new SimulationException("Model " + modelName() + " failed in the step from"
                     + " t = " + time + " over " + stepSize + " s: " + Failures.describe(e), e);
         }
-        requireFiniteOutputs("in the step from t = " + time + " over " + stepSize + " s");
+        if (!outputsFinite()) {
+            throw nonFiniteOutput("in the step from t = " + time + " over " + stepSize + " s");
+        }
         nextTime = time + stepSize;
         lastStepSize = stepSize;
     }
@@ -167,15 +170,21 @@ final class ServerInstance implements AutoCloseable {
         }
     }
 
-    private void requireFiniteOutputs(String when) throws SimulationException {
-        for (int i = 0; i < outputCount; i++) {
-            if (!Double.isFinite(outputs[i])) {
-                run = Run.TERMINATED;
-                throw new SimulationException("Model " + modelName() + " produced " + outputs[i]
-                        + " for output " + declaration.outputs().get(i).name() + " " + when
-                        + ": check its parameters and inputs");
-            }
+    private boolean outputsFinite() {
+        for (double output : outputs) {
+            if (!Double.isFinite(output)) return false;
         }
+        return true;
+    }
+
+    /** The failure of a model that left a non-finite output; {@code when} says where. */
+    private SimulationException nonFiniteOutput(String when) {
+        run = Run.TERMINATED;
+        int i = 0;
+        while (Double.isFinite(outputs[i])) i++;
+        return new SimulationException("Model " + modelName() + " produced " + outputs[i]
+                + " for output " + declaration.outputs().get(i).name() + " " + when
+                + ": check its parameters and inputs");
     }
 
     private SimulationException wrongOrder(String what) {

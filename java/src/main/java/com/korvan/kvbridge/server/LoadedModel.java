@@ -58,6 +58,10 @@ public record LoadedModel(Model model, Declaration declaration, Map<String, Doub
         List<URL> urls = new ArrayList<>();
         for (String jar : descriptor.modelJars()) {
             Path file = folder.resolve(jar).normalize();
+            if (!file.startsWith(folder.normalize())) {
+                throw new SimulationException("The model jar " + jar + " listed in model.jars"
+                        + " lies outside the resource folder: an FMU carries its jars inside");
+            }
             if (!Files.isRegularFile(file)) {
                 throw new SimulationException("The model jar " + jar + " listed in model.jars"
                         + " is not in the resource folder " + folder);

@@ -43,15 +43,12 @@ final class ServerInstance implements AutoCloseable {
 
     /** Needs no lock: the counts never change. */
     String property(String key) throws SimulationException {
-        switch (key) {
-            case "number_of_outputs": return outputCountText;
-            case "number_of_inputs": return inputCountText;
-            case "number_of_reals": return realCountText;
-            default:
-                throw new SimulationException("Instance " + name + " has no property " + key
-                        + ": the properties are number_of_outputs, number_of_inputs and"
-                        + " number_of_reals");
-        }
+        if ("number_of_outputs".equals(key)) return outputCountText;
+        if ("number_of_inputs".equals(key)) return inputCountText;
+        if ("number_of_reals".equals(key)) return realCountText;
+        throw new SimulationException("Instance " + name + " has no property " + key
+                + ": the properties are number_of_outputs, number_of_inputs and"
+                + " number_of_reals");
     }
 
     synchronized void setupExperiment(double start, boolean stopDefined, double stop)

@@ -243,6 +243,10 @@ class EmbeddedServerTest {
                 "model.inputs=1"))));
         assertTrue(jar.startsWith("The model jar model.jar listed in model.jars is not in the"
                 + " resource folder"), jar);
+        String outside = refusal(() -> server.instantiate("a", Resources.uri(Resources.folder(
+                temp, "o", "model.class=a.B", "model.jars=../j/model.properties",
+                "model.outputs=1", "model.inputs=1"))));
+        assertTrue(outside.contains("lies outside the resource folder"), outside);
     }
 
     @Test

@@ -4,18 +4,32 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path& root() {
-    static const fs::path made = [] {
+// The temporary folder of this process, removed again at exit.
+struct TemporaryRoot {
+    fs::path path;
+    TemporaryRoot() {
         std::string pattern = (fs::temp_directory_path() / "kvfmu resources XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::perror("mkdtemp");
-        return fs::path(pattern);
-    }();
-    return made;
+        if (mkdtemp(pattern.data())) {
+            path = pattern;
+        } else {
+            std::perror("mkdtemp");
+        }
+    }
+    ~TemporaryRoot() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove_all(path, ignored);
+    }
+};
+
+const fs::path& root() {
+    static const TemporaryRoot made;
+    return made.path;
 }
 
 std::string fileUri(const fs::path& folder) {

@@ -95,11 +95,6 @@ public abstract class ContinuousModel implements Model {
         outputs(time + stepSize, state, inputs, outputs);
     }
 
-    /** The state now, as a copy (for tests and subclasses that report it). */
-    protected final double[] state() {
-        return state.clone();
-    }
-
     private void rungeKutta(double t, double h, double[] u) {
         int n = state.length;
         derivatives(t, state, u, k1);

@@ -96,11 +96,11 @@ final class Options {
         } else if (!facadeJars.isEmpty()) {
             throw PackException.usage("--facade-jar goes with --variables, not --class");
         }
-        if (output != null && outputDir != null) {
-            throw PackException.usage("give --output or --output-dir, not both");
-        }
         if (output != null && !output.getFileName().toString().endsWith(".fmu")) {
             throw PackException.usage("--output " + output + ": the file name must end in .fmu");
+        }
+        if (output != null && outputDir != null) {
+            throw PackException.usage("give --output or --output-dir, not both");
         }
         if (linuxLibrary == null) throw PackException.usage("--linux-library is not set");
         if (variableList == null && bridgeJar == null) {

@@ -47,11 +47,11 @@ class ModelDescriptionRulesTest {
         assertEquals(List.of(), ModelDescriptionRules.check(Packing.modelDescription(fmu)));
     }
 
-    /** The built-in models' FMUs, when the build made any (kvfmu.test.fmus, ';'-separated). */
+    /** The built-in models' FMUs, when the build made any (kvfmu.test.fmus, ':'-separated). */
     @Test
     void builtInFmusKeepTheRules() throws Exception {
         List<String> failures = new ArrayList<>();
-        for (String fmu : System.getProperty("kvfmu.test.fmus", "").split(";")) {
+        for (String fmu : System.getProperty("kvfmu.test.fmus", "").split(":")) {
             if (fmu.isEmpty()) continue;
             List<String> problems = ModelDescriptionRules.check(Packing.modelDescription(Path.of(fmu)));
             if (!problems.isEmpty()) failures.add(fmu + ": " + problems);

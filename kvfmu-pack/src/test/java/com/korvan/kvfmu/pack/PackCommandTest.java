@@ -166,10 +166,7 @@ class PackCommandTest {
     void badInput(String[] args, int exitCode, String message) throws IOException {
         String[] all = Stream.concat(Stream.of("--output-dir", folder.toString()), Stream.of(args))
             .toArray(String[]::new);
-        Packing.Run run = Packing.run(all);
-        assertEquals(exitCode, run.exitCode(), run.err());
-        assertTrue(run.err().startsWith("kvfmu-pack: error: "), run.err());
-        assertTrue(run.err().contains(message), run.err());
+        Packing.refused(exitCode, message, all);
         try (Stream<Path> files = Files.list(folder)) {
             assertEquals(List.of(), files.toList(), "nothing written");
         }
@@ -178,30 +175,24 @@ class PackCommandTest {
     @Test
     void aFileThatIsNotAJarIsRefused() throws IOException {
         Path fake = Packing.write(folder.resolve("fake.jar"), "not a zip");
-        Packing.Run run = Packing.run("--class", Packing.LAG, "--model-jar", fake.toString(),
-                                      "--output-dir", folder.resolve("out").toString());
-        assertEquals(3, run.exitCode());
-        assertTrue(run.err().contains("fake.jar: not a readable jar file"), run.err());
+        Packing.refused(3, "fake.jar: not a readable jar file", "--class", Packing.LAG,
+                        "--model-jar", fake.toString(), "--output-dir", folder.toString());
     }
 
     @Test
     void aModelJarNamedLikeTheBridgeIsRefused() throws IOException {
         Path copy = Files.copy(Packing.buildFile("modelJar"),
                                Files.createDirectory(folder.resolve("x")).resolve("kvbridge.jar"));
-        Packing.Run run = Packing.run("--class", Packing.LAG, "--model-jar", copy.toString(),
-                                      "--output-dir", folder.toString());
-        assertEquals(3, run.exitCode());
-        assertTrue(run.err().contains("resources/ already has a file named kvbridge.jar"), run.err());
+        Packing.refused(3, "resources/ already has a file named kvbridge.jar", "--class",
+                        Packing.LAG, "--model-jar", copy.toString(), "--output-dir", folder.toString());
     }
 
     @Test
     void anFmuThatCannotBeWrittenFailsWithItsOwnCodeAndLeavesNothing() throws IOException {
         Path blocker = Packing.write(folder.resolve("blocker"), "a file where a folder must be");
-        Packing.Run run = Packing.run("--class", Packing.LAG, "--model-jar",
-                                      Packing.buildFile("modelJar").toString(),
-                                      "--output-dir", blocker.resolve("sub").toString());
-        assertEquals(4, run.exitCode(), run.err());
-        assertTrue(run.err().contains("cannot write"), run.err());
+        Packing.refused(4, "cannot write", "--class", Packing.LAG, "--model-jar",
+                        Packing.buildFile("modelJar").toString(),
+                        "--output-dir", blocker.resolve("sub").toString());
         try (Stream<Path> files = Files.list(folder)) {
             assertEquals(List.of(blocker), files.toList());
         }

@@ -1,6 +1,7 @@
 package com.korvan.kvfmu.pack;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.ByteArrayInputStream;
 import java.io.ByteArrayOutputStream;
@@ -44,6 +45,15 @@ final class Packing {
         int code = PackCommand.run(args, new PrintStream(out, true, StandardCharsets.UTF_8),
                                    new PrintStream(err, true, StandardCharsets.UTF_8));
         return new Run(code, out.toString(StandardCharsets.UTF_8), err.toString(StandardCharsets.UTF_8));
+    }
+
+    /** Runs the command and fails unless it exits with the code and its message holds the text. */
+    static Run refused(int exitCode, String text, String... args) {
+        Run run = run(args);
+        assertEquals(exitCode, run.exitCode(), run.err());
+        assertTrue(run.err().startsWith("kvfmu-pack: error: "), run.err());
+        assertTrue(run.err().contains(text), run.err());
+        return run;
     }
 
     /** Runs the command and fails unless it packed; answers the FMU it names. */

@@ -2,7 +2,6 @@ package com.korvan.kvfmu.pack;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
-import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.korvan.kvbridge.model.DefaultExperiment;
 import com.korvan.kvbridge.model.Input;
@@ -85,31 +84,22 @@ class VariableListTest {
     void commandReportsListFaultsAndUnreadableFiles() throws Exception {
         String facade = Packing.buildFile("facadeJar").toString();
         Path list = Packing.write(folder.resolve("bad.txt"), "model M\nexperiment 0 1 0.1\noutput y\n");
-        Packing.Run bad = Packing.run("--variables", list.toString(), "--facade-jar", facade,
-                                      "--output-dir", folder.toString());
-        assertEquals(3, bad.exitCode());
-        assertTrue(bad.err().contains(list + ":3: output: expected"), bad.err());
-
-        Packing.Run missing = Packing.run("--variables", folder.resolve("none.txt").toString(),
-                                          "--facade-jar", facade);
-        assertEquals(3, missing.exitCode());
-        assertTrue(missing.err().contains("none.txt: cannot be read"), missing.err());
+        Packing.refused(3, list + ":3: output: expected", "--variables", list.toString(),
+                        "--facade-jar", facade, "--output-dir", folder.toString());
+        Packing.refused(3, "none.txt: cannot be read", "--variables",
+                        folder.resolve("none.txt").toString(), "--facade-jar", facade);
 
         Path latin1 = folder.resolve("latin1.txt");
         Files.write(latin1, new byte[] {'m', 'o', 'd', 'e', 'l', ' ', (byte) 0xE9, '\n'});
-        Packing.Run encoding = Packing.run("--variables", latin1.toString(), "--facade-jar", facade);
-        assertEquals(3, encoding.exitCode());
-        assertTrue(encoding.err().contains("not UTF-8 text"), encoding.err());
+        Packing.refused(3, "not UTF-8 text", "--variables", latin1.toString(), "--facade-jar", facade);
     }
 
     @Test
     void facadeJarMustHoldTheFacadeClass() throws Exception {
         Path list = Packing.write(folder.resolve("ok.txt"), "model M\nexperiment 0 1 0.1\noutput y - -\n");
-        Packing.Run run = Packing.run("--variables", list.toString(), "--facade-jar",
-                                      Packing.buildFile("modelJar").toString(),
-                                      "--output-dir", folder.toString());
-        assertEquals(3, run.exitCode());
-        assertTrue(run.err().contains("no facade jar holds com/korvan/kvbridge/KorvanSim.class"), run.err());
+        Packing.refused(3, "no facade jar holds com/korvan/kvbridge/KorvanSim.class",
+                        "--variables", list.toString(), "--facade-jar",
+                        Packing.buildFile("modelJar").toString(), "--output-dir", folder.toString());
     }
 
     @Test

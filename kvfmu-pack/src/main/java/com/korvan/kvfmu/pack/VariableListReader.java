@@ -175,6 +175,7 @@ final class VariableListReader {
     private boolean newName(int number, String name) {
         List<String> nameProblems = new ArrayList<>();
         Text.checkName("name", name, nameProblems);
+        if (name.contains(",")) nameProblems.add("the name " + name + " holds a comma");
         nameProblems.forEach(p -> problem(number, p));
         Integer earlier = nameLines.putIfAbsent(name, number);
         if (earlier != null) problem(number, "the name " + name + " is used before, on line " + earlier);

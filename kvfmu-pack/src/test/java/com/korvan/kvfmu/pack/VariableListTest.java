@@ -52,6 +52,7 @@ class VariableListTest {
             output y2 m -
             input u - start
             input v
+            input a,b - 0
             parameter k 1
             experiment 1 0 1
             """));
@@ -63,8 +64,9 @@ class VariableListTest {
             "v.txt:6: the name y2 is used before, on line 5",
             "v.txt:7: start value of u: 'start' is not a finite decimal number",
             "v.txt:8: input: expected 'input NAME UNIT START [DESCRIPTION]'",
-            "v.txt:9: unknown record 'parameter' (expected model, experiment, output or input)",
-            "v.txt:10: a second experiment line (the first is line 3)",
+            "v.txt:9: the name a,b holds a comma",
+            "v.txt:10: unknown record 'parameter' (expected model, experiment, output or input)",
+            "v.txt:11: a second experiment line (the first is line 3)",
             "v.txt:5: output y2 depends on 'w', which is not an input"), e.getMessage());
     }
 

@@ -51,31 +51,17 @@ public final class PackCommand {
         return "kvfmu-pack " + BuildInfo.VERSION;
     }
 
+    /** A jar that goes into resources/ under the name given. */
+    private record ResourceJar(String name, Path file) {}
+
+    /** What the FMU holds besides the binaries; the descriptor is null for variable lists. */
+    private record Contents(ModelInterface model, List<ResourceJar> jars, byte[] descriptor) {}
+
     /** Packs what the options name; answers the path of the FMU written. */
     static Path pack(Options options) throws PackException {
-        ModelInterface model;
-        List<Path> jars = new ArrayList<>();
-        byte[] descriptor = null;
-        if (options.modelClass != null) {
-            Declaration declaration = ModelClassReader.read(options.modelClass, options.modelJars);
-            model = interfaceOf(options.modelClass, declaration);
-            Map<String, Double> parameters = ParameterValues.resolve(
-                options.modelClass, declaration.parameters(), options.parameters);
-            Jars.requireJar("bridge jar", options.bridgeJar);
-            jars.addAll(options.modelJars);
-            List<String> modelJarNames = resourceNames(jars, "model jar", BRIDGE_JAR);
-            jars.add(0, options.bridgeJar);
-            descriptor = DescriptorWriter.write(options.modelClass, modelJarNames,
-                                                model.outputs().size(), model.inputs().size(),
-                                                parameters, generationTool());
-        } else {
-            model = VariableListReader.read(options.variableList);
-            for (Path jar : options.facadeJars) Jars.requireJar("facade jar", jar);
-            requireFacade(options.facadeJars);
-            jars.addAll(options.facadeJars);
-            resourceNames(jars, "facade jar");
-        }
-
+        Contents contents = options.modelClass != null ? fromModelClass(options)
+                                                       : fromVariableList(options);
+        ModelInterface model = contents.model();
         FmuArchive archive = new FmuArchive();
         archive.add("modelDescription.xml", ModelDescriptionWriter.write(model, generationTool()));
         List<String> binaries = new ArrayList<>(List.of(LINUX_BINARY));
@@ -84,16 +70,15 @@ public final class PackCommand {
             archive.add(WINDOWS_BINARY, read("Windows library", options.windowsLibrary));
             binaries.add(WINDOWS_BINARY);
         }
-        List<String> jarNames = new ArrayList<>();
-        for (int i = 0; i < jars.size(); i++) {
-            jarNames.add(descriptor != null && i == 0 ? BRIDGE_JAR : name(jars.get(i)));
-        }
         archive.add("documentation/externalDependencies.txt",
-                    ExternalDependencies.text(model.modelName(), binaries, jarNames,
-                                              descriptor != null));
-        for (int i = 0; i < jars.size(); i++) {
-            archive.add("resources/" + jarNames.get(i), read("jar", jars.get(i)));
-            if (descriptor != null && i == 0) archive.add("resources/model.properties", descriptor);
+                    ExternalDependencies.text(model.modelName(), binaries,
+                                              contents.jars().stream().map(ResourceJar::name).toList(),
+                                              contents.descriptor() != null));
+        for (ResourceJar jar : contents.jars()) {
+            archive.add("resources/" + jar.name(), read("jar", jar.file()));
+        }
+        if (contents.descriptor() != null) {
+            archive.add("resources/model.properties", contents.descriptor());
         }
 
         Path target = options.output != null ? options.output
@@ -108,6 +93,31 @@ public final class PackCommand {
         return target;
     }
 
+    // kvbridge.jar, the model jars and the descriptor naming the class and parameter values.
+    private static Contents fromModelClass(Options options) throws PackException {
+        Declaration declaration = ModelClassReader.read(options.modelClass, options.modelJars);
+        ModelInterface model = interfaceOf(options.modelClass, declaration);
+        Map<String, Double> parameters = ParameterValues.resolve(
+            options.modelClass, declaration.parameters(), options.parameters);
+        Jars.requireJar("bridge jar", options.bridgeJar);
+        List<ResourceJar> modelJars = resourceJars(options.modelJars, "model jar", BRIDGE_JAR);
+        List<ResourceJar> jars = new ArrayList<>();
+        jars.add(new ResourceJar(BRIDGE_JAR, options.bridgeJar));
+        jars.addAll(modelJars);
+        byte[] descriptor = DescriptorWriter.write(
+            options.modelClass, modelJars.stream().map(ResourceJar::name).toList(),
+            model.outputs().size(), model.inputs().size(), parameters, generationTool());
+        return new Contents(model, jars, descriptor);
+    }
+
+    // The user's facade jars in place of kvbridge.jar; no descriptor.
+    private static Contents fromVariableList(Options options) throws PackException {
+        ModelInterface model = VariableListReader.read(options.variableList);
+        for (Path jar : options.facadeJars) Jars.requireJar("facade jar", jar);
+        requireFacade(options.facadeJars);
+        return new Contents(model, resourceJars(options.facadeJars, "facade jar"), null);
+    }
+
     private static ModelInterface interfaceOf(String modelClass, Declaration declaration)
             throws PackException {
         try {
@@ -117,23 +127,23 @@ public final class PackCommand {
         }
     }
 
-    // The names the jars get in resources/: their own, distinct, not the bridge's, no commas.
-    private static List<String> resourceNames(List<Path> jars, String what, String... taken)
+    // The jars under their own names, which must be distinct, not taken, and free of commas.
+    private static List<ResourceJar> resourceJars(List<Path> files, String what, String... taken)
             throws PackException {
         Set<String> names = new HashSet<>(List.of(taken));
-        List<String> result = new ArrayList<>();
-        for (Path jar : jars) {
-            String name = name(jar);
+        List<ResourceJar> jars = new ArrayList<>();
+        for (Path file : files) {
+            String name = file.getFileName().toString();
             if (name.contains(",")) {
-                throw PackException.input(what + " " + jar + ": the file name must not hold a comma");
+                throw PackException.input(what + " " + file + ": the file name must not hold a comma");
             }
             if (!names.add(name)) {
-                throw PackException.input(what + " " + jar + ": resources/ already has a file named "
+                throw PackException.input(what + " " + file + ": resources/ already has a file named "
                                           + name + "; rename the jar");
             }
-            result.add(name);
+            jars.add(new ResourceJar(name, file));
         }
-        return result;
+        return jars;
     }
 
     private static void requireFacade(List<Path> facadeJars) throws PackException {
@@ -150,10 +160,6 @@ public final class PackCommand {
         } catch (IOException e) {
             throw PackException.input(what + " " + file + ": cannot be read (" + e + ")");
         }
-    }
-
-    private static String name(Path file) {
-        return file.getFileName().toString();
     }
 
     // The model's name with what a file name cannot safely hold replaced by '_'.

@@ -34,8 +34,8 @@ class PackCommandTest {
         assertEquals(List.of("modelDescription.xml", "binaries/", "binaries/linux64/",
                              "binaries/linux64/libkvfmu.so", "documentation/",
                              "documentation/externalDependencies.txt", "resources/",
-                             "resources/kvbridge.jar", "resources/model.properties",
-                             "resources/kvfmu_pack_test_model.jar"),
+                             "resources/kvbridge.jar", "resources/kvfmu_pack_test_model.jar",
+                             "resources/model.properties"),
                      Packing.entryNames(fmu));
         try (ZipFile zip = new ZipFile(fmu.toFile())) {
             for (ZipEntry entry : zip.stream().toList()) {

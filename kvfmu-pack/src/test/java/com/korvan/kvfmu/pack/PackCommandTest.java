@@ -139,6 +139,8 @@ class PackCommandTest {
                          "has no public no-argument constructor"),
             Arguments.of(new String[] {"--class", model + "BrokenDeclaration", "--model-jar", jar}, 3,
                          "declaration() failed: java.lang.IllegalStateException: declaration not ready"),
+            Arguments.of(new String[] {"--class", model + "ControlCharacterName", "--model-jar", jar}, 3,
+                         "output name 'two?lines' holds a control character"),
             Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", "missing.jar"}, 3,
                          "model jar missing.jar: no such file"),
             Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "K=1"}, 3,

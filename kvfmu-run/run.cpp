@@ -32,8 +32,11 @@ Experiment experimentFor(const RunOptions& options, const DefaultExperiment& def
     experiment.start = options.startTime.value_or(defaults.startTime.value_or(0.0));
     experiment.stop = options.stopTime.value_or(defaults.stopTime.value_or(experiment.start + 1.0));
     if (experiment.stop < experiment.start) {
-        throw RunError(ExitCode::badNumber, "the stop time " + formatNumber(experiment.stop) +
-                                                " is before the start time " + formatNumber(experiment.start));
+        const bool defaultStop = !options.stopTime && defaults.stopTime;
+        throw RunError(ExitCode::badNumber,
+                       "the stop time " + formatNumber(experiment.stop) +
+                           (defaultStop ? " (the FMU's DefaultExperiment; give --stop)" : "") +
+                           " is before the start time " + formatNumber(experiment.start));
     }
     experiment.step = options.stepSize.value_or(
         defaults.stepSize.value_or((experiment.stop - experiment.start) / 500.0));

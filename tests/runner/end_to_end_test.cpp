@@ -316,6 +316,7 @@ TEST(RunnerBadInput, BadNumbersAndUsage) {
         {{fmu, "--set", "u=fast"}, 3, "--set u: \"fast\" is not a finite number"},
         {{fmu, "--param", "gain=nan"}, 3, "--param gain: \"nan\" is not a finite number"},
         {{fmu, "--start", "5", "--stop", "1"}, 3, "the stop time 1 is before the start time 5"},
+        {{fmu, "--start", "5"}, 3, "the stop time 2 (the FMU's DefaultExperiment; give --stop) is before"},
         {{fmu, "--step", "0"}, 3, "the step size must be positive, not 0"},
         {{fmu, "--set", "u"}, 2, "--set u: name=value expected"},
         {{fmu, "--no-such-option"}, 2, "--no-such-option"},

@@ -197,7 +197,7 @@ void writePlot(const fs::path& file, const std::string& title, const std::vector
         for (const auto& text : texts) textPointers.push_back(text.c_str());
         PLFLT width = 0, height = 0;
         pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
-                 PL_POSITION_OUTSIDE | PL_POSITION_RIGHT | PL_POSITION_TOP, 0.02, 0.0, 0.08, 0, 1, 1,
+                 PL_POSITION_OUTSIDE | PL_POSITION_RIGHT | PL_POSITION_VIEWPORT, 0.02, 0.0, 0.08, 0, 1, 1,
                  entries, 1, entries, options.data(), 1.0, 0.8, 2.0, 0.0, textColours.data(),
                  textPointers.data(), nullptr, nullptr, nullptr, nullptr, lineColours.data(),
                  lineStyles.data(), lineWidths.data(), nullptr, nullptr, nullptr, nullptr);

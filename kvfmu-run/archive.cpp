@@ -54,8 +54,9 @@ ArchiveHandle openArchive(const fs::path& archive) {
     switch (code) {
         case ZIP_ER_NOZIP:
             if (startsLikeZip(archive)) {
-                throw RunError(ExitCode::corruptArchive,
-                               prefix + "damaged zip archive (its directory is missing; cut short?)");
+                throw RunError(
+                    ExitCode::corruptArchive,
+                    prefix + "damaged zip archive (its directory is missing; cut short?)");
             }
             throw RunError(ExitCode::notZip, prefix + "not a zip archive");
         case ZIP_ER_OPEN:

@@ -30,7 +30,8 @@ bool nextLine(std::istream& in, std::string& line) {
     return true;
 }
 
-[[noreturn]] void fail(ExitCode code, const std::string& origin, int line, const std::string& what) {
+[[noreturn]] void fail(ExitCode code, const std::string& origin, int line,
+                       const std::string& what) {
     throw RunError(code, origin + ":" + std::to_string(line) + ": " + what);
 }
 
@@ -86,7 +87,8 @@ InputTable parseInputTable(std::istream& in, const std::string& origin) {
     int timePosition = -1;
     for (size_t i = 0; i < header.size(); ++i) {
         if (isTimeName(header[i])) {
-            if (timePosition >= 0) fail(ExitCode::inputMalformed, origin, lineNumber, "two time columns");
+            if (timePosition >= 0)
+                fail(ExitCode::inputMalformed, origin, lineNumber, "two time columns");
             timePosition = static_cast<int>(i);
             continue;
         }
@@ -95,7 +97,8 @@ InputTable parseInputTable(std::istream& in, const std::string& origin) {
                  "column " + std::to_string(i + 1) + " has no name");
         }
         if (std::find(table.names.begin(), table.names.end(), header[i]) != table.names.end()) {
-            fail(ExitCode::inputMalformed, origin, lineNumber, "column " + header[i] + " appears twice");
+            fail(ExitCode::inputMalformed, origin, lineNumber,
+                 "column " + header[i] + " appears twice");
         }
         table.names.push_back(header[i]);
         table.headerPositions.push_back(static_cast<int>(i));
@@ -118,8 +121,9 @@ InputTable parseInputTable(std::istream& in, const std::string& origin) {
         auto numberIn = [&](size_t position) {
             std::optional<double> value = parseNumber(cells[position]);
             if (!value) {
-                fail(ExitCode::inputNotNumeric, origin, lineNumber,
-                     "column " + header[position] + ": \"" + cells[position] + "\" is not a number");
+                fail(
+                    ExitCode::inputNotNumeric, origin, lineNumber,
+                    "column " + header[position] + ": \"" + cells[position] + "\" is not a number");
             }
             return *value;
         };
@@ -142,6 +146,7 @@ InputTable parseInputTable(std::istream& in, const std::string& origin) {
 
 InputTable readInputTable(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw RunError(ExitCode::inputUnreadable, file.string() + ": cannot open the input file");
+    if (!in)
+        throw RunError(ExitCode::inputUnreadable, file.string() + ": cannot open the input file");
     return parseInputTable(in, file.string());
 }

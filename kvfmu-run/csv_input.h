@@ -7,11 +7,11 @@
 #include <vector>
 
 struct InputTable {
-    std::vector<std::string> names;           // the input columns, without the time column
-    std::vector<int> headerPositions;         // their cell index in the header (for messages)
-    std::vector<double> times;                // non-decreasing
+    std::vector<std::string> names;            // the input columns, without the time column
+    std::vector<int> headerPositions;          // their cell index in the header (for messages)
+    std::vector<double> times;                 // non-decreasing
     std::vector<std::vector<double>> columns;  // columns[i][row] belongs to names[i]
-    std::string origin;                       // the file name, for messages
+    std::string origin;                        // the file name, for messages
 };
 
 // Throws RunError with file:line in the message: inputUnreadable (cannot open, empty),

@@ -45,6 +45,7 @@ void CsvWriter::close() {
     const int closed = out_ == stdout ? 0 : std::fclose(out_);
     out_ = nullptr;
     if (failed || closed != 0) {
-        throw RunError(ExitCode::outputNotWritable, file_.string() + ": the output file was not fully written");
+        throw RunError(ExitCode::outputNotWritable,
+                       file_.string() + ": the output file was not fully written");
     }
 }

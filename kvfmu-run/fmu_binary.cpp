@@ -44,8 +44,9 @@ FmuBinary::FmuBinary(const fs::path& library) {
     handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* reason = dlerror();
-        throw RunError(ExitCode::binaryNotLoadable,
-                       "cannot load the FMU's binary: " + std::string(reason ? reason : "unknown reason"));
+        throw RunError(
+            ExitCode::binaryNotLoadable,
+            "cannot load the FMU's binary: " + std::string(reason ? reason : "unknown reason"));
     }
     try {
         resolve(handle_, "fmi2GetVersion", functions_.getVersion, library);
@@ -53,7 +54,8 @@ FmuBinary::FmuBinary(const fs::path& library) {
         resolve(handle_, "fmi2Instantiate", functions_.instantiate, library);
         resolve(handle_, "fmi2FreeInstance", functions_.freeInstance, library);
         resolve(handle_, "fmi2SetupExperiment", functions_.setupExperiment, library);
-        resolve(handle_, "fmi2EnterInitializationMode", functions_.enterInitializationMode, library);
+        resolve(handle_, "fmi2EnterInitializationMode", functions_.enterInitializationMode,
+                library);
         resolve(handle_, "fmi2ExitInitializationMode", functions_.exitInitializationMode, library);
         resolve(handle_, "fmi2Terminate", functions_.terminate, library);
         resolve(handle_, "fmi2GetReal", functions_.getReal, library);

@@ -22,7 +22,8 @@ struct FmuFunctions {
 
 // binaries/linux64/<modelIdentifier>.so under the unpacked FMU. Throws RunError(noBinary)
 // when it is not there, naming the platforms the FMU has.
-std::filesystem::path binaryPath(const std::filesystem::path& unpacked, const std::string& modelIdentifier);
+std::filesystem::path binaryPath(const std::filesystem::path& unpacked,
+                                 const std::string& modelIdentifier);
 
 // The loaded library; unloaded when the object goes.
 class FmuBinary {

@@ -8,10 +8,13 @@ namespace {
 
 LogLevel levelOf(fmi2Status status) {
     switch (status) {
-        case fmi2OK: return LogLevel::info;
+        case fmi2OK:
+            return LogLevel::info;
         case fmi2Error:
-        case fmi2Fatal: return LogLevel::error;
-        default: return LogLevel::warning;
+        case fmi2Fatal:
+            return LogLevel::error;
+        default:
+            return LogLevel::warning;
     }
 }
 
@@ -71,12 +74,18 @@ std::string takeErrors(FmuLog& log) {
 
 const char* statusName(fmi2Status status) {
     switch (status) {
-        case fmi2OK: return "OK";
-        case fmi2Warning: return "Warning";
-        case fmi2Discard: return "Discard";
-        case fmi2Error: return "Error";
-        case fmi2Fatal: return "Fatal";
-        case fmi2Pending: return "Pending";
+        case fmi2OK:
+            return "OK";
+        case fmi2Warning:
+            return "Warning";
+        case fmi2Discard:
+            return "Discard";
+        case fmi2Error:
+            return "Error";
+        case fmi2Fatal:
+            return "Fatal";
+        case fmi2Pending:
+            return "Pending";
     }
     return "unknown status";
 }

@@ -7,9 +7,10 @@ void InputPlan::valuesAt(double time, std::vector<double>& values) const {
     values.resize(sources.size());
     for (size_t i = 0; i < sources.size(); ++i) {
         const Source& source = sources[i];
-        values[i] = source.column < 0
-                        ? source.constant
-                        : interpolate(table.times, table.columns[static_cast<size_t>(source.column)], time);
+        values[i] =
+            source.column < 0
+                ? source.constant
+                : interpolate(table.times, table.columns[static_cast<size_t>(source.column)], time);
     }
 }
 
@@ -57,8 +58,9 @@ InputPlan makeInputPlan(const ModelDescription& model, InputTable table,
     for (const auto& [name, value] : constants) {
         int input = indexOf(inputs, name);
         if (input < 0) {
-            throw RunError(ExitCode::unknownVariable, "--set " + name + ": the model has no input " +
-                                                          name + " (inputs: " + nameList(inputs) + ")");
+            throw RunError(ExitCode::unknownVariable, "--set " + name +
+                                                          ": the model has no input " + name +
+                                                          " (inputs: " + nameList(inputs) + ")");
         }
         if (given[static_cast<size_t>(input)]) {
             throw RunError(ExitCode::usage, "--set " + name + ": input " + name +

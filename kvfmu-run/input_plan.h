@@ -12,8 +12,8 @@
 
 struct InputPlan {
     struct Source {
-        int column = -1;       // index into table.columns, or -1 for the constant
-        double constant = 0;   // --set value, start value, or 0
+        int column = -1;      // index into table.columns, or -1 for the constant
+        double constant = 0;  // --set value, start value, or 0
     };
     std::vector<std::uint32_t> valueReferences;  // one per input of the model
     std::vector<Source> sources;                 // same order

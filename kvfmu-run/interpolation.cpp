@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-double interpolate(const std::vector<double>& times, const std::vector<double>& values, double time) {
+double interpolate(const std::vector<double>& times, const std::vector<double>& values,
+                   double time) {
     auto after = std::upper_bound(times.begin(), times.end(), time);
     if (after == times.begin()) return values.front();
     if (after == times.end()) return values.back();

@@ -15,12 +15,18 @@ namespace {
 
 std::string jniErrorText(jint code) {
     switch (code) {
-        case JNI_EDETACHED: return "thread detached from the VM";
-        case JNI_EVERSION: return "JNI version not supported";
-        case JNI_ENOMEM: return "not enough memory";
-        case JNI_EEXIST: return "a Java VM already exists in this process";
-        case JNI_EINVAL: return "invalid VM option";
-        default: return "error " + std::to_string(code);
+        case JNI_EDETACHED:
+            return "thread detached from the VM";
+        case JNI_EVERSION:
+            return "JNI version not supported";
+        case JNI_ENOMEM:
+            return "not enough memory";
+        case JNI_EEXIST:
+            return "a Java VM already exists in this process";
+        case JNI_EINVAL:
+            return "invalid VM option";
+        default:
+            return "error " + std::to_string(code);
     }
 }
 
@@ -39,13 +45,15 @@ std::atomic<bool> vmStarted{false};
 }
 
 void JNICALL vmExits(jint status) {
-    endProcess(vmStarted ? "the Java VM ended the process with status " + std::to_string(status) +
-                               " (System.exit in the FMU's Java code?)"
-                         : "the Java VM cannot start: it exited with status " + std::to_string(status));
+    endProcess(vmStarted
+                   ? "the Java VM ended the process with status " + std::to_string(status) +
+                         " (System.exit in the FMU's Java code?)"
+                   : "the Java VM cannot start: it exited with status " + std::to_string(status));
 }
 
 void JNICALL vmAborts() {
-    endProcess(vmStarted ? "the Java VM aborted" : "the Java VM cannot start (see its message above)");
+    endProcess(vmStarted ? "the Java VM aborted"
+                         : "the Java VM cannot start (see its message above)");
 }
 
 // Java code's System.out goes to the process's stderr, as the VM's own messages do: stdout
@@ -58,7 +66,8 @@ bool sendJavaOutputToStderr(JNIEnv* env) {
     }
     if (jclass system = env->FindClass("java/lang/System")) {
         jfieldID err = env->GetStaticFieldID(system, "err", "Ljava/io/PrintStream;");
-        jmethodID setOut = err ? env->GetStaticMethodID(system, "setOut", "(Ljava/io/PrintStream;)V") : nullptr;
+        jmethodID setOut =
+            err ? env->GetStaticMethodID(system, "setOut", "(Ljava/io/PrintStream;)V") : nullptr;
         if (setOut) {
             env->CallStaticVoidMethod(system, setOut, env->GetStaticObjectField(system, err));
             done = !env->ExceptionCheck();
@@ -75,13 +84,15 @@ std::vector<fs::path> jarsIn(const fs::path& resources) {
     std::vector<fs::path> jars;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(resources, error)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".jar") jars.push_back(entry.path());
+        if (entry.is_regular_file() && entry.path().extension() == ".jar")
+            jars.push_back(entry.path());
     }
     std::sort(jars.begin(), jars.end());
     return jars;
 }
 
-JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<std::string>& extraOptions) {
+JavaVM* startJavaVm(const std::vector<fs::path>& classPath,
+                    const std::vector<std::string>& extraOptions) {
     std::string classPathOption = "-Djava.class.path=";
     for (size_t i = 0; i < classPath.size(); ++i) {
         if (i > 0) classPathOption += ':';
@@ -120,7 +131,8 @@ JavaVM* startJavaVm(const std::vector<fs::path>& classPath, const std::vector<st
     }
     vmStarted = true;
     if (!sendJavaOutputToStderr(env)) {
-        throw RunError(ExitCode::javaVmFailed, "the Java VM started, but its System.out cannot be redirected");
+        throw RunError(ExitCode::javaVmFailed,
+                       "the Java VM started, but its System.out cannot be redirected");
     }
     return vm;
 }

@@ -21,8 +21,8 @@ std::optional<double> optionalNumber(const pugi::xml_node& node, const char* att
     if (!value) return std::nullopt;
     std::optional<double> number = parseNumber(value.value());
     if (!number) {
-        invalid(origin, std::string("<") + node.name() + "> " + attribute + "=\"" +
-                            value.value() + "\" is not a number");
+        invalid(origin, std::string("<") + node.name() + "> " + attribute + "=\"" + value.value() +
+                            "\" is not a number");
     }
     return number;
 }
@@ -52,8 +52,8 @@ std::uint32_t valueReferenceOf(const pugi::xml_node& variable, const std::string
 std::string unitOf(const pugi::xml_node& real, const pugi::xml_node& root) {
     if (pugi::xml_attribute unit = real.attribute("unit")) return unit.value();
     if (pugi::xml_attribute declared = real.attribute("declaredType")) {
-        pugi::xml_node type =
-            root.child("TypeDefinitions").find_child_by_attribute("SimpleType", "name", declared.value());
+        pugi::xml_node type = root.child("TypeDefinitions")
+                                  .find_child_by_attribute("SimpleType", "name", declared.value());
         return type.child("Real").attribute("unit").value();
     }
     return {};
@@ -77,8 +77,10 @@ ModelVariable readVariable(const pugi::xml_node& scalar, const pugi::xml_node& r
             break;
         }
     }
-    if (variable.type.empty()) invalid(origin, "variable " + variable.name + " has no type element");
-    if ((variable.causality == "input" || variable.causality == "output") && variable.type != "Real") {
+    if (variable.type.empty())
+        invalid(origin, "variable " + variable.name + " has no type element");
+    if ((variable.causality == "input" || variable.causality == "output") &&
+        variable.type != "Real") {
         throw RunError(ExitCode::notFmi2CoSimulation,
                        origin + ": " + variable.causality + " " + variable.name + " is of type " +
                            variable.type + "; this runner exchanges Real inputs and outputs only");
@@ -88,7 +90,8 @@ ModelVariable readVariable(const pugi::xml_node& scalar, const pugi::xml_node& r
 
 }  // namespace
 
-std::vector<const ModelVariable*> ModelDescription::withCausality(const std::string& causality) const {
+std::vector<const ModelVariable*> ModelDescription::withCausality(
+    const std::string& causality) const {
     std::vector<const ModelVariable*> found;
     for (const auto& variable : variables) {
         if (variable.causality == causality) found.push_back(&variable);
@@ -107,8 +110,8 @@ ModelDescription parseModelDescription(const std::string& xml, const std::string
     pugi::xml_document document;
     pugi::xml_parse_result parsed = document.load_buffer(xml.data(), xml.size());
     if (!parsed) {
-        invalid(origin, std::string("not well-formed XML (") + parsed.description() +
-                            " at byte " + std::to_string(parsed.offset) + ")");
+        invalid(origin, std::string("not well-formed XML (") + parsed.description() + " at byte " +
+                            std::to_string(parsed.offset) + ")");
     }
     pugi::xml_node root = document.document_element();
     if (std::string(root.name()) != "fmiModelDescription") {

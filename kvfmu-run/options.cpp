@@ -47,10 +47,11 @@ NamedValue parseNamedValue(const std::string& text, const std::string& option) {
 }
 
 std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
-    CLI::App app{"Runs an FMI 2.0 co-simulation FMU whose library needs a Java VM in the host "
-                 "process: unpacks it, starts the VM with the FMU's resources/*.jar on the class "
-                 "path, steps it from start to stop and writes its outputs as CSV (and a plot).",
-                 "kvfmu-run"};
+    CLI::App app{
+        "Runs an FMI 2.0 co-simulation FMU whose library needs a Java VM in the host "
+        "process: unpacks it, starts the VM with the FMU's resources/*.jar on the class "
+        "path, steps it from start to stop and writes its outputs as CSV (and a plot).",
+        "kvfmu-run"};
     app.set_version_flag("--version", std::string("kvfmu-run ") + KVFMU_VERSION);
     app.footer(exitCodeHelp());
 
@@ -58,9 +59,11 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     std::string start, stop, step, logLevel = "info";
     std::vector<std::string> sets, params;
     app.add_option("fmu", options.fmu, "The .fmu file")->required()->type_name("FILE.fmu");
-    app.add_option("--start", start, "Start time in s (default: the FMU's DefaultExperiment, else 0)")
+    app.add_option("--start", start,
+                   "Start time in s (default: the FMU's DefaultExperiment, else 0)")
         ->type_name("SECONDS");
-    app.add_option("--stop", stop, "Stop time in s (default: the FMU's DefaultExperiment, else start + 1)")
+    app.add_option("--stop", stop,
+                   "Stop time in s (default: the FMU's DefaultExperiment, else start + 1)")
         ->type_name("SECONDS");
     app.add_option("--step", step,
                    "Communication step size in s (default: the FMU's DefaultExperiment, else "
@@ -78,8 +81,9 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
         ->type_name("NAME=VALUE");
     app.add_option("-o,--output", options.outputFile, "Output CSV file (default: standard output)")
         ->type_name("FILE.csv");
-    app.add_option("--plot", options.plotFile, "Plot of the outputs over time: .svg (or .png when "
-                                               "the installed PLplot has a PNG device)")
+    app.add_option("--plot", options.plotFile,
+                   "Plot of the outputs over time: .svg (or .png when "
+                   "the installed PLplot has a PNG device)")
         ->type_name("FILE.svg");
     app.add_flag("--log-fmi-calls", options.logFmiCalls, "Have the FMU log every FMI call");
     app.add_option("--log-level", logLevel,
@@ -100,14 +104,16 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
         std::cout << version.what() << "\n";
         return std::nullopt;
     } catch (const CLI::ParseError& error) {
-        throw RunError(ExitCode::usage, std::string(error.what()) + "\nRun with --help for more information.");
+        throw RunError(ExitCode::usage,
+                       std::string(error.what()) + "\nRun with --help for more information.");
     }
 
     options.startTime = numberOption(start, "--start");
     options.stopTime = numberOption(stop, "--stop");
     options.stepSize = numberOption(step, "--step");
     for (const auto& text : sets) options.inputValues.push_back(parseNamedValue(text, "--set"));
-    for (const auto& text : params) options.parameterValues.push_back(parseNamedValue(text, "--param"));
+    for (const auto& text : params)
+        options.parameterValues.push_back(parseNamedValue(text, "--param"));
     options.logLevel = *logLevelNamed(logLevel);
     return options;
 }

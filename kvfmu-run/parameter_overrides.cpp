@@ -66,7 +66,8 @@ void forEachParameter(const std::vector<std::string>& lines, Visit visit) {
         if (!isBlankOrComment(lines[i])) {
             while (i + count - 1 < lines.size() - 1 && continues(lines[i + count - 1])) ++count;
             std::string key = keyOf(lines[i]);
-            if (key.rfind(parameterPrefix, 0) == 0) visit(key.substr(parameterPrefix.size()), i, count);
+            if (key.rfind(parameterPrefix, 0) == 0)
+                visit(key.substr(parameterPrefix.size()), i, count);
         }
         i += count;
     }
@@ -88,14 +89,15 @@ std::vector<std::string> parameterNames(const std::string& properties) {
     return names;
 }
 
-std::string withParameterValues(const std::string& properties, const std::vector<NamedValue>& values) {
+std::string withParameterValues(const std::string& properties,
+                                const std::vector<NamedValue>& values) {
     std::vector<std::string> lines = physicalLines(properties);
     const std::vector<std::string> known = parameterNames(properties);
     for (const auto& value : values) {
         if (std::find(known.begin(), known.end(), value.first) == known.end()) {
-            throw RunError(ExitCode::unknownVariable, "--param " + value.first +
-                                                          ": the model has no parameter " + value.first +
-                                                          " (parameters: " + knownList(known) + ")");
+            throw RunError(ExitCode::unknownVariable,
+                           "--param " + value.first + ": the model has no parameter " +
+                               value.first + " (parameters: " + knownList(known) + ")");
         }
     }
     std::vector<bool> dropped(lines.size(), false);
@@ -113,13 +115,15 @@ std::string withParameterValues(const std::string& properties, const std::vector
     return text;
 }
 
-void overrideParameters(const std::filesystem::path& descriptor, const std::vector<NamedValue>& values) {
+void overrideParameters(const std::filesystem::path& descriptor,
+                        const std::vector<NamedValue>& values) {
     if (values.empty()) return;
     std::ifstream in(descriptor, std::ios::binary);
     if (!in) {
-        throw RunError(ExitCode::unknownVariable,
-                       "--param " + values.front().first +
-                           ": the FMU has no resources/model.properties, so it takes no parameters");
+        throw RunError(
+            ExitCode::unknownVariable,
+            "--param " + values.front().first +
+                ": the FMU has no resources/model.properties, so it takes no parameters");
     }
     std::ostringstream text;
     text << in.rdbuf();

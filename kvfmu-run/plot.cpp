@@ -65,9 +65,9 @@ void valueRange(const std::vector<PlotSeries>& series, double& low, double& high
 
 // Colour map 0: white background, black frame and text, then the curves' colours.
 void setColours() {
-    static const int rgb[][3] = {{255, 255, 255}, {0, 0, 0},     {31, 119, 180}, {214, 39, 40},
-                                 {44, 160, 44},   {255, 127, 14}, {148, 103, 189}, {140, 86, 75},
-                                 {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}};
+    static const int rgb[][3] = {{255, 255, 255}, {0, 0, 0},       {31, 119, 180},  {214, 39, 40},
+                                 {44, 160, 44},   {255, 127, 14},  {148, 103, 189}, {140, 86, 75},
+                                 {227, 119, 194}, {127, 127, 127}, {188, 189, 34},  {23, 190, 207}};
     const int count = static_cast<int>(std::size(rgb));
     plscmap0n(count);
     for (int i = 0; i < count; ++i) plscol0(i, rgb[i][0], rgb[i][1], rgb[i][2]);
@@ -95,11 +95,12 @@ std::string plotDeviceFor(const fs::path& file) {
             if (hasFileDevice(device)) return device;
         }
         throw RunError(ExitCode::plotFormatUnsupported,
-                       file.string() + ": the installed PLplot has no PNG device (install "
-                                       "plplot-driver-cairo for one); write .svg instead");
+                       file.string() +
+                           ": the installed PLplot has no PNG device (install "
+                           "plplot-driver-cairo for one); write .svg instead");
     }
-    throw RunError(ExitCode::plotFormatUnsupported,
-                   file.string() + ": unknown plot format \"" + extension + "\" (use .svg or .png)");
+    throw RunError(ExitCode::plotFormatUnsupported, file.string() + ": unknown plot format \"" +
+                                                        extension + "\" (use .svg or .png)");
 }
 
 void checkPlotWritable(const fs::path& file) {
@@ -115,7 +116,8 @@ std::string legendText(const PlotSeries& series) {
 }
 
 void reduceForPlot(const std::vector<double>& times, const std::vector<double>& values,
-                   size_t maxPoints, std::vector<double>& keptTimes, std::vector<double>& keptValues) {
+                   size_t maxPoints, std::vector<double>& keptTimes,
+                   std::vector<double>& keptValues) {
     keptTimes.clear();
     keptValues.clear();
     const size_t count = std::min(times.size(), values.size());
@@ -197,8 +199,8 @@ void writePlot(const fs::path& file, const std::string& title, const std::vector
         for (const auto& text : texts) textPointers.push_back(text.c_str());
         PLFLT width = 0, height = 0;
         pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
-                 PL_POSITION_OUTSIDE | PL_POSITION_RIGHT | PL_POSITION_VIEWPORT, 0.02, 0.0, 0.08, 0, 1, 1,
-                 entries, 1, entries, options.data(), 1.0, 0.8, 2.0, 0.0, textColours.data(),
+                 PL_POSITION_OUTSIDE | PL_POSITION_RIGHT | PL_POSITION_VIEWPORT, 0.02, 0.0, 0.08, 0,
+                 1, 1, entries, 1, entries, options.data(), 1.0, 0.8, 2.0, 0.0, textColours.data(),
                  textPointers.data(), nullptr, nullptr, nullptr, nullptr, lineColours.data(),
                  lineStyles.data(), lineWidths.data(), nullptr, nullptr, nullptr, nullptr);
     }

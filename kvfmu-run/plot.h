@@ -27,7 +27,8 @@ void writePlot(const std::filesystem::path& file, const std::string& title,
 // and per bucket of consecutive points the lowest and the highest in their time order.
 // Curves with few points come back unchanged.
 void reduceForPlot(const std::vector<double>& times, const std::vector<double>& values,
-                   size_t maxPoints, std::vector<double>& keptTimes, std::vector<double>& keptValues);
+                   size_t maxPoints, std::vector<double>& keptTimes,
+                   std::vector<double>& keptValues);
 
 // The legend entry: "name [unit]", or the name alone without a unit.
 std::string legendText(const PlotSeries& series);

@@ -16,7 +16,8 @@ std::string printed(const char* format, double a, double b = 0, double c = 0) {
 
 std::string duration(double seconds) {
     if (seconds < 60) return printed("%.0f s", seconds);
-    if (seconds < 3600) return printed("%.0f min %02.0f s", std::floor(seconds / 60), std::fmod(seconds, 60));
+    if (seconds < 3600)
+        return printed("%.0f min %02.0f s", std::floor(seconds / 60), std::fmod(seconds, 60));
     return printed("%.0f h %02.0f min", std::floor(seconds / 3600), std::fmod(seconds / 60, 60));
 }
 
@@ -32,8 +33,8 @@ std::string formatProgressLine(double start, double stop, double time, long long
                                double elapsedSeconds, int width) {
     const double span = stop - start;
     const double fraction = span > 0 ? std::clamp((time - start) / span, 0.0, 1.0) : 1.0;
-    std::string details = printed("  %5.1f%%  t = %.6g", fraction * 100, time) +
-                          printed(" / %.6g s", stop);
+    std::string details =
+        printed("  %5.1f%%  t = %.6g", fraction * 100, time) + printed(" / %.6g s", stop);
     // Rates from the first fraction of a second say little; they wait.
     const bool rateKnown = elapsedSeconds >= 0.25;
     if (rateKnown) details += printed("  %.0f steps/s", steps / elapsedSeconds);
@@ -48,7 +49,8 @@ std::string formatProgressLine(double start, double stop, double time, long long
                std::string(static_cast<size_t>(barWidth - filled), '.') + "]";
     }
     line += details;
-    if (static_cast<int>(line.size()) > width - 1) line.resize(static_cast<size_t>(std::max(width - 1, 0)));
+    if (static_cast<int>(line.size()) > width - 1)
+        line.resize(static_cast<size_t>(std::max(width - 1, 0)));
     return line;
 }
 
@@ -61,8 +63,9 @@ void ProgressBar::update(double time, long long steps) {
     if (shown_ && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
     lastDrawn_ = now;
     const double elapsed = std::chrono::duration<double>(now - began_).count();
-    std::fprintf(out_, "\r%s\033[K", formatProgressLine(start_, stop_, time, steps, elapsed,
-                                                        terminalWidth(out_)).c_str());
+    std::fprintf(
+        out_, "\r%s\033[K",
+        formatProgressLine(start_, stop_, time, steps, elapsed, terminalWidth(out_)).c_str());
     std::fflush(out_);
     shown_ = true;
 }

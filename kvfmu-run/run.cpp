@@ -41,7 +41,8 @@ Experiment experimentFor(const RunOptions& options, const DefaultExperiment& def
     experiment.step = options.stepSize.value_or(
         defaults.stepSize.value_or((experiment.stop - experiment.start) / 500.0));
     if (!(experiment.step > 0) && experiment.stop > experiment.start) {
-        throw RunError(ExitCode::badNumber, "the step size must be positive, not " + formatNumber(experiment.step));
+        throw RunError(ExitCode::badNumber,
+                       "the step size must be positive, not " + formatNumber(experiment.step));
     }
     const double steps = (experiment.stop - experiment.start) / std::max(experiment.step, 1e-300);
     if (steps > 1e10) {
@@ -93,7 +94,8 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
     startJavaVm(jarsIn(resources), options.vmOptions);
     FmuBinary binary(library);
 
-    ProgressBar progress(outcome.experiment.start, outcome.experiment.stop, progressWanted(options.quiet));
+    ProgressBar progress(outcome.experiment.start, outcome.experiment.stop,
+                         progressWanted(options.quiet));
     FmuLog log;
     log.level = options.logLevel;
     log.beforeMessage = [&progress] { progress.clear(); };
@@ -114,7 +116,8 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
     };
     auto onStep = [&](double time, long long steps) { progress.update(time, steps); };
     try {
-        outcome.result = simulate(binary.functions(), model, inputs, settings, log, onRow, onStep, stopRequested);
+        outcome.result = simulate(binary.functions(), model, inputs, settings, log, onRow, onStep,
+                                  stopRequested);
     } catch (const RunError&) {
         progress.finish();
         try {
@@ -129,11 +132,14 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
 
 void printSummary(const RunOptions& options, const Outcome& outcome) {
     const long long steps = outcome.result.steps;
-    std::fprintf(stderr, "%s: simulated t = %s to %s s in %lld steps of %s s\n", outcome.model.modelName.c_str(),
-                 formatNumber(outcome.experiment.start).c_str(), formatNumber(outcome.experiment.stop).c_str(),
-                 steps, formatNumber(outcome.experiment.step).c_str());
-    std::fprintf(stderr, "  wall time %.3f s from instantiation to termination", outcome.result.wallSeconds);
-    if (steps > 0) std::fprintf(stderr, ", %.1f \u00b5s per step", 1e6 * outcome.result.stepSeconds / steps);
+    std::fprintf(stderr, "%s: simulated t = %s to %s s in %lld steps of %s s\n",
+                 outcome.model.modelName.c_str(), formatNumber(outcome.experiment.start).c_str(),
+                 formatNumber(outcome.experiment.stop).c_str(), steps,
+                 formatNumber(outcome.experiment.step).c_str());
+    std::fprintf(stderr, "  wall time %.3f s from instantiation to termination",
+                 outcome.result.wallSeconds);
+    if (steps > 0)
+        std::fprintf(stderr, ", %.1f \u00b5s per step", 1e6 * outcome.result.stepSeconds / steps);
     std::fprintf(stderr, "\n  final outputs:");
     const std::vector<const ModelVariable*> outputs = outcome.model.withCausality("output");
     for (size_t i = 0; i < outputs.size() && i < outcome.finalOutputs.size(); ++i) {
@@ -143,7 +149,8 @@ void printSummary(const RunOptions& options, const Outcome& outcome) {
                      output.unit.c_str());
     }
     std::fprintf(stderr, "\n");
-    if (options.outputFile != "-") std::fprintf(stderr, "  results: %s\n", options.outputFile.c_str());
+    if (options.outputFile != "-")
+        std::fprintf(stderr, "  results: %s\n", options.outputFile.c_str());
     if (!options.plotFile.empty()) std::fprintf(stderr, "  plot: %s\n", options.plotFile.c_str());
 }
 

@@ -28,13 +28,17 @@ private:
     bool fatal_ = false;
 };
 
-// Turns a failed status into RunError(fmuCallFailed) with the FMU's last error message.
-// Warnings pass: the logger has shown them.
-void check(fmi2Status status, const std::string& call, Instance& instance, FmuLog& log) {
+// Turns a failed status into RunError(fmuCallFailed) with the FMU's error messages; `call`
+// describes the call, only then. Warnings pass: the logger has shown them.
+template <typename Describe>
+void check(fmi2Status status, const Describe& call, Instance& instance, FmuLog& log) {
+    if (status == fmi2OK || status == fmi2Warning) {
+        if (!log.errors.empty()) log.errors.clear();
+        return;
+    }
     const std::string errors = takeErrors(log);
-    if (status == fmi2OK || status == fmi2Warning) return;
     if (status == fmi2Fatal) instance.markFatal();
-    std::string message = call + " returned fmi2" + statusName(status);
+    std::string message = std::string(call()) + " returned fmi2" + statusName(status);
     if (status == fmi2Discard || status == fmi2Pending) {
         message += " (the FMU could not complete it)";
     }
@@ -42,7 +46,8 @@ void check(fmi2Status status, const std::string& call, Instance& instance, FmuLo
     throw RunError(ExitCode::fmuCallFailed, message);
 }
 
-std::vector<fmi2ValueReference> valueReferencesOf(const std::vector<const ModelVariable*>& variables) {
+std::vector<fmi2ValueReference> valueReferencesOf(
+    const std::vector<const ModelVariable*>& variables) {
     std::vector<fmi2ValueReference> references;
     for (const ModelVariable* variable : variables) references.push_back(variable->valueReference);
     return references;
@@ -72,10 +77,9 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     const StepGrid grid(settings.startTime, settings.stopTime, settings.stepSize);
 
     fmi2CallbackFunctions callbacks = fmuCallbacks(log);
-    fmi2Component component =
-        fmu.instantiate(model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(),
-                        settings.resourceUri.c_str(), &callbacks, fmi2False,
-                        settings.logFmiCalls ? fmi2True : fmi2False);
+    fmi2Component component = fmu.instantiate(
+        model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(), settings.resourceUri.c_str(),
+        &callbacks, fmi2False, settings.logFmiCalls ? fmi2True : fmi2False);
     if (!component) {
         const std::string errors = takeErrors(log);
         throw RunError(ExitCode::fmuCallFailed,
@@ -85,31 +89,42 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
 
     if (settings.logFmiCalls) {
         const char* categories[] = {"logFmiCall"};
-        check(fmu.setDebugLogging(component, fmi2True, 1, categories), "fmi2SetDebugLogging", instance, log);
+        check(
+            fmu.setDebugLogging(component, fmi2True, 1, categories),
+            [] { return "fmi2SetDebugLogging"; }, instance, log);
     }
-    check(fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True, settings.stopTime),
-          "fmi2SetupExperiment", instance, log);
-    check(fmu.enterInitializationMode(component), "fmi2EnterInitializationMode", instance, log);
+    check(
+        fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,
+                            settings.stopTime),
+        [] { return "fmi2SetupExperiment"; }, instance, log);
+    check(
+        fmu.enterInitializationMode(component), [] { return "fmi2EnterInitializationMode"; },
+        instance, log);
 
     std::vector<double> inputValues;
     auto setInputs = [&](double time) {
         if (inputs.valueReferences.empty()) return;
         inputs.valuesAt(time, inputValues);
-        check(fmu.setReal(component, inputs.valueReferences.data(), inputs.valueReferences.size(),
-                          inputValues.data()),
-              "fmi2SetReal at t=" + formatNumber(time), instance, log);
+        check(
+            fmu.setReal(component, inputs.valueReferences.data(), inputs.valueReferences.size(),
+                        inputValues.data()),
+            [&] { return "fmi2SetReal at t=" + formatNumber(time); }, instance, log);
     };
     std::vector<double> outputs(outputReferences.size());
     auto readOutputs = [&](double time) {
         if (!outputReferences.empty()) {
-            check(fmu.getReal(component, outputReferences.data(), outputReferences.size(), outputs.data()),
-                  "fmi2GetReal at t=" + formatNumber(time), instance, log);
+            check(
+                fmu.getReal(component, outputReferences.data(), outputReferences.size(),
+                            outputs.data()),
+                [&] { return "fmi2GetReal at t=" + formatNumber(time); }, instance, log);
         }
         onRow(time, outputs);
     };
 
     setInputs(settings.startTime);
-    check(fmu.exitInitializationMode(component), "fmi2ExitInitializationMode", instance, log);
+    check(
+        fmu.exitInitializationMode(component), [] { return "fmi2ExitInitializationMode"; },
+        instance, log);
     readOutputs(settings.startTime);
 
     SimulationResult result;
@@ -118,21 +133,27 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         const double time = grid.at(k);
         const double next = grid.at(k + 1);
         if (stopRequested) {
-            throw RunError(ExitCode::interrupted, "interrupted at t=" + formatNumber(time) + " after " +
-                                                      std::to_string(result.steps) + " steps");
+            throw RunError(ExitCode::interrupted, "interrupted at t=" + formatNumber(time) +
+                                                      " after " + std::to_string(result.steps) +
+                                                      " steps");
         }
         // The nominal step size, except for a shorter last step.
         const double step = k + 1 == grid.steps ? grid.stop - time : grid.step;
         setInputs(time);
-        check(fmu.doStep(component, time, step, fmi2True),
-              "fmi2DoStep from t=" + formatNumber(time) + " over " + formatNumber(step) + " s",
-              instance, log);
+        check(
+            fmu.doStep(component, time, step, fmi2True),
+            [&] {
+                return "fmi2DoStep from t=" + formatNumber(time) + " over " + formatNumber(step) +
+                       " s";
+            },
+            instance, log);
         ++result.steps;
         readOutputs(next);
         onStep(next, result.steps);
     }
     result.stepSeconds = std::chrono::duration<double>(Clock::now() - loopBegan).count();
-    check(fmu.terminate(component), "fmi2Terminate", instance, log);
+    check(
+        fmu.terminate(component), [] { return "fmi2Terminate"; }, instance, log);
     result.wallSeconds = std::chrono::duration<double>(Clock::now() - began).count();
     return result;
 }

@@ -13,7 +13,8 @@ std::string fmuOf(const std::string& model) {
 
 // Runs the model to out.csv and answers its rows; the run must succeed and leave nothing.
 std::vector<std::vector<double>> simulate(const Scratch& scratch, const std::string& model,
-                                          std::vector<std::string> options, std::string* header = nullptr) {
+                                          std::vector<std::string> options,
+                                          std::string* header = nullptr) {
     options.insert(options.begin(), fmuOf(model));
     options.insert(options.end(), {"-o", "out.csv", "--quiet"});
     RunnerResult result = runRunner(scratch, options);
@@ -26,9 +27,9 @@ TEST(BuiltinModels, FirstOrderLagStepResponse) {
     Scratch scratch;
     const double K = 3, T = 0.5, u = 2;
     std::string header;
-    auto rows = simulate(scratch, "FirstOrderLag", {"--set", "u=2", "-p", "K=3", "-p", "T=0.5", "--stop", "3",
-                                                    "--step", "0.1"},
-                         &header);
+    auto rows = simulate(
+        scratch, "FirstOrderLag",
+        {"--set", "u=2", "-p", "K=3", "-p", "T=0.5", "--stop", "3", "--step", "0.1"}, &header);
     EXPECT_EQ(header, "time,y");
     ASSERT_EQ(rows.size(), 31u);
     EXPECT_EQ(rows[0][1], 0.0);  // y0
@@ -42,9 +43,11 @@ TEST(BuiltinModels, FirstOrderLagFromAnInitialValueWithAnInputRamp) {
     Scratch scratch;
     // u is held at 1 from t = 0, the lag starts at y0 = 4: y = 1 + 3 e^(-t/T) with T = 2.
     scratch.write("in.csv", "time,u\n0,1\n100,1\n");
-    auto rows = simulate(scratch, "FirstOrderLag", {"-i", "in.csv", "-p", "T=2", "-p", "y0=4", "--stop", "5"});
+    auto rows = simulate(scratch, "FirstOrderLag",
+                         {"-i", "in.csv", "-p", "T=2", "-p", "y0=4", "--stop", "5"});
     ASSERT_EQ(rows.size(), 501u);  // default step 0.01
-    for (const auto& row : rows) EXPECT_NEAR(row[1], 1 + 3 * std::exp(-row[0] / 2), 1e-9) << "t=" << row[0];
+    for (const auto& row : rows)
+        EXPECT_NEAR(row[1], 1 + 3 * std::exp(-row[0] / 2), 1e-9) << "t=" << row[0];
 }
 
 TEST(BuiltinModels, MassSpringDamperUnderConstantForce) {
@@ -56,7 +59,8 @@ TEST(BuiltinModels, MassSpringDamperUnderConstantForce) {
     const double omegaD = omega * std::sqrt(1 - zeta * zeta), decay = zeta * omega;
     const double a = x0 - rest, b = decay * a / omegaD;
     std::string header;
-    auto rows = simulate(scratch, "MassSpringDamper", {"--set", "F=2", "--stop", "10", "--step", "0.05"}, &header);
+    auto rows = simulate(scratch, "MassSpringDamper",
+                         {"--set", "F=2", "--stop", "10", "--step", "0.05"}, &header);
     EXPECT_EQ(header, "time,x,v");
     ASSERT_EQ(rows.size(), 201u);
     for (const auto& row : rows) {
@@ -78,7 +82,8 @@ TEST(BuiltinModels, WaterTankSettlesWhereInflowMeetsOutflow) {
     EXPECT_EQ(rows[0][1], 1.0);  // h0
     for (size_t i = 1; i < rows.size(); ++i) {
         EXPECT_LE(rows[i][1], rows[i - 1][1]) << "the level falls towards " << settled;
-        EXPECT_NEAR(rows[i][2], 0.05 * 0.5 * std::sqrt(rows[i][1]), 1e-12) << "outflow at the level";
+        EXPECT_NEAR(rows[i][2], 0.05 * 0.5 * std::sqrt(rows[i][1]), 1e-12)
+            << "outflow at the level";
     }
     EXPECT_NEAR(rows.back()[1], settled, 1e-6);
 
@@ -88,8 +93,8 @@ TEST(BuiltinModels, WaterTankSettlesWhereInflowMeetsOutflow) {
 
 TEST(BuiltinModels, TheDemoRunsWithItsInputFile) {
     Scratch scratch;
-    RunnerResult result = runRunner(scratch, {fmuOf("MassSpringDamper"), "-i", DEMO_INPUT, "-o", "demo.csv",
-                                              "--plot", "demo.svg"});
+    RunnerResult result = runRunner(scratch, {fmuOf("MassSpringDamper"), "-i", DEMO_INPUT, "-o",
+                                              "demo.csv", "--plot", "demo.svg"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(csvRows(scratch.read("demo.csv")).size(), 1001u);
     EXPECT_NE(scratch.read("demo.svg").find("</svg>"), std::string::npos);
@@ -105,7 +110,8 @@ TEST(BuiltinModels, ModelParametersAreCheckedByName) {
         << result.err;
     result = runRunner(scratch, {fmuOf("FirstOrderLag"), "-p", "T=-1", "-o", "out.csv"});
     EXPECT_EQ(result.exitCode, 40);
-    EXPECT_NE(result.err.find("fmi2ExitInitializationMode returned fmi2Error"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("fmi2ExitInitializationMode returned fmi2Error"), std::string::npos)
+        << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 

@@ -44,7 +44,8 @@ TEST(CsvInput, EachMalformationHasItsCodeAndLine) {
          "in.csv:1: no time column (the header needs a column named time)"},
         {"time,u\n0,1\n2,1\n1,1\n", ExitCode::inputTimeNotMonotonic,
          "in.csv:4: time 1 is before the previous row's time 2"},
-        {"time,u\n0,1\n1,abc\n", ExitCode::inputNotNumeric, "in.csv:3: column u: \"abc\" is not a number"},
+        {"time,u\n0,1\n1,abc\n", ExitCode::inputNotNumeric,
+         "in.csv:3: column u: \"abc\" is not a number"},
         {"time,u\n0,\n", ExitCode::inputNotNumeric, ""},
         {"time,u\n0,nan\n", ExitCode::inputNotNumeric, ""},
         {"time,u\n0,1,2\n", ExitCode::inputMalformed, "in.csv:2: 3 cells, but the header has 2"},
@@ -73,12 +74,12 @@ TEST(CsvInput, MissingFileIsUnreadable) {
 TEST(Interpolation, LinearBetweenRowsHeldOutside) {
     const std::vector<double> times{1, 2, 4};
     const std::vector<double> values{10, 20, 0};
-    EXPECT_EQ(interpolate(times, values, 0), 10);    // before the first row
+    EXPECT_EQ(interpolate(times, values, 0), 10);  // before the first row
     EXPECT_EQ(interpolate(times, values, 1), 10);
     EXPECT_EQ(interpolate(times, values, 1.5), 15);
     EXPECT_EQ(interpolate(times, values, 3), 10);
     EXPECT_EQ(interpolate(times, values, 4), 0);
-    EXPECT_EQ(interpolate(times, values, 100), 0);   // after the last row
+    EXPECT_EQ(interpolate(times, values, 100), 0);  // after the last row
     EXPECT_EQ(interpolate({0}, {7}, 3), 7);
 }
 

@@ -43,7 +43,8 @@ TEST(RunnerRun, ConstantInputMatchesTheIntegral) {
     }
     EXPECT_EQ(rows.back()[0], 1.0);  // the last row is exactly at stop
     EXPECT_TRUE(result.out.empty());
-    EXPECT_TRUE(contains(result.err, "Integrator: simulated t = 0 to 1 s in 10 steps of 0.1 s\n  wall time "))
+    EXPECT_TRUE(contains(result.err,
+                         "Integrator: simulated t = 0 to 1 s in 10 steps of 0.1 s\n  wall time "))
         << result.err;
     EXPECT_TRUE(contains(result.err, " \u00b5s per step\n")) << result.err;
     EXPECT_TRUE(contains(result.err, "  final outputs: y1 = 2.99999") ||
@@ -72,7 +73,8 @@ TEST(RunnerRun, InputFileIsInterpolatedAndHeld) {
     Scratch scratch;
     // Held at 1 before t=0.5, linear to 3 at t=1.5, held at 3 after.
     scratch.write("in.csv", "time,u\n0.5,1\n1.5,3\n");
-    RunnerResult result = run(scratch, {fmu, "-i", "in.csv", "--stop", "2", "--step", "0.25", "-o", "out.csv"});
+    RunnerResult result =
+        run(scratch, {fmu, "-i", "in.csv", "--stop", "2", "--step", "0.25", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     auto rows = csvRows(scratch.read("out.csv"));
     ASSERT_EQ(rows.size(), 9u);
@@ -89,8 +91,9 @@ TEST(RunnerRun, InputFileIsInterpolatedAndHeld) {
 
 TEST(RunnerRun, ParametersAreOverriddenForTheRun) {
     Scratch scratch;
-    RunnerResult result = run(scratch, {fmu, "--set", "u=1", "--param", "gain=5", "-p", "initial=10",
-                                        "--stop", "1", "--step", "0.5", "-o", "out.csv"});
+    RunnerResult result =
+        run(scratch, {fmu, "--set", "u=1", "--param", "gain=5", "-p", "initial=10", "--stop", "1",
+                      "--step", "0.5", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     auto rows = csvRows(scratch.read("out.csv"));
     ASSERT_EQ(rows.size(), 3u);
@@ -100,12 +103,15 @@ TEST(RunnerRun, ParametersAreOverriddenForTheRun) {
 
 TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
     Scratch scratch;
-    RunnerResult result = run(scratch, {fmu, "--param", "fail_at=0.5", "--step", "0.1", "-o", "out.csv"});
+    RunnerResult result =
+        run(scratch, {fmu, "--param", "fail_at=0.5", "--step", "0.1", "-o", "out.csv"});
     EXPECT_EQ(result.exitCode, 40);
-    EXPECT_TRUE(contains(result.err, "[Error][logError] Integrator: Error: integrator stopped at t=0.5"))
+    EXPECT_TRUE(
+        contains(result.err, "[Error][logError] Integrator: Error: integrator stopped at t=0.5"))
         << result.err;
-    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: fmi2DoStep from t=0.5 over 0.1 s returned "
-                                     "fmi2Error: Error: integrator stopped at t=0.5"))
+    EXPECT_TRUE(contains(result.err,
+                         "kvfmu-run: error: fmi2DoStep from t=0.5 over 0.1 s returned "
+                         "fmi2Error: Error: integrator stopped at t=0.5"))
         << result.err;
     auto rows = csvRows(scratch.read("out.csv"));
     ASSERT_EQ(rows.size(), 6u);
@@ -116,8 +122,9 @@ TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--param", "gain=0", "-o", "out.csv"});
     EXPECT_EQ(result.exitCode, 40);
-    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: fmi2ExitInitializationMode returned fmi2Error: "
-                                     "fmi2ExitInitializationMode: gain must not be 0"))
+    EXPECT_TRUE(contains(result.err,
+                         "kvfmu-run: error: fmi2ExitInitializationMode returned fmi2Error: "
+                         "fmi2ExitInitializationMode: gain must not be 0"))
         << result.err;
     EXPECT_EQ(scratch.read("out.csv"), "time,y1,y2\n");
 }
@@ -128,7 +135,8 @@ TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "[OK][logFmiCall] Integrator: fmi2DoStep")) << result.err;
 
-    result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o", "out.csv"});
+    result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o",
+                           "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
 }
@@ -140,7 +148,8 @@ TEST(RunnerRun, ProgressBarOnATerminalOnly) {
     ASSERT_EQ(result.exitCode, 0) << result.out;
     EXPECT_TRUE(contains(result.out, "\r[")) << result.out;  // script(1) puts stderr on stdout
     EXPECT_TRUE(contains(result.out, "%  t = ")) << result.out;
-    EXPECT_TRUE(contains(result.out, "Integrator: simulated t = 0 to 1 s in 100 steps")) << result.out;
+    EXPECT_TRUE(contains(result.out, "Integrator: simulated t = 0 to 1 s in 100 steps"))
+        << result.out;
 
     result = runRunner(scratch, {fmu, "--stop", "1", "-o", "out.csv", "--quiet"}, true);
     ASSERT_EQ(result.exitCode, 0) << result.out;
@@ -245,7 +254,8 @@ TEST(RunnerBadInput, ModelDescriptionProblems) {
     makeVariant(fmu, scratch.file("none.fmu"), {{"modelDescription.xml", std::nullopt}});
     expectRefused(scratch, {"none.fmu"}, 13, "no modelDescription.xml");
 
-    makeVariant(fmu, scratch.file("broken.fmu"), {{"modelDescription.xml", description.substr(0, 400)}});
+    makeVariant(fmu, scratch.file("broken.fmu"),
+                {{"modelDescription.xml", description.substr(0, 400)}});
     expectRefused(scratch, {"broken.fmu"}, 14, "modelDescription.xml: not well-formed XML");
 
     makeVariant(fmu, scratch.file("fmi1.fmu"),
@@ -268,7 +278,8 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
                   "(platforms in the FMU: win64)");
 
     makeVariant(fmu, scratch.file("escape.fmu"), {{"../escaped.txt", "x"}});
-    expectRefused(scratch, {"escape.fmu"}, 12, "entry name leads outside the archive: ../escaped.txt");
+    expectRefused(scratch, {"escape.fmu"}, 12,
+                  "entry name leads outside the archive: ../escaped.txt");
     EXPECT_FALSE(std::filesystem::exists(scratch.temporary().parent_path() / "escaped.txt"));
 
     makeVariant(fmu, scratch.file("bad_binary.fmu"), {{"binaries/linux64/libkvfmu.so", "not ELF"}});
@@ -282,7 +293,8 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
 
 TEST(RunnerBadInput, UnknownNames) {
     Scratch scratch;
-    expectRefused(scratch, {fmu, "--set", "y1=1"}, 17, "--set y1: the model has no input y1 (inputs: u)");
+    expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,
+                  "--set y1: the model has no input y1 (inputs: u)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
     expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,
@@ -316,21 +328,26 @@ TEST(RunnerBadInput, BadNumbersAndUsage) {
         {{fmu, "--set", "u=fast"}, 3, "--set u: \"fast\" is not a finite number"},
         {{fmu, "--param", "gain=nan"}, 3, "--param gain: \"nan\" is not a finite number"},
         {{fmu, "--start", "5", "--stop", "1"}, 3, "the stop time 1 is before the start time 5"},
-        {{fmu, "--start", "5"}, 3, "the stop time 2 (the FMU's DefaultExperiment; give --stop) is before"},
+        {{fmu, "--start", "5"},
+         3,
+         "the stop time 2 (the FMU's DefaultExperiment; give --stop) is before"},
         {{fmu, "--step", "0"}, 3, "the step size must be positive, not 0"},
         {{fmu, "--set", "u"}, 2, "--set u: name=value expected"},
         {{fmu, "--no-such-option"}, 2, "--no-such-option"},
         {{fmu, "--log-level", "loud"}, 2, "loud"},
         {{}, 2, "fmu is required"},
     };
-    for (const auto& [arguments, code, message] : cases) expectRefused(scratch, arguments, code, message);
+    for (const auto& [arguments, code, message] : cases)
+        expectRefused(scratch, arguments, code, message);
 }
 
 TEST(RunnerBadInput, JavaVmThatCannotStart) {
     Scratch scratch;
-    expectRefused(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"}, 30, "the Java VM cannot start");
+    expectRefused(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"}, 30,
+                  "the Java VM cannot start");
     // This one makes the VM end the process during its start, past the runner's clean-up.
-    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30, "Too small maximum heap");
+    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30,
+                  "Too small maximum heap");
     expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30,
                   "kvfmu-run: error: the Java VM cannot start");
 }
@@ -341,7 +358,8 @@ TEST(RunnerBadInput, UnwritableOutputs) {
                   "no/such/dir/out.csv: cannot write the output file");
     expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "no/such/dir/out.svg"}, 50,
                   "cannot write the plot file");
-    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51, "unknown plot format \".gif\"");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51,
+                  "unknown plot format \".gif\"");
 }
 
 }  // namespace

@@ -91,9 +91,12 @@ TEST(ParameterOverrides, UnknownNameListsTheKnownOnes) {
         EXPECT_EQ(error.code(), ExitCode::unknownVariable);
         EXPECT_STREQ(error.what(), "--param k: the model has no parameter k (parameters: K, T)");
     }
-    EXPECT_EQ(codeOf([] { overrideParameters("/nonexistent/model.properties", {{"K", 1}}); }),
+    EXPECT_EQ(codeOf([] {
+                  overrideParameters("/nonexistent/model.properties", {{"K", 1}});
+              }),
               ExitCode::unknownVariable);
-    EXPECT_EQ(codeOf([] { overrideParameters("/nonexistent/model.properties", {}); }), ExitCode::ok);
+    EXPECT_EQ(codeOf([] { overrideParameters("/nonexistent/model.properties", {}); }),
+              ExitCode::ok);
 }
 
 ModelDescription twoInputModel() {
@@ -137,8 +140,14 @@ TEST(InputPlan, UnknownOrDoublyGivenInputsAreRefused) {
         EXPECT_EQ(error.code(), ExitCode::unknownVariable);
         EXPECT_STREQ(error.what(), "in.csv:1: column y is no input of the model (inputs: a, b)");
     }
-    EXPECT_EQ(codeOf([] { makeInputPlan(twoInputModel(), {}, {{"c", 1}}); }), ExitCode::unknownVariable);
-    EXPECT_EQ(codeOf([] { makeInputPlan(twoInputModel(), {}, {{"a", 1}, {"a", 2}}); }), ExitCode::usage);
+    EXPECT_EQ(codeOf([] {
+                  makeInputPlan(twoInputModel(), {}, {{"c", 1}});
+              }),
+              ExitCode::unknownVariable);
+    EXPECT_EQ(codeOf([] {
+                  makeInputPlan(twoInputModel(), {}, {{"a", 1}, {"a", 2}});
+              }),
+              ExitCode::usage);
 }
 
 TEST(StepGrid, EndsExactlyAtStop) {

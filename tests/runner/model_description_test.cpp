@@ -27,10 +27,12 @@ TEST(ModelDescription, ReadsVariablesExperimentAndIdentity) {
     const std::string xml = description(
         fmi2 + " generationTool=\"kvfmu-pack 6.1.0\"",
         coSimulation +
-            "<TypeDefinitions><SimpleType name=\"Speed\"><Real unit=\"m/s\"/></SimpleType></TypeDefinitions>"
+            "<TypeDefinitions><SimpleType name=\"Speed\"><Real "
+            "unit=\"m/s\"/></SimpleType></TypeDefinitions>"
             "<DefaultExperiment startTime=\"1\" stopTime=\"11\"/>"
             "<ModelVariables>"
-            "<ScalarVariable name=\"y\" valueReference=\"0\" causality=\"output\" description=\"lagged\">"
+            "<ScalarVariable name=\"y\" valueReference=\"0\" causality=\"output\" "
+            "description=\"lagged\">"
             "<Real unit=\"m\"/></ScalarVariable>"
             "<ScalarVariable name=\"y_copy\" valueReference=\"1\"><Real/></ScalarVariable>"
             "<ScalarVariable name=\"u\" valueReference=\"2\" causality=\"input\">"
@@ -58,34 +60,41 @@ TEST(ModelDescription, ReadsVariablesExperimentAndIdentity) {
 
 TEST(ModelDescription, RefusesWhatIsNotFmi2CoSimulation) {
     std::string message;
-    EXPECT_EQ(codeOf(description("fmiVersion=\"1.0\" modelName=\"a\" guid=\"g\"", coSimulation), &message),
+    EXPECT_EQ(codeOf(description("fmiVersion=\"1.0\" modelName=\"a\" guid=\"g\"", coSimulation),
+                     &message),
               ExitCode::notFmi2CoSimulation);
     EXPECT_EQ(message, "modelDescription.xml: fmiVersion is \"1.0\"; FMI 2.0 is needed");
-    EXPECT_EQ(codeOf(description(fmi2, "<ModelExchange modelIdentifier=\"x\"/><ModelVariables/>"), &message),
+    EXPECT_EQ(codeOf(description(fmi2, "<ModelExchange modelIdentifier=\"x\"/><ModelVariables/>"),
+                     &message),
               ExitCode::notFmi2CoSimulation);
     EXPECT_NE(message.find("not a co-simulation FMU"), std::string::npos);
-    EXPECT_EQ(codeOf(description(fmi2, coSimulation +
-                                           "<ModelVariables><ScalarVariable name=\"n\" valueReference=\"0\" "
-                                           "causality=\"output\"><Integer/></ScalarVariable></ModelVariables>")),
+    EXPECT_EQ(codeOf(description(
+                  fmi2, coSimulation +
+                            "<ModelVariables><ScalarVariable name=\"n\" valueReference=\"0\" "
+                            "causality=\"output\"><Integer/></ScalarVariable></ModelVariables>")),
               ExitCode::notFmi2CoSimulation);
 }
 
 TEST(ModelDescription, RefusesMalformedDescriptions) {
     std::string message;
-    EXPECT_EQ(codeOf("<fmiModelDescription fmiVersion=\"2.0\"", &message), ExitCode::invalidModelDescription);
+    EXPECT_EQ(codeOf("<fmiModelDescription fmiVersion=\"2.0\"", &message),
+              ExitCode::invalidModelDescription);
     EXPECT_NE(message.find("not well-formed XML"), std::string::npos);
     EXPECT_EQ(codeOf(""), ExitCode::invalidModelDescription);
     EXPECT_EQ(codeOf("<other/>"), ExitCode::invalidModelDescription);
-    EXPECT_EQ(codeOf(description("fmiVersion=\"2.0\" modelName=\"a\"", coSimulation + "<ModelVariables/>"),
+    EXPECT_EQ(codeOf(description("fmiVersion=\"2.0\" modelName=\"a\"",
+                                 coSimulation + "<ModelVariables/>"),
                      &message),
               ExitCode::invalidModelDescription);
     EXPECT_EQ(message, "modelDescription.xml: <fmiModelDescription> lacks the attribute guid");
-    EXPECT_EQ(codeOf(description(fmi2, coSimulation + "<DefaultExperiment stopTime=\"ten\"/><ModelVariables/>")),
+    EXPECT_EQ(codeOf(description(
+                  fmi2, coSimulation + "<DefaultExperiment stopTime=\"ten\"/><ModelVariables/>")),
               ExitCode::invalidModelDescription);
-    EXPECT_EQ(codeOf(description(fmi2, coSimulation +
-                                           "<ModelVariables><ScalarVariable name=\"y\" valueReference=\"-1\">"
-                                           "<Real/></ScalarVariable></ModelVariables>")),
-              ExitCode::invalidModelDescription);
+    EXPECT_EQ(
+        codeOf(description(
+            fmi2, coSimulation + "<ModelVariables><ScalarVariable name=\"y\" valueReference=\"-1\">"
+                                 "<Real/></ScalarVariable></ModelVariables>")),
+        ExitCode::invalidModelDescription);
     EXPECT_EQ(codeOf(description(fmi2, coSimulation)), ExitCode::invalidModelDescription);
 }
 

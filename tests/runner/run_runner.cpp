@@ -38,7 +38,8 @@ std::string Scratch::read(const std::string& name) const {
 
 std::vector<std::string> Scratch::leftovers() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(temporary_)) names.push_back(entry.path().string());
+    for (const auto& entry : fs::directory_iterator(temporary_))
+        names.push_back(entry.path().string());
     return names;
 }
 
@@ -52,7 +53,8 @@ std::string shellQuoted(const std::string& text) {
 
 }  // namespace
 
-pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments, bool onTerminal) {
+pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
+                  bool onTerminal) {
     std::vector<std::string> texts{KVFMU_RUN};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
     if (onTerminal) {

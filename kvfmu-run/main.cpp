@@ -2,6 +2,9 @@
 #include "exit_codes.h"
 #include "options.h"
 #include "run.h"
+#include "temporary_folder.h"
+
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -11,12 +14,22 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
+// The first signal asks the run to stop at the next communication point and clean up. A
+// second one, for a step that does not come back, ends the process at once.
 void requestStop(int) {
-    stopRequested = 1;
+    if (!stopRequested) {
+        stopRequested = 1;
+        return;
+    }
+    static const char message[] = "\nkvfmu-run: error: interrupted twice: ending now\n";
+    ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)ignored;
+    removeTemporaryFoldersFromSignal();
+    _exit(static_cast<int>(ExitCode::interrupted));
 }
 
-// The run stops at the next communication point and cleans up; the Java VM is told to
-// leave these signals alone (-Xrs). A closed output pipe shows up as a write error.
+// The Java VM is told to leave these signals alone (-Xrs). A closed output pipe shows up as
+// a write error.
 void installSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = requestStop;

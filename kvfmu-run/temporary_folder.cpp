@@ -34,6 +34,12 @@ void removeTemporaryFolders() {
     liveFolders().clear();
 }
 
+void removeTemporaryFoldersFromSignal() {
+    std::unique_lock<std::mutex> lock(liveFoldersMutex, std::try_to_lock);
+    if (!lock) return;
+    for (const auto& folder : liveFolders()) removeQuietly(folder);
+}
+
 TemporaryFolder::TemporaryFolder() {
     static const bool exitHandlerRegistered = std::atexit(removeTemporaryFolders) == 0;
     (void)exitHandlerRegistered;

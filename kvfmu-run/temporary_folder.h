@@ -8,6 +8,9 @@
 // Removes every temporary folder still present; for exit paths that skip destructors and
 // exit handlers.
 void removeTemporaryFolders();
+// The same from a signal handler: skipped if the interrupted code is creating or removing a
+// folder at that moment.
+void removeTemporaryFoldersFromSignal();
 
 class TemporaryFolder {
 public:

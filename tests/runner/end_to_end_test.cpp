@@ -209,6 +209,23 @@ TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 
+TEST(RunnerRun, SecondInterruptEndsAStepThatHangs) {
+    Scratch scratch;
+    pid_t child = startRunner(scratch, {fmu, "-p", "hang_at=0", "-o", "out.csv"});
+    // The facade says when it has created the instance; the first step follows at once.
+    for (int i = 0; i < 300 && !contains(scratch.read("runner.err"), "created"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(child, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(child, SIGINT);
+    RunnerResult result = waitForRunner(scratch, child);
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: interrupted twice: ending now")) << result.err;
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+}
+
 // Each bad input: its exit code and a message naming the problem.
 struct BadRun {
     int exitCode;
@@ -301,7 +318,7 @@ TEST(RunnerBadInput, UnknownNames) {
                   "in.csv:1: column w is no input of the model (inputs: u)");
 
     expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
-                  "--param K: the model has no parameter K (parameters: gain, initial, fail_at)");
+                  "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at)");
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {

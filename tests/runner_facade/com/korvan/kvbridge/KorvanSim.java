@@ -18,19 +18,20 @@ import java.util.Set;
  * A self-contained facade for testing the runner: each instance integrates its input u into
  * y1 = initial + integral of u dt and feeds it through as y2 = gain * u. Its parameters come from
  * resources/model.properties in the resource folder (parameter.gain, parameter.initial,
- * parameter.fail_at: a step that would pass that time fails with a message; a gain of 0 fails
- * the initialization).
+ * parameter.fail_at: a step that would pass that time fails with a message; parameter.hang_at:
+ * the step from that time on never returns; a gain of 0 fails the initialization).
  */
 public final class KorvanSim {
     private static final int OUTPUTS = 2;
     private static final int INPUTS = 1;
     private static final int INPUT_REFERENCE = 2 * OUTPUTS;
-    private static final Set<String> PARAMETERS = Set.of("gain", "initial", "fail_at");
+    private static final Set<String> PARAMETERS = Set.of("gain", "initial", "fail_at", "hang_at");
 
     private static final class Instance {
         double gain = 2.0;
         double initial = 0.0;
         double failAt = Double.POSITIVE_INFINITY;
+        double hangAt = Double.POSITIVE_INFINITY;
         double y1;
         double u;
     }
@@ -74,6 +75,7 @@ public final class KorvanSim {
             switch (name) {
                 case "gain" -> instance.gain = value;
                 case "initial" -> instance.initial = value;
+                case "hang_at" -> instance.hangAt = value;
                 default -> instance.failAt = value;
             }
         }
@@ -125,9 +127,18 @@ public final class KorvanSim {
             lastError = "integrator stopped at t=" + time + ": fail_at is " + instance.failAt;
             return false;
         }
+        if (time >= instance.hangAt) hang();
         instance.u = inputs[0];
         instance.y1 += instance.u * stepSize;
         return true;
+    }
+
+    private static void hang() {
+        try {
+            Thread.sleep(Long.MAX_VALUE);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
     }
 
     public double[] getData(String name) {

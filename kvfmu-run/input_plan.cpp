@@ -58,9 +58,11 @@ InputPlan makeInputPlan(const ModelDescription& model, InputTable table,
     for (const auto& [name, value] : constants) {
         int input = indexOf(inputs, name);
         if (input < 0) {
-            throw RunError(ExitCode::unknownVariable, "--set " + name +
-                                                          ": the model has no input " + name +
-                                                          " (inputs: " + nameList(inputs) + ")");
+            const ModelVariable* other = model.find(name);
+            const std::string what = other ? " is an " + other->causality + ", not an input"
+                                           : ": the model has no input " + name;
+            throw RunError(ExitCode::unknownVariable,
+                           "--set " + name + what + " (inputs: " + nameList(inputs) + ")");
         }
         if (given[static_cast<size_t>(input)]) {
             throw RunError(ExitCode::usage, "--set " + name + ": input " + name +

@@ -311,7 +311,9 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
 TEST(RunnerBadInput, UnknownNames) {
     Scratch scratch;
     expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,
-                  "--set y1: the model has no input y1 (inputs: u)");
+                  "--set y1 is an output, not an input (inputs: u)");
+    expectRefused(scratch, {fmu, "--set", "gain=1"}, 17,
+                  "--set gain: the model has no input gain (inputs: u)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
     expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,

@@ -59,7 +59,10 @@ InputPlan makeInputPlan(const ModelDescription& model, InputTable table,
         int input = indexOf(inputs, name);
         if (input < 0) {
             const ModelVariable* other = model.find(name);
-            const std::string what = other ? " is an " + other->causality + ", not an input"
+            const bool vowel =
+                other && std::string("aeiou").find(other->causality[0]) != std::string::npos;
+            const std::string what = other ? std::string(vowel ? " is an " : " is a ") +
+                                                 other->causality + ", not an input"
                                            : ": the model has no input " + name;
             throw RunError(ExitCode::unknownVariable,
                            "--set " + name + what + " (inputs: " + nameList(inputs) + ")");

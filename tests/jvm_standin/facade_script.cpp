@@ -101,14 +101,16 @@ Object* stringOrNull(const std::string* text) {
 std::string doubleText(double value) {
     if (std::isnan(value)) return "NaN";
     if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-    char text[40];
+    // Plain digits in the range where Java writes them so, an exponent elsewhere; the
+    // fewest digits that read back as the value.
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-3 && magnitude < 1e7);
+    char text[64];
     for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
+        std::snprintf(text, sizeof text, plain ? "%.*f" : "%.*e", precision, value);
         if (std::strtod(text, nullptr) == value) break;
     }
-    std::string result = text;
-    if (result.find_first_of(".e") == std::string::npos) result += ".0";
-    return result;
+    return text;
 }
 
 const Method* findMethod(const Object* cls, const char* name, const char* signature,

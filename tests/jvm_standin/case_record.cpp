@@ -4,9 +4,7 @@
 #include "standin_vm.h"
 #include "trace_source.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 
 extern const char* const sharedCaseRecords;  // shared_cases.records, built in
@@ -30,27 +28,6 @@ std::string escaped(const std::string& text) {
 }
 
 }  // namespace
-
-const char* statusName(fmi2Status status) {
-    switch (status) {
-    case fmi2OK: return "fmi2OK";
-    case fmi2Warning: return "fmi2Warning";
-    case fmi2Discard: return "fmi2Discard";
-    case fmi2Error: return "fmi2Error";
-    case fmi2Fatal: return "fmi2Fatal";
-    case fmi2Pending: return "fmi2Pending";
-    }
-    return "status?";
-}
-
-std::string realText(double value) {
-    char text[40];
-    for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, value);
-        if (std::strtod(text, nullptr) == value) break;
-    }
-    return text;
-}
 
 void CaseRecord::begin() {
     host_.clear();

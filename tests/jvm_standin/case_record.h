@@ -5,6 +5,7 @@
 #pragma once
 
 #include "fmi2_functions.h"
+#include "host_text.h"
 
 #include <string>
 #include <vector>
@@ -25,9 +26,6 @@ private:
     std::vector<std::string> host_;
     size_t logSeen_ = 0;
 };
-
-const char* statusName(fmi2Status status);
-std::string realText(double value);  // shortest text that reads back as the value
 
 // The expected record of the case; absent when the records file has no such case.
 bool expectedRecord(const std::string& name, std::vector<std::string>& lines);

@@ -45,10 +45,8 @@ void jvmStandinReset(void) {
     v.facadeCalls.clear();
     v.violations.clear();
     v.loans.clear();
-    for (auto& entry : v.threads) {
-        ThreadState& thread = *entry.second;
-        if (thread.attached) detach(thread);
-    }
+    for (auto& thread : v.threads)
+        if (thread->attached) detach(*thread);
     v.violations.clear();  // detaching here is the reset's own doing
 }
 
@@ -142,8 +140,8 @@ const char* jvmStandinViolations(void) {
 void jvmStandinCheckQuiescent(void) {
     Held h;
     Vm& v = vm();
-    for (auto& entry : v.threads) {
-        const ThreadState& thread = *entry.second;
+    for (const auto& state : v.threads) {
+        const ThreadState& thread = *state;
         if (!thread.attached) continue;
         const std::string who = describe(thread);
         if (!thread.javaThread) violation(who + " left attached by the library");

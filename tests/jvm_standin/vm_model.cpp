@@ -15,16 +15,32 @@ Vm& vm() {
     return *instance;
 }
 
+namespace {
+
+// Notices the end of a thread: a thread that ends attached leaks in a real VM.
+struct ThreadEnd {
+    ThreadState* state = nullptr;
+    ~ThreadEnd() {
+        if (!state) return;
+        std::lock_guard<std::mutex> hold(vm().lock);
+        if (state->attached && !state->javaThread) {
+            violation(describe(*state) + " ended while still attached");
+            detach(*state);
+        }
+    }
+};
+
+thread_local ThreadEnd threadEnd;
+
+}  // namespace
+
 ThreadState& currentThread() {
+    if (threadEnd.state) return *threadEnd.state;
     Vm& v = vm();
-    const std::thread::id id = std::this_thread::get_id();
-    auto found = v.threads.find(id);
-    if (found != v.threads.end()) return *found->second;
-    auto state = std::make_unique<ThreadState>();
-    state->id = id;
-    state->number = static_cast<int>(v.threads.size()) + 1;
-    ThreadState& thread = *state;
-    v.threads.emplace(id, std::move(state));
+    v.threads.push_back(std::make_unique<ThreadState>());
+    ThreadState& thread = *v.threads.back();
+    thread.number = static_cast<int>(v.threads.size());
+    threadEnd.state = &thread;
     return thread;
 }
 

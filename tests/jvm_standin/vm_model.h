@@ -11,7 +11,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace standin {
@@ -43,7 +42,6 @@ struct Frame {
 
 struct ThreadState {
     JNIEnv_ env;  // handed to the library; identifies the thread
-    std::thread::id id;
     int number;  // as shown in the records
     bool attached = false;
     bool javaThread = false;  // attached by the host; the library must not detach it
@@ -79,7 +77,9 @@ struct Vm {
     std::deque<Object> objects;
     std::deque<Reference> references;
     std::set<const Reference*> knownReferences;
-    std::map<std::thread::id, std::unique_ptr<ThreadState>> threads;
+    // One per thread that ever called in, in order of first call; a thread that ends is
+    // never reused, even if the system reuses its id.
+    std::vector<std::unique_ptr<ThreadState>> threads;
     std::map<const JNIEnv*, ThreadState*> envs;
     std::map<const void*, Loan> loans;
     long nextFrame = 1;

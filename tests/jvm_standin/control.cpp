@@ -144,7 +144,8 @@ void jvmStandinCheckQuiescent(void) {
         const ThreadState& thread = *state;
         if (!thread.attached) continue;
         const std::string who = describe(thread);
-        if (!thread.javaThread) violation(who + " left attached by the library");
+        if (!thread.javaThread)
+            violation(who + (thread.ended ? " ended" : " left") + " attached by the library");
         if (thread.frames.size() > 1)
             violation(who + ": " + std::to_string(thread.frames.size() - 1) +
                       " local frame(s) left pushed");

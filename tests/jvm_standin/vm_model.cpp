@@ -17,16 +17,12 @@ Vm& vm() {
 
 namespace {
 
-// Notices the end of a thread: a thread that ends attached leaks in a real VM.
+// Notices the end of a thread. It only marks the state: the end-of-test checks report a
+// thread that ended attached (under wine, work at thread end can stall the exit).
 struct ThreadEnd {
     ThreadState* state = nullptr;
     ~ThreadEnd() {
-        if (!state) return;
-        std::lock_guard<std::mutex> hold(vm().lock);
-        if (state->attached && !state->javaThread) {
-            violation(describe(*state) + " ended while still attached");
-            detach(*state);
-        }
+        if (state) state->ended = true;
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include <jni.h>
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <memory>
@@ -45,6 +46,7 @@ struct ThreadState {
     int number;  // as shown in the records
     bool attached = false;
     bool javaThread = false;  // attached by the host; the library must not detach it
+    std::atomic<bool> ended{false};  // the thread has ended
     std::vector<Frame> frames;
     Object* pending = nullptr;  // pending exception
     std::string uncheckedCall;  // a Call… made since the last exception check

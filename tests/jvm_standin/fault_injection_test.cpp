@@ -211,16 +211,25 @@ INSTANTIATE_TEST_SUITE_P(Jni, FaultInjection, ::testing::ValuesIn(cases),
                          });
 
 // The places where the sweep found faults, by name.
+class FaultAt : public ::testing::Test {
+protected:
+    void SetUp() override {
+        standinServer();
+        resetTestHost();
+    }
 
-TEST(FaultAt, VmLookupFailingDuringTheSetUpIsAProcessError) {
-    standinServer();
-    resetTestHost();
+    fmi2Component instantiate() {
+        return fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, fmi2False,
+                                     fmi2False);
+    }
+
     const fmi2CallbackFunctions callbacks = hostCallbacks();
+};
+
+TEST_F(FaultAt, VmLookupFailingDuringTheSetUpIsAProcessError) {
     // Calls 1 and 2 find the VM for the set-up; the 3rd is the connection's bracket.
     ASSERT_TRUE(jvmStandinFailAt("JNI_GetCreatedJavaVMs", 3));
-    EXPECT_EQ(fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, fmi2False,
-                                    fmi2False),
-              nullptr);
+    EXPECT_EQ(instantiate(), nullptr);
     ASSERT_EQ(testHost().log.size(), 2u);
     EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Process error");
     EXPECT_EQ(testHost().log[1].text, "Not connected");
@@ -229,12 +238,8 @@ TEST(FaultAt, VmLookupFailingDuringTheSetUpIsAProcessError) {
     EXPECT_EQ(jvmStandinLiveGlobalRefs(), 0);
 }
 
-TEST(FaultAt, AttachFailingForAStepLeavesNoStaleEnvironment) {
-    standinServer();
-    resetTestHost();
-    const fmi2CallbackFunctions callbacks = hostCallbacks();
-    fmi2Component c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks,
-                                            fmi2False, fmi2False);
+TEST_F(FaultAt, AttachFailingForAStepLeavesNoStaleEnvironment) {
+    fmi2Component c = instantiate();
     ASSERT_NE(c, nullptr);
     fmi().fmi2SetupExperiment(c, fmi2False, 0, 0.0, fmi2False, 0.0);
     fmi().fmi2EnterInitializationMode(c);
@@ -250,12 +255,8 @@ TEST(FaultAt, AttachFailingForAStepLeavesNoStaleEnvironment) {
     fmi().fmi2FreeInstance(c);
 }
 
-TEST(FaultAt, FreeThatCannotReachTheServerSaysSo) {
-    standinServer();
-    resetTestHost();
-    const fmi2CallbackFunctions callbacks = hostCallbacks();
-    fmi2Component c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks,
-                                            fmi2False, fmi2False);
+TEST_F(FaultAt, FreeThatCannotReachTheServerSaysSo) {
+    fmi2Component c = instantiate();
     ASSERT_NE(c, nullptr);
     ASSERT_TRUE(jvmStandinFailAt("NewStringUTF", 1));
     fmi().fmi2FreeInstance(c);

@@ -36,7 +36,10 @@ protected:
         const std::vector<std::string> actual = record.finish();
         stopTraceCapture();
         jvmStandinCheckQuiescent();
-        EXPECT_EQ(standinViolations(), std::vector<std::string>{}) << "JNI rules broken";
+        if (!standinViolations().empty()) {
+            ADD_FAILURE() << "JNI rules broken; the JNI calls were:\n" << jvmStandinJniCalls();
+            EXPECT_EQ(standinViolations(), std::vector<std::string>{});
+        }
         EXPECT_EQ(allocationsOutstanding(), 0u) << "host memory not given back";
 
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();

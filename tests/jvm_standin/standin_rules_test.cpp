@@ -67,6 +67,14 @@ TEST_F(StandinRules, KeepingTheRulesBreaksNone) {
     jvmStandinCheckQuiescent();
     EXPECT_EQ(standinViolations(), std::vector<std::string>{});
     EXPECT_EQ(standinFacadeCalls(), (std::vector<std::string>{"create()", "getData(inst)"}));
+    const std::vector<std::string> calls = standinJniCalls();
+    ASSERT_GE(calls.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 5),
+              (std::vector<std::string>{"t1 JNI_GetCreatedJavaVMs", "t1 GetEnv",
+                                        "t1 FindClass com/korvan/kvbridge/KorvanSim",
+                                        "t1 GetStaticMethodID create",
+                                        "t1 CallStaticObjectMethodV"}));
+    EXPECT_EQ(calls.back(), "t1 DeleteLocalRef");
 }
 
 TEST_F(StandinRules, AnEntryItDoesNotProvideNamesItself) {

@@ -88,5 +88,19 @@ wineserver -k || true
 trap - EXIT
 echo "Windows part took $((SECONDS - windows_started)) s"
 
+# The cases both builds run on the stand-in Java VM: each must have passed in both, against
+# the one expected record per case.
+shared_expected=$(grep -c '^## ' tests/jvm_standin/shared_cases.records)
+shared_passed() {
+    grep -E 'Test +#[0-9]+: (SharedCase|Method/FacadeFault)\.' "$1/ctest.log" | grep -c ' Passed' || true
+}
+shared_linux=$(shared_passed "$build")
+shared_windows=$(shared_passed "$build_win")
+summaries+=("Shared stand-in cases passed: Linux $shared_linux, Windows $shared_windows of $shared_expected")
+if [ "$shared_linux" != "$shared_expected" ] || [ "$shared_windows" != "$shared_expected" ]; then
+    failed=1
+    failed_total=$((failed_total + 1))
+fi
+
 print_summaries
 exit "$failed"

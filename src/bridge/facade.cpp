@@ -203,7 +203,7 @@ void j_doTerminate(const char* instanceName) {
     java_detach(bracket);
 }
 
-void j_doFreeInstance(const char* instanceName) {
+bool j_doFreeInstance(const char* instanceName) {
     debugTrace(L"doFreeInstance");
     debugTrace(instanceName);
     const JavaBracket bracket = java_attach();
@@ -217,6 +217,7 @@ void j_doFreeInstance(const char* instanceName) {
         korvansim = nullptr;
     }
     java_detach(bracket);
+    return told;
 }
 
 void j_doSetReal(const char* instanceName, fmi2ValueReference vr, fmi2Real value) {

@@ -20,7 +20,8 @@ bool j_doSetupExperiment(const char* instanceName, fmi2Real startTime, bool stop
                          fmi2Real stopTime);
 bool j_doInitializeModel(const char* instanceName);
 void j_doTerminate(const char* instanceName);
-void j_doFreeInstance(const char* instanceName);
+// Answers whether the facade was told; it keeps the instance otherwise.
+bool j_doFreeInstance(const char* instanceName);
 
 // Bindings that run inside their caller's bracket.
 void j_doSetReal(const char* instanceName, fmi2ValueReference vr, fmi2Real value);

@@ -103,17 +103,21 @@ bool java_setup() {
 }
 
 JavaBracket java_attach() {
-    JavaBracket bracket{false, false, korvansim_cls};
+    JavaBracket bracket{false, false, korvansim_cls, java_env, nullptr, nullptr};
     JavaVM* vm = nullptr;
     void* env = nullptr;
     if (findJavaVm(&vm) != VmLookup::found) {
         debugTrace(L"FATAL ERROR: JNI_GetCreatedJavaVMs failed (1)");
     } else if (vm->GetEnv(&env, javaVersion) == JNI_EDETACHED) {
-        if (vm->AttachCurrentThread(&env, nullptr) == JNI_OK) bracket.attached = true;
+        if (vm->AttachCurrentThread(&env, nullptr) == JNI_OK) {
+            bracket.attached = true;
+            bracket.vm = vm;
+        }
     }
     // An environment is valid on its own thread only: without one for this thread the
     // operation makes no Java call at all.
     java_env = static_cast<JNIEnv*>(env);
+    bracket.env = java_env;
     if (!java_env) return bracket;
     bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
     exceptionCheck(nullptr);
@@ -126,14 +130,21 @@ JavaBracket java_attach() {
 }
 
 void java_detach(const JavaBracket& bracket) {
+    // Inner brackets that found no VM leave java_env null: the frame is this bracket's.
     if (bracket.framed) {
+        java_env = bracket.env;
         exceptionCheck(nullptr);
         java_env->PopLocalFrame(nullptr);
     }
     // The class reference of this bracket goes with its frame; the enclosing bracket's own
-    // reference (null outside every operation) is still valid.
+    // reference (null outside every operation) is still valid, and so is its environment.
     korvansim_cls = bracket.enclosingClass;
+    java_env = bracket.enclosingEnv;
     if (!bracket.attached) return;
-    JavaVM* vm = nullptr;
-    if (findJavaVm(&vm) == VmLookup::found) vm->DetachCurrentThread();
+    // Detached from the VM that attached it: a second lookup could fail and leave the
+    // thread attached for good.
+    bracket.vm->DetachCurrentThread();
+    // The environment ends with the attachment; an enclosing bracket on this thread had
+    // none, or this one would not have attached.
+    java_env = nullptr;
 }

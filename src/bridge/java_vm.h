@@ -30,6 +30,9 @@ struct JavaBracket {
     bool attached;          // this bracket attached the thread
     bool framed;            // this bracket pushed a local reference frame
     jclass enclosingClass;  // korvansim_cls as the enclosing bracket left it
+    JNIEnv* enclosingEnv;   // java_env as the enclosing bracket left it
+    JNIEnv* env;            // the environment this bracket took (null: none)
+    JavaVM* vm;             // the VM that attached the thread, to detach it from
 };
 JavaBracket java_attach();
 void java_detach(const JavaBracket& bracket);

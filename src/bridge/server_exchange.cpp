@@ -61,18 +61,21 @@ bool doInstantiate(const char* instanceName, const char* resourceLocation) {
     debugTraceComposed("counter: ", counter);
     debugTrace(L"setup java");
     if (!java_setup()) return false;
+    // The environment java_setup took for this thread: the set-up's brackets may leave
+    // java_env null when they cannot find the VM.
+    JNIEnv* const env = java_env;
     // The set-up runs outside any bracket: its local references get a frame of their own.
-    const bool framed = java_env->PushLocalFrame(setUpFrameCapacity) == JNI_OK;
+    const bool framed = env->PushLocalFrame(setUpFrameCapacity) == JNI_OK;
     exceptionCheck(nullptr);
     const bool created = setUpServerInstance(instanceName, resourceLocation);
     if (created) {
         ++liveInstances;
     } else if (liveInstances == 0 && korvansim) {
         // A facade object that serves no instance is not kept.
-        java_env->DeleteGlobalRef(korvansim);
+        env->DeleteGlobalRef(korvansim);
         korvansim = nullptr;
     }
-    if (framed) java_env->PopLocalFrame(nullptr);
+    if (framed) env->PopLocalFrame(nullptr);
     korvansim_cls = nullptr;  // went with the set-up's frame
     return created;
 }

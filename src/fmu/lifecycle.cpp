@@ -95,7 +95,10 @@ void fmi2FreeInstance(fmi2Component c) {
     if (!comp) return;
     if (invalidState(comp, "fmi2FreeInstance", maskFreeInstanceReset)) return;
     logCall(comp, "fmi2FreeInstance");
-    j_doFreeInstance(comp->instanceName);
+    // The host cannot retry: it learns at least that the server keeps the instance.
+    if (!j_doFreeInstance(comp->instanceName))
+        logErrorLine(comp, "fmi2FreeInstance: The server could not be told to free instance %s.",
+                     comp->instanceName);
     releaseInstanceMemory(comp);
     debugTrace(L"Done");
 }

@@ -1,0 +1,271 @@
+// JNI failures that a real VM gives only under memory pressure or not at all, injected at
+// every place the library meets them on a whole co-simulation run: each must end in the
+// documented failure value or an fmi2Error with a message, and never in a crash, a broken
+// JNI rule, host memory or a server-side instance left behind, or a thread left attached.
+#include "fmi_table.h"
+#include "host.h"
+#include "host_text.h"
+#include "standin_vm.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+
+enum class HostThread { java, native };
+
+// One host call of the run; answers its status (fmi2FreeInstance: fmi2OK).
+struct Operation {
+    const char* name;
+    std::function<fmi2Status(fmi2Component&, const fmi2CallbackFunctions&)> run;
+};
+
+fmi2Status setReals(fmi2Component c, std::vector<fmi2ValueReference> vr,
+                    std::vector<fmi2Real> values) {
+    return fmi().fmi2SetReal(c, vr.data(), vr.size(), values.data());
+}
+
+fmi2Status getOutputs(fmi2Component c) {
+    const fmi2ValueReference vr[] = {0, 1, 2, 3};
+    fmi2Real values[4];
+    return fmi().fmi2GetReal(c, vr, 4, values);
+}
+
+const std::vector<Operation>& operations() {
+    static const std::vector<Operation> ops = {
+        {"fmi2Instantiate",
+         [](fmi2Component& c, const fmi2CallbackFunctions& callbacks) {
+             c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "file:///res", &callbacks,
+                                       fmi2False, fmi2False);
+             return c ? fmi2OK : fmi2Error;
+         }},
+        {"fmi2SetupExperiment",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) {
+             return fmi().fmi2SetupExperiment(c, fmi2False, 0, 0.0, fmi2True, 10.0);
+         }},
+        {"fmi2EnterInitializationMode",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) {
+             return fmi().fmi2EnterInitializationMode(c);
+         }},
+        {"fmi2SetReal (initial)",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) { return setReals(c, {4}, {0.25}); }},
+        {"fmi2ExitInitializationMode",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) {
+             return fmi().fmi2ExitInitializationMode(c);
+         }},
+        {"fmi2GetReal (initial)",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) { return getOutputs(c); }},
+        {"fmi2SetReal",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) {
+             return setReals(c, {4, 5}, {1.0, -1.0});
+         }},
+        {"fmi2DoStep",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) {
+             return fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True);
+         }},
+        {"fmi2GetReal", [](fmi2Component& c, const fmi2CallbackFunctions&) { return getOutputs(c); }},
+        {"fmi2Terminate",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) { return fmi().fmi2Terminate(c); }},
+        {"fmi2FreeInstance",
+         [](fmi2Component& c, const fmi2CallbackFunctions&) {
+             fmi().fmi2FreeInstance(c);
+             c = nullptr;
+             return fmi2OK;
+         }},
+    };
+    return ops;
+}
+
+struct Injection {
+    size_t operation;  // index into operations()
+    int nth;           // call of the function within that operation
+};
+
+// Runs the whole co-simulation, with the failure (if any) armed just before its operation.
+// Instantiation runs on the host's Java thread (the library expects that); with
+// HostThread::native each later call comes from a fresh native thread. Answers the
+// problems found.
+std::vector<std::string> run(const std::string& function, HostThread thread,
+                             const Injection* injection, std::vector<int>* callsPerOperation) {
+    standinServer();
+    resetTestHost();
+    jvmStandinLastError("server failure");
+    const fmi2CallbackFunctions callbacks = hostCallbacks();
+    const int globalsBefore = jvmStandinLiveGlobalRefs();
+    std::vector<std::string> problems;
+    std::string where;
+    fmi2Component c = nullptr;
+    bool freeReportedFailure = false;  // the host was told the server keeps the instance
+
+    for (size_t k = 0; k < operations().size(); ++k) {
+        const Operation& op = operations()[k];
+        if (k > 0 && !c) break;  // nothing was instantiated
+        const bool faulted = injection && injection->operation == k;
+        if (faulted) {
+            jvmStandinFailAt(function.c_str(), injection->nth);
+            where = function + " call " + std::to_string(injection->nth) + " in " + op.name;
+        }
+        const int callsBefore = jvmStandinCallCount(function.c_str());
+        const size_t logBefore = testHost().log.size();
+        fmi2Status status = fmi2OK;
+        int attachedAfter = 0;
+        if (thread == HostThread::native && k > 0) {
+            std::thread host([&] {
+                status = op.run(c, callbacks);
+                attachedAfter = jvmStandinThreadAttached();
+            });
+            host.join();
+        } else {
+            status = op.run(c, callbacks);
+        }
+        if (callsPerOperation)
+            callsPerOperation->push_back(jvmStandinCallCount(function.c_str()) - callsBefore);
+        if (attachedAfter) problems.push_back(std::string(op.name) + " left its thread attached");
+        if (!faulted) continue;
+        if (jvmStandinInjectedFailures() != 1) problems.push_back("the failure was not reached");
+        std::string seen = statusName(status);
+        bool errorLogged = false;
+        for (size_t i = logBefore; i < testHost().log.size(); ++i) {
+            const LogRecord& r = testHost().log[i];
+            seen += " | " + r.text;
+            if (r.status == fmi2Error && !r.text.empty()) errorLogged = true;
+        }
+        std::cout << "  " << where << ": " << seen << "\n";
+        freeReportedFailure = errorLogged && std::string(op.name) == "fmi2FreeInstance";
+        if (status != fmi2OK && (status != fmi2Error || !errorLogged))
+            problems.push_back("answered " + seen + " without an error message");
+    }
+    if (c) fmi().fmi2FreeInstance(c);  // the run stopped short
+
+    jvmStandinCheckQuiescent();
+    for (const std::string& v : standinViolations()) problems.push_back("JNI rule: " + v);
+    if (allocationsOutstanding() != 0) problems.push_back("host memory left allocated");
+    // A free that could not reach the server leaves its instance there and says so.
+    if (jvmStandinLiveServerInstances() != 0 && !freeReportedFailure)
+        problems.push_back("server-side instance left");
+    if (jvmStandinLiveGlobalRefs() > globalsBefore && !freeReportedFailure)
+        problems.push_back("global reference left");
+    for (std::string& p : problems) p = (where.empty() ? "clean run" : where) + ": " + p;
+    return problems;
+}
+
+struct Case {
+    std::string function;
+    HostThread thread;
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.function << (c.thread == HostThread::java ? " on a Java thread" : " on a native thread");
+}
+
+class FaultInjection : public ::testing::TestWithParam<Case> {};
+
+TEST_P(FaultInjection, EveryPlaceOnAWholeRun) {
+    const Case& param = GetParam();
+    std::vector<int> calls;
+    const std::vector<std::string> clean = run(param.function, param.thread, nullptr, &calls);
+    ASSERT_EQ(clean, std::vector<std::string>{});
+    int places = 0;
+    std::vector<std::string> problems;
+    for (size_t k = 0; k < calls.size(); ++k) {
+        for (int nth = 1; nth <= calls[k]; ++nth) {
+            const Injection injection{k, nth};
+            for (const std::string& p : run(param.function, param.thread, &injection, nullptr))
+                problems.push_back(p);
+            ++places;
+        }
+    }
+    EXPECT_GT(places, 0) << param.function << " is never called on this run";
+    EXPECT_EQ(problems, std::vector<std::string>{});
+}
+
+const Case cases[] = {
+    {"AttachCurrentThread", HostThread::native},
+    {"NewStringUTF", HostThread::java},
+    {"NewStringUTF", HostThread::native},
+    {"NewDoubleArray", HostThread::java},
+    {"GetStringUTFChars", HostThread::java},
+    {"GetStringUTFChars", HostThread::native},
+    {"GetDoubleArrayElements", HostThread::java},
+    {"PushLocalFrame", HostThread::java},
+    {"PushLocalFrame", HostThread::native},
+    {"NewGlobalRef", HostThread::java},
+    {"FindClass", HostThread::java},
+    {"GetMethodID", HostThread::java},
+    {"JNI_GetCreatedJavaVMs", HostThread::native},
+    {"GetEnv", HostThread::java},
+};
+
+INSTANTIATE_TEST_SUITE_P(Jni, FaultInjection, ::testing::ValuesIn(cases),
+                         [](const ::testing::TestParamInfo<Case>& c) {
+                             return c.param.function +
+                                    (c.param.thread == HostThread::java ? "_JavaThread"
+                                                                        : "_NativeThread");
+                         });
+
+// The places where the sweep found faults, by name.
+class FaultAt : public ::testing::Test {
+protected:
+    void SetUp() override {
+        standinServer();
+        resetTestHost();
+    }
+
+    fmi2Component instantiate() {
+        return fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, fmi2False,
+                                     fmi2False);
+    }
+
+    const fmi2CallbackFunctions callbacks = hostCallbacks();
+};
+
+TEST_F(FaultAt, VmLookupFailingDuringTheSetUpIsAProcessError) {
+    // Calls 1 and 2 find the VM for the set-up; the 3rd is the connection's bracket.
+    ASSERT_TRUE(jvmStandinFailAt("JNI_GetCreatedJavaVMs", 3));
+    EXPECT_EQ(instantiate(), nullptr);
+    ASSERT_EQ(testHost().log.size(), 2u);
+    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Process error");
+    EXPECT_EQ(testHost().log[1].text, "Not connected");
+    jvmStandinCheckQuiescent();
+    EXPECT_EQ(standinViolations(), std::vector<std::string>{});
+    EXPECT_EQ(jvmStandinLiveGlobalRefs(), 0);
+}
+
+TEST_F(FaultAt, AttachFailingForAStepLeavesNoStaleEnvironment) {
+    fmi2Component c = instantiate();
+    ASSERT_NE(c, nullptr);
+    fmi().fmi2SetupExperiment(c, fmi2False, 0, 0.0, fmi2False, 0.0);
+    fmi().fmi2EnterInitializationMode(c);
+    fmi().fmi2ExitInitializationMode(c);
+    fmi2Status status = fmi2OK;
+    std::thread host([&] {
+        jvmStandinFailAt("AttachCurrentThread", 1);
+        status = fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True);
+    });
+    host.join();
+    EXPECT_EQ(status, fmi2Error);
+    EXPECT_EQ(standinViolations(), std::vector<std::string>{});
+    fmi().fmi2FreeInstance(c);
+}
+
+TEST_F(FaultAt, FreeThatCannotReachTheServerSaysSo) {
+    fmi2Component c = instantiate();
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(jvmStandinFailAt("NewStringUTF", 1));
+    fmi().fmi2FreeInstance(c);
+    ASSERT_EQ(testHost().log.size(), 1u);
+    EXPECT_EQ(testHost().log[0].status, fmi2Error);
+    EXPECT_EQ(testHost().log[0].text,
+              "fmi2FreeInstance: The server could not be told to free instance inst.");
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+    EXPECT_EQ(standinViolations(), std::vector<std::string>{});
+}
+
+}  // namespace

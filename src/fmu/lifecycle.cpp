@@ -50,7 +50,8 @@ fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
     debugTrace(L"Calling doInitializeModel");
     if (!j_doInitializeModel(comp->instanceName)) {
         // The model could not start: a host must not step it or read outputs as if it had.
-        logErrorLine(comp, "fmi2ExitInitializationMode: %s", LastError.c_str());
+        logErrorLine(comp, "fmi2ExitInitializationMode: %s",
+                     LastError.empty() ? "The model could not be initialized." : LastError.c_str());
         comp->state = modelError;
         return fmi2Error;
     }

@@ -209,6 +209,15 @@ TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 
+TEST(RunnerRun, JavaCodeEndingTheProcessIsAFailedCallAndCleansUp) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {fmu, "-p", "exit_at=0.5", "--step", "0.1", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: the Java VM ended the process with status 3"))
+        << result.err;
+    EXPECT_EQ(csvRows(scratch.read("out.csv")).size(), 6u) << "the rows before it are kept";
+}
+
 TEST(RunnerRun, SecondInterruptEndsAStepThatHangs) {
     Scratch scratch;
     pid_t child = startRunner(scratch, {fmu, "-p", "hang_at=0", "-o", "out.csv"});
@@ -320,7 +329,7 @@ TEST(RunnerBadInput, UnknownNames) {
                   "in.csv:1: column w is no input of the model (inputs: u)");
 
     expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
-                  "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at)");
+                  "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at, exit_at)");
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {

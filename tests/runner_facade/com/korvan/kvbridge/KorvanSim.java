@@ -19,19 +19,21 @@ import java.util.Set;
  * y1 = initial + integral of u dt and feeds it through as y2 = gain * u. Its parameters come from
  * resources/model.properties in the resource folder (parameter.gain, parameter.initial,
  * parameter.fail_at: a step that would pass that time fails with a message; parameter.hang_at:
- * the step from that time on never returns; a gain of 0 fails the initialization).
+ * the step from that time on never returns; parameter.exit_at: the step from that time on ends
+ * the process with System.exit(3); a gain of 0 fails the initialization).
  */
 public final class KorvanSim {
     private static final int OUTPUTS = 2;
     private static final int INPUTS = 1;
     private static final int INPUT_REFERENCE = 2 * OUTPUTS;
-    private static final Set<String> PARAMETERS = Set.of("gain", "initial", "fail_at", "hang_at");
+    private static final Set<String> PARAMETERS = Set.of("gain", "initial", "fail_at", "hang_at", "exit_at");
 
     private static final class Instance {
         double gain = 2.0;
         double initial = 0.0;
         double failAt = Double.POSITIVE_INFINITY;
         double hangAt = Double.POSITIVE_INFINITY;
+        double exitAt = Double.POSITIVE_INFINITY;
         double y1;
         double u;
     }
@@ -76,6 +78,7 @@ public final class KorvanSim {
                 case "gain" -> instance.gain = value;
                 case "initial" -> instance.initial = value;
                 case "hang_at" -> instance.hangAt = value;
+                case "exit_at" -> instance.exitAt = value;
                 default -> instance.failAt = value;
             }
         }
@@ -128,6 +131,7 @@ public final class KorvanSim {
             return false;
         }
         if (time >= instance.hangAt) hang();
+        if (time >= instance.exitAt) System.exit(3);
         instance.u = inputs[0];
         instance.y1 += instance.u * stepSize;
         return true;

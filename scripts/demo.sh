@@ -48,8 +48,8 @@ if [ "$status" != 0 ]; then
 fi
 
 echo
-echo "kvfmu demo: the built-in model com.korvan.kvbridge.models.$model, packed as $fmu,"
-echo "driven by the force profile $input"
+echo "kvfmu demo: the built-in model $model (com.korvan.kvbridge.models.$model)"
+echo "  packed as $fmu, driven by the force profile in $input"
 sed 's/^/  /' "$runner_output"
 echo "  run $(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.2f", b - a }') s in all" \
      "(Java VM start and unpacking included); build $build_seconds s"

@@ -9,7 +9,7 @@ namespace {
 // NoSuchMethodError cleared) when it is missing or there is no facade to call.
 jmethodID facadeMethod(const char* name, const char* signature, const wchar_t* notFoundTrace) {
     jmethodID method = nullptr;
-    if (java_env && korvansim_cls && korvansim) {
+    if (java_env && korvansim_cls && korvansim_ref) {
         method = java_env->GetMethodID(korvansim_cls, name, signature);
         if (!method) exceptionCheck(nullptr);
     }
@@ -43,7 +43,7 @@ bool callWithName(const char* method, const wchar_t* notFoundTrace, const char* 
     if (!id) return false;
     jstring name = javaString(instanceName);
     if (!name) return false;
-    java_env->CallVoidMethod(korvansim, id, name);
+    java_env->CallVoidMethod(korvansim_ref, id, name);
     exceptionCheck(nullptr);
     deleteLocal(name);
     return true;
@@ -78,15 +78,16 @@ void korvansim_setup() {
         return;
     }
     exceptionCheck(L"CallStaticObjectMethod Exception");
-    jobject replaced = korvansim;
-    korvansim = java_env->NewGlobalRef(korvansim_local);
+    jobject made = java_env->NewGlobalRef(korvansim_local);
     java_env->DeleteLocalRef(korvansim_local);
-    if (!korvansim) {
+    if (!made) {
         debugTrace(L"korvansim is null");
-        korvansim = replaced;
-    } else if (replaced) {
-        java_env->DeleteGlobalRef(replaced);
+        return;
     }
+    const std::lock_guard<std::mutex> lock(facadeLock);
+    // Operations in progress on other threads hold local references of their own.
+    if (korvansim) java_env->DeleteGlobalRef(korvansim);
+    korvansim = made;
 }
 
 bool j_initConnection() {
@@ -94,7 +95,7 @@ bool j_initConnection() {
     const JavaBracket bracket = java_attach();
     bool answer = false;
     if (jmethodID id = facadeMethod("doInitConnection", "()Z", L"method doInitConnection not found")) {
-        answer = java_env->CallBooleanMethod(korvansim, id) != JNI_FALSE;
+        answer = java_env->CallBooleanMethod(korvansim_ref, id) != JNI_FALSE;
         exceptionCheck(L"j_initConnection Exception");
     }
     java_detach(bracket);
@@ -111,7 +112,7 @@ bool j_doInstantiate(const char* instanceName, const char* resourceLocation) {
         jstring name = javaString(instanceName);
         jstring location = name ? javaString(resourceLocation) : nullptr;
         if (location) {
-            answer = java_env->CallBooleanMethod(korvansim, id, name, location) != JNI_FALSE;
+            answer = java_env->CallBooleanMethod(korvansim_ref, id, name, location) != JNI_FALSE;
             exceptionCheck(L"Exception j_doInstantiate 2");
         }
         deleteLocal(location);
@@ -127,7 +128,7 @@ std::string j_getLasterror() {
     std::string text;
     if (jmethodID id =
             facadeMethod("getLasterror", "()Ljava/lang/String;", L"method getLasterror not found")) {
-        text = textOf(static_cast<jstring>(java_env->CallObjectMethod(korvansim, id)));
+        text = textOf(static_cast<jstring>(java_env->CallObjectMethod(korvansim_ref, id)));
     }
     java_detach(bracket);
     return text;
@@ -143,7 +144,7 @@ std::string j_getProp(const char* instanceName, const char* key) {
         jstring jkey = name ? javaString(key) : nullptr;
         if (jkey) {
             text = textOf(
-                static_cast<jstring>(java_env->CallObjectMethod(korvansim, id, name, jkey)));
+                static_cast<jstring>(java_env->CallObjectMethod(korvansim_ref, id, name, jkey)));
         }
         deleteLocal(jkey);
         deleteLocal(name);
@@ -163,7 +164,7 @@ bool j_doSetupExperiment(const char* instanceName, fmi2Real startTime, bool stop
                                 L"method doSetupExperiment not found");
     if (id) {
         if (jstring name = javaString(instanceName)) {
-            answer = java_env->CallBooleanMethod(korvansim, id, name, startTime,
+            answer = java_env->CallBooleanMethod(korvansim_ref, id, name, startTime,
                                                  stopTimeDefined ? JNI_TRUE : JNI_FALSE,
                                                  stopTime) != JNI_FALSE;
             exceptionCheck(nullptr);
@@ -185,7 +186,7 @@ bool j_doInitializeModel(const char* instanceName) {
                                 L"method doInitializeModel not found");
     if (id) {
         if (jstring name = javaString(instanceName)) {
-            answer = java_env->CallBooleanMethod(korvansim, id, name) != JNI_FALSE;
+            answer = java_env->CallBooleanMethod(korvansim_ref, id, name) != JNI_FALSE;
             exceptionCheck(nullptr);
             deleteLocal(name);
         }
@@ -209,26 +210,31 @@ void j_doFreeInstance(const char* instanceName) {
     const JavaBracket bracket = java_attach();
     const bool told =
         callWithName("doFreeInstance", L"method doFreeInstance not found", instanceName);
-    if (liveInstances > 0) --liveInstances;
-    // The facade object serves every live instance: it goes with the last of them.
-    if (told && liveInstances == 0 && korvansim) {
-        debugTrace(L"DeleteGlobalRef");
-        java_env->DeleteGlobalRef(korvansim);
-        korvansim = nullptr;
+    bool release = false;
+    {
+        const std::lock_guard<std::mutex> lock(facadeLock);
+        if (liveInstances > 0) --liveInstances;
+        // The facade object serves every live instance: it goes with the last of them.
+        release = told && liveInstances == 0 && korvansim;
+        if (release) {
+            java_env->DeleteGlobalRef(korvansim);
+            korvansim = nullptr;
+        }
     }
+    if (release) debugTrace(L"DeleteGlobalRef");
     java_detach(bracket);
 }
 
 void j_doSetReal(const char* instanceName, fmi2ValueReference vr, fmi2Real value) {
     if (!korvansim_cls) debugTrace(L"korvansim_cls is null");
-    if (!korvansim) debugTrace(L"korvansim is null");
+    if (!korvansim_ref) debugTrace(L"korvansim is null");
     jmethodID id =
         facadeMethod("setReal", "(Ljava/lang/String;ID)V", L"method setReal not found");
     if (!id) return;
     jstring name = javaString(instanceName, L"Exception in j_doSetReal before call");
     if (!name) return;
     // The value reference crosses as the Java int with the same bits.
-    java_env->CallVoidMethod(korvansim, id, name, static_cast<jint>(vr), value);
+    java_env->CallVoidMethod(korvansim_ref, id, name, static_cast<jint>(vr), value);
     exceptionCheck(L"Exception in j_doSetReal after call");
     deleteLocal(name);
 }
@@ -247,7 +253,7 @@ fmi2Status j_stepModel(const char* instanceName, fmi2Real currentCommunicationPo
     if (!exceptionCheck(nullptr) && values) {
         java_env->SetDoubleArrayRegion(values, 0, length, inputs.data());
         if (!exceptionCheck(nullptr)) {
-            stepped = java_env->CallBooleanMethod(korvansim, id, name, currentCommunicationPoint,
+            stepped = java_env->CallBooleanMethod(korvansim_ref, id, name, currentCommunicationPoint,
                                                   communicationStepSize, values) != JNI_FALSE;
             // A step that threw answers false; its exception must not reach the next call.
             exceptionCheck(nullptr);
@@ -261,7 +267,7 @@ fmi2Status j_stepModel(const char* instanceName, fmi2Real currentCommunicationPo
 std::vector<double> j_getData(const char* instanceName) {
     debugTrace(L"j_getData\n");
     if (!korvansim_cls) debugTrace(L"korvansim_cls is null");
-    if (!korvansim) debugTrace(L"korvansim is null");
+    if (!korvansim_ref) debugTrace(L"korvansim is null");
     std::vector<double> data;
     jmethodID id =
         facadeMethod("getData", "(Ljava/lang/String;)[D", L"method getData not found");
@@ -269,7 +275,7 @@ std::vector<double> j_getData(const char* instanceName) {
     exceptionCheck(L"Exception j_getData 1");
     jstring name = javaString(instanceName);
     if (!name) return data;
-    auto values = static_cast<jdoubleArray>(java_env->CallObjectMethod(korvansim, id, name));
+    auto values = static_cast<jdoubleArray>(java_env->CallObjectMethod(korvansim_ref, id, name));
     deleteLocal(name);
     if (!values) {
         exceptionCheck(nullptr);

@@ -2,14 +2,19 @@
 
 #include "trace.h"
 
-JNIEnv* java_env = nullptr;
-jclass korvansim_cls = nullptr;
+thread_local JNIEnv* java_env = nullptr;
+thread_local jclass korvansim_cls = nullptr;
+thread_local jobject korvansim_ref = nullptr;
+thread_local std::string LastError;
+std::mutex facadeLock;
 jobject korvansim = nullptr;
-std::string LastError;
-int32_t counter = 0;
 int32_t liveInstances = 0;
+std::atomic<int32_t> counter{0};
 
 namespace {
+
+// Brackets open on the calling thread.
+thread_local int bracketDepth = 0;
 
 constexpr jint javaVersion = JNI_VERSION_1_8;
 // Local references a bracket may hold at once; bindings delete theirs as they go.
@@ -102,8 +107,37 @@ bool java_setup() {
     return true;
 }
 
+jobject facadeReference() {
+    if (!java_env) return nullptr;
+    const std::lock_guard<std::mutex> lock(facadeLock);
+    return korvansim ? java_env->NewLocalRef(korvansim) : nullptr;
+}
+
+namespace {
+
+void lookUpFacadeClass() {
+    korvansim_cls = java_env->FindClass("com/korvan/kvbridge/KorvanSim");
+    if (!korvansim_cls) {
+        exceptionCheck(nullptr);
+        debugTrace(L"class KorvanSim not found");
+    }
+}
+
+void pushBracketFrame(JavaBracket& bracket) {
+    bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
+    exceptionCheck(nullptr);
+}
+
+}  // namespace
+
 JavaBracket java_attach() {
-    JavaBracket bracket{false, false, korvansim_cls};
+    JavaBracket bracket{false, false, korvansim_cls, korvansim_ref};
+    if (bracketDepth++ > 0 && java_env) {
+        // Inside an operation of this thread, which has the thread's environment already.
+        pushBracketFrame(bracket);
+        if (!korvansim_cls) lookUpFacadeClass();
+        return bracket;
+    }
     JavaVM* vm = nullptr;
     void* env = nullptr;
     if (findJavaVm(&vm) != VmLookup::found) {
@@ -115,13 +149,9 @@ JavaBracket java_attach() {
     // operation makes no Java call at all.
     java_env = static_cast<JNIEnv*>(env);
     if (!java_env) return bracket;
-    bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
-    exceptionCheck(nullptr);
-    korvansim_cls = java_env->FindClass("com/korvan/kvbridge/KorvanSim");
-    if (!korvansim_cls) {
-        exceptionCheck(nullptr);
-        debugTrace(L"class KorvanSim not found");
-    }
+    pushBracketFrame(bracket);
+    lookUpFacadeClass();
+    korvansim_ref = facadeReference();
     return bracket;
 }
 
@@ -130,10 +160,13 @@ void java_detach(const JavaBracket& bracket) {
         exceptionCheck(nullptr);
         java_env->PopLocalFrame(nullptr);
     }
-    // The class reference of this bracket goes with its frame; the enclosing bracket's own
-    // reference (null outside every operation) is still valid.
+    // The references of this bracket go with its frame; the enclosing bracket's own (null
+    // outside every operation) are still valid.
     korvansim_cls = bracket.enclosingClass;
+    korvansim_ref = bracket.enclosingFacade;
+    --bracketDepth;
     if (!bracket.attached) return;
     JavaVM* vm = nullptr;
     if (findJavaVm(&vm) == VmLookup::found) vm->DetachCurrentThread();
+    java_env = nullptr;  // it was valid for the attachment only
 }

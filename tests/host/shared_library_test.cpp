@@ -1,9 +1,9 @@
 // A host that loads libkvfmu.so with dlopen into a process whose Java VM is running, looks
 // the FMI functions up by name and runs co-simulations through them: on its main thread,
 // which never returns to Java, and on a plain native thread.
-#include "fmi2_functions.h"
 #include "host.h"
 #include "java_host.h"
+#include "shipped_fmu.h"
 
 #include <gtest/gtest.h>
 
@@ -16,47 +16,6 @@
 namespace {
 
 const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
-
-struct Fmu {
-    void* handle;
-    decltype(&fmi2Instantiate) instantiate;
-    decltype(&fmi2SetupExperiment) setupExperiment;
-    decltype(&fmi2EnterInitializationMode) enterInitializationMode;
-    decltype(&fmi2ExitInitializationMode) exitInitializationMode;
-    decltype(&fmi2SetReal) setReal;
-    decltype(&fmi2GetReal) getReal;
-    decltype(&fmi2DoStep) doStep;
-    decltype(&fmi2Terminate) terminate;
-    decltype(&fmi2FreeInstance) freeInstance;
-    decltype(&fmi2GetVersion) getVersion;
-};
-
-template <typename F>
-F symbol(void* handle, const char* name) {
-    return reinterpret_cast<F>(dlsym(handle, name));
-}
-
-const Fmu& fmu() {
-    static const Fmu loaded = [] {
-        Fmu f{};
-        f.handle = dlopen(KVFMU_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        if (!f.handle) return f;
-        f.instantiate = symbol<decltype(f.instantiate)>(f.handle, "fmi2Instantiate");
-        f.setupExperiment = symbol<decltype(f.setupExperiment)>(f.handle, "fmi2SetupExperiment");
-        f.enterInitializationMode =
-            symbol<decltype(f.enterInitializationMode)>(f.handle, "fmi2EnterInitializationMode");
-        f.exitInitializationMode =
-            symbol<decltype(f.exitInitializationMode)>(f.handle, "fmi2ExitInitializationMode");
-        f.setReal = symbol<decltype(f.setReal)>(f.handle, "fmi2SetReal");
-        f.getReal = symbol<decltype(f.getReal)>(f.handle, "fmi2GetReal");
-        f.doStep = symbol<decltype(f.doStep)>(f.handle, "fmi2DoStep");
-        f.terminate = symbol<decltype(f.terminate)>(f.handle, "fmi2Terminate");
-        f.freeInstance = symbol<decltype(f.freeInstance)>(f.handle, "fmi2FreeInstance");
-        f.getVersion = symbol<decltype(f.getVersion)>(f.handle, "fmi2GetVersion");
-        return f;
-    }();
-    return loaded;
-}
 
 class SharedLibraryHost : public ::testing::Test {
 protected:

@@ -1,5 +1,7 @@
 package com.korvan.kvbridge;
 
+import java.lang.management.ManagementFactory;
+import java.lang.management.ThreadMXBean;
 import java.util.Map;
 import java.util.concurrent.ConcurrentHashMap;
 
@@ -33,17 +35,21 @@ public class KorvanSim {
         return facade;
     }
 
-    /** Makes every step do about the given microseconds of arithmetic (0: none). */
+    /**
+     * Makes every step do about the given microseconds of arithmetic (0: none), measured in
+     * the thread's processor time, so that a busy machine does not shorten it.
+     */
     public static void setStepWork(long micros) {
         if (micros <= 0) {
             workIterations = 0;
             return;
         }
-        long iterations = 1_000_000;
+        ThreadMXBean threads = ManagementFactory.getThreadMXBean();
+        long iterations = 2_000_000;
         work(iterations);  // compiled before it is timed
-        long start = System.nanoTime();
+        long start = threads.getCurrentThreadCpuTime();
         work(iterations);
-        long nanos = Math.max(1, System.nanoTime() - start);
+        long nanos = Math.max(1, threads.getCurrentThreadCpuTime() - start);
         workIterations = Math.max(1, iterations * micros * 1000 / nanos);
     }
 

@@ -35,24 +35,27 @@ VmLookup findJavaVm(JavaVM** vm) {
 
 }  // namespace
 
-bool exceptionCheck(const wchar_t* trace) {
-    if (!java_env || !java_env->ExceptionCheck()) return false;
+bool exceptionCheck(JNIEnv* env, const wchar_t* trace) {
+    if (!env || !env->ExceptionCheck()) return false;
     if (trace) debugTrace(trace);
-    java_env->ExceptionDescribe();
-    java_env->ExceptionClear();
+    env->ExceptionDescribe();
+    env->ExceptionClear();
     return true;
 }
 
+bool exceptionCheck(const wchar_t* trace) { return exceptionCheck(java_env, trace); }
+
 std::string takeText(jstring value) {
+    JNIEnv* const env = java_env;
     std::string text;
-    const char* chars = java_env->GetStringUTFChars(value, nullptr);
+    const char* chars = env->GetStringUTFChars(value, nullptr);
     if (chars) {
         text = chars;
-        java_env->ReleaseStringUTFChars(value, chars);
+        env->ReleaseStringUTFChars(value, chars);
     } else {
-        exceptionCheck(nullptr);
+        exceptionCheck(env, nullptr);
     }
-    java_env->DeleteLocalRef(value);
+    env->DeleteLocalRef(value);
     return text;
 }
 
@@ -108,35 +111,39 @@ bool java_setup() {
 }
 
 jobject facadeReference() {
-    if (!java_env) return nullptr;
+    JNIEnv* const env = java_env;
+    if (!env) return nullptr;
     const std::lock_guard<std::mutex> lock(facadeLock);
-    return korvansim ? java_env->NewLocalRef(korvansim) : nullptr;
+    return korvansim ? env->NewLocalRef(korvansim) : nullptr;
 }
 
 namespace {
 
-void lookUpFacadeClass() {
-    korvansim_cls = java_env->FindClass("com/korvan/kvbridge/KorvanSim");
+void lookUpFacadeClass(JNIEnv* env) {
+    korvansim_cls = env->FindClass("com/korvan/kvbridge/KorvanSim");
     if (!korvansim_cls) {
-        exceptionCheck(nullptr);
+        exceptionCheck(env, nullptr);
         debugTrace(L"class KorvanSim not found");
     }
 }
 
-void pushBracketFrame(JavaBracket& bracket) {
-    bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
-    exceptionCheck(nullptr);
+void pushBracketFrame(JNIEnv* env, JavaBracket& bracket) {
+    bracket.framed = env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
+    exceptionCheck(env, nullptr);
 }
 
 }  // namespace
 
 JavaBracket java_attach() {
-    JavaBracket bracket{false, false, korvansim_cls, korvansim_ref};
-    if (bracketDepth++ > 0 && java_env) {
+    const jclass enclosingClass = korvansim_cls;
+    JavaBracket bracket{false, false, enclosingClass, korvansim_ref};
+    if (bracketDepth++ > 0) {
         // Inside an operation of this thread, which has the thread's environment already.
-        pushBracketFrame(bracket);
-        if (!korvansim_cls) lookUpFacadeClass();
-        return bracket;
+        if (JNIEnv* const enclosingEnv = java_env) {
+            pushBracketFrame(enclosingEnv, bracket);
+            if (!enclosingClass) lookUpFacadeClass(enclosingEnv);
+            return bracket;
+        }
     }
     JavaVM* vm = nullptr;
     void* env = nullptr;
@@ -147,18 +154,20 @@ JavaBracket java_attach() {
     }
     // An environment is valid on its own thread only: without one for this thread the
     // operation makes no Java call at all.
-    java_env = static_cast<JNIEnv*>(env);
-    if (!java_env) return bracket;
-    pushBracketFrame(bracket);
-    lookUpFacadeClass();
+    JNIEnv* const threadEnv = static_cast<JNIEnv*>(env);
+    java_env = threadEnv;
+    if (!threadEnv) return bracket;
+    pushBracketFrame(threadEnv, bracket);
+    lookUpFacadeClass(threadEnv);
     korvansim_ref = facadeReference();
     return bracket;
 }
 
 void java_detach(const JavaBracket& bracket) {
     if (bracket.framed) {
-        exceptionCheck(nullptr);
-        java_env->PopLocalFrame(nullptr);
+        JNIEnv* const env = java_env;
+        exceptionCheck(env, nullptr);
+        env->PopLocalFrame(nullptr);
     }
     // The references of this bracket go with its frame; the enclosing bracket's own (null
     // outside every operation) are still valid.

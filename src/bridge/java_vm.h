@@ -60,3 +60,5 @@ std::string takeText(jstring value);
 // null). Answers whether one was pending. No JNI call but the exception functions may
 // follow a call that can throw until this has run.
 bool exceptionCheck(const wchar_t* trace);
+// The same on the given environment (java_env, read once by the caller).
+bool exceptionCheck(JNIEnv* env, const wchar_t* trace);

@@ -11,7 +11,7 @@
 // pairedStepCycle — alternating blocks of step cycles through the two libraries on the VM's
 // own thread; reports the median time per cycle of each and their ratio (this / earlier).
 #include "java_host.h"
-#include "shipped_fmu.h"
+#include "loaded_library.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,6 +27,7 @@
 namespace {
 
 const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 constexpr int maxThreads = 4;
 constexpr long stepWorkMicros = 50;
 
@@ -34,7 +35,7 @@ void silentLogger(fmi2ComponentEnvironment, fmi2String, fmi2Status, fmi2String, 
 void* zeroedAllocate(size_t count, size_t size) { return std::calloc(count ? count : 1, size ? size : 1); }
 const fmi2CallbackFunctions callbacks = {silentLogger, zeroedAllocate, std::free, nullptr, nullptr};
 
-fmi2Component ready(const Fmu& lib, const std::string& name) {
+fmi2Component ready(const LoadedFmu& lib, const std::string& name) {
     fmi2Component c = lib.instantiate(name.c_str(), fmi2CoSimulation, guid, "", &callbacks, 0, 0);
     if (!c) return nullptr;
     lib.setupExperiment(c, 0, 0, 0.0, 0, 0.0);
@@ -54,7 +55,7 @@ void setStepWork(long micros) {
 }
 
 // Set inputs, step, read outputs, each call under the lock when one is given.
-bool stepCycle(const Fmu& lib, fmi2Component c, long n, std::recursive_mutex* lock) {
+bool stepCycle(const LoadedFmu& lib, fmi2Component c, long n, std::recursive_mutex* lock) {
     static const fmi2ValueReference in[] = {4, 5};
     static const fmi2ValueReference out[] = {0, 1, 2, 3};
     const fmi2Real inputs[] = {static_cast<double>(n), 0.5};
@@ -126,7 +127,7 @@ double medianOf(std::vector<double> values) {
 }
 
 // Seconds per cycle of one block of cycles.
-double timedBlock(const Fmu& lib, fmi2Component c, long& n, int cycles) {
+double timedBlock(const LoadedFmu& lib, fmi2Component c, long& n, int cycles) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < cycles; ++i) stepCycle(lib, c, ++n, nullptr);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -134,7 +135,7 @@ double timedBlock(const Fmu& lib, fmi2Component c, long& n, int cycles) {
 }
 
 void pairedStepCycle(benchmark::State& state) {
-    const Fmu before = loadFmu(KVFMU_BASELINE_LIBRARY);
+    const LoadedFmu before = openFmu(KVFMU_BASELINE_LIBRARY);
     if (!before.handle) {
         state.SkipWithError("earlier library not loaded");
         return;

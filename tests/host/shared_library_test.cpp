@@ -1,9 +1,10 @@
 // A host that loads libkvfmu.so with dlopen into a process whose Java VM is running, looks
 // the FMI functions up by name and runs co-simulations through them: on its main thread,
 // which never returns to Java, and on a plain native thread.
+#include "fmi2_functions.h"
 #include "host.h"
 #include "java_host.h"
-#include "shipped_fmu.h"
+#include "loaded_library.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 namespace {
 
 const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+
+const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 
 class SharedLibraryHost : public ::testing::Test {
 protected:

@@ -3,7 +3,7 @@
 // native threads, and instances stepped in parallel on threads of their own. Counts are
 // fixed and every value read back is checked; nothing here is timed.
 #include "java_host.h"
-#include "shipped_fmu.h"
+#include "loaded_library.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,8 @@
 namespace {
 
 const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+
+const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool addressSanitizer = true;

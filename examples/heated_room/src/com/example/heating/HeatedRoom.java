@@ -1,0 +1,66 @@
+package com.example.heating;
+
+import com.korvan.kvbridge.model.ContinuousModel;
+import com.korvan.kvbridge.model.Declaration;
+import com.korvan.kvbridge.model.DefaultExperiment;
+import com.korvan.kvbridge.model.Input;
+import com.korvan.kvbridge.model.Output;
+import com.korvan.kvbridge.model.Parameter;
+import com.korvan.kvbridge.model.Parameters;
+
+import java.util.List;
+import java.util.Map;
+
+/**
+ * A room warmed by a heater and losing heat through its walls:
+ * C dT/dt = P - (T - T_out) / R. The temperature settles at T_out + R P.
+ */
+public final class HeatedRoom extends ContinuousModel {
+    private double heatCapacity;
+    private double wallResistance;
+
+    @Override
+    protected Declaration declareModel() {
+        return new Declaration("HeatedRoom", "A room with a heater, losing heat through its walls",
+                List.of(new Output("roomTemperature", "Air temperature in the room", "degC",
+                                false),
+                        new Output("heatLoss", "Heat flowing out through the walls", "W",
+                                true)),
+                List.of(new Input("heaterPower", "Heat the heater gives to the room", "W",
+                                1000.0),
+                        new Input("outsideTemperature", "Air temperature outside", "degC",
+                                5.0)),
+                List.of(new Parameter("C", 2.0e6, "J/K", "Heat capacity of the room"),
+                        new Parameter("R", 0.005, "K/W", "Thermal resistance of the walls"),
+                        new Parameter("T0", 15.0, "degC", "Room temperature at the start")),
+                new DefaultExperiment(0.0, 86400.0, 60.0));
+    }
+
+    @Override
+    protected double defaultInternalStep() {
+        return 10.0;  // the room's time constant R C is hours long
+    }
+
+    @Override
+    protected double[] startState(Map<String, Double> parameters, double startTime,
+                                  double[] inputs) {
+        heatCapacity = Parameters.positive(parameters, "C");
+        wallResistance = Parameters.positive(parameters, "R");
+        return new double[] {Parameters.value(parameters, "T0")};
+    }
+
+    @Override
+    protected void derivatives(double t, double[] x, double[] u, double[] dxdt) {
+        dxdt[0] = (u[0] - heatLoss(x, u)) / heatCapacity;
+    }
+
+    @Override
+    protected void outputs(double t, double[] x, double[] u, double[] y) {
+        y[0] = x[0];
+        y[1] = heatLoss(x, u);
+    }
+
+    private double heatLoss(double[] x, double[] u) {
+        return (x[0] - u[1]) / wallResistance;
+    }
+}

@@ -1,0 +1,169 @@
+package com.korvan.kvfmu.pack;
+
+import com.korvan.kvbridge.model.Declaration;
+
+import java.io.IOException;
+import java.io.PrintStream;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.HashSet;
+import java.util.List;
+import java.util.Map;
+import java.util.Set;
+
+/**
+ * kvfmu-pack: packs a model class, or a variable list with the user's own facade, as an
+ * FMI 2.0 co-simulation FMU around libkvfmu.
+ */
+public final class PackCommand {
+    static final String FACADE_CLASS_FILE = "com/korvan/kvbridge/KorvanSim.class";
+    static final String BRIDGE_JAR = "kvbridge.jar";
+    static final String LINUX_BINARY = "binaries/linux64/libkvfmu.so";
+    static final String WINDOWS_BINARY = "binaries/win64/libkvfmu.dll";
+
+    private PackCommand() {}
+
+    public static void main(String[] args) {
+        System.exit(run(args, System.out, System.err));
+    }
+
+    /** Runs the command; answers its exit code. */
+    static int run(String[] args, PrintStream out, PrintStream err) {
+        try {
+            Options options = Options.parse(args);
+            if (options.help) {
+                out.print(Options.USAGE);
+            } else if (options.version) {
+                out.println(generationTool());
+            } else {
+                out.println("kvfmu-pack: wrote " + pack(options));
+            }
+            return 0;
+        } catch (PackException e) {
+            err.println("kvfmu-pack: error: " + e.getMessage());
+            if (e.kind == PackException.Kind.USAGE) err.println("Try 'kvfmu-pack --help'.");
+            return e.kind.exitCode;
+        }
+    }
+
+    static String generationTool() {
+        return "kvfmu-pack " + BuildInfo.VERSION;
+    }
+
+    /** A jar that goes into resources/ under the name given. */
+    private record ResourceJar(String name, Path file) {}
+
+    /** What the FMU holds besides the binaries; the descriptor is null for variable lists. */
+    private record Contents(ModelInterface model, List<ResourceJar> jars, byte[] descriptor) {}
+
+    /** Packs what the options name; answers the path of the FMU written. */
+    static Path pack(Options options) throws PackException {
+        Contents contents = options.modelClass != null ? fromModelClass(options)
+                                                       : fromVariableList(options);
+        ModelInterface model = contents.model();
+        FmuArchive archive = new FmuArchive();
+        archive.add("modelDescription.xml", ModelDescriptionWriter.write(model, generationTool()));
+        List<String> binaries = new ArrayList<>(List.of(LINUX_BINARY));
+        archive.add(LINUX_BINARY, read("Linux library", options.linuxLibrary));
+        if (options.windowsLibrary != null) {
+            archive.add(WINDOWS_BINARY, read("Windows library", options.windowsLibrary));
+            binaries.add(WINDOWS_BINARY);
+        }
+        archive.add("documentation/externalDependencies.txt",
+                    ExternalDependencies.text(model.modelName(), binaries,
+                                              contents.jars().stream().map(ResourceJar::name).toList(),
+                                              contents.descriptor() != null));
+        for (ResourceJar jar : contents.jars()) {
+            archive.add("resources/" + jar.name(), read("jar", jar.file()));
+        }
+        if (contents.descriptor() != null) {
+            archive.add("resources/model.properties", contents.descriptor());
+        }
+
+        Path target = options.output != null ? options.output
+            : (options.outputDir != null ? options.outputDir : Path.of(""))
+                .resolve(fileName(model.modelName()) + ".fmu");
+        try {
+            archive.write(target);
+        } catch (IOException e) {
+            throw new PackException(PackException.Kind.OUTPUT,
+                                    "cannot write " + target + ": " + e, e);
+        }
+        return target;
+    }
+
+    // kvbridge.jar, the model jars and the descriptor naming the class and parameter values.
+    private static Contents fromModelClass(Options options) throws PackException {
+        Declaration declaration = ModelClassReader.read(options.modelClass, options.modelJars);
+        ModelInterface model = interfaceOf(options.modelClass, declaration);
+        Map<String, Double> parameters = ParameterValues.resolve(
+            options.modelClass, declaration.parameters(), options.parameters);
+        Jars.requireJar("bridge jar", options.bridgeJar);
+        List<ResourceJar> modelJars = resourceJars(options.modelJars, "model jar", BRIDGE_JAR);
+        List<ResourceJar> jars = new ArrayList<>();
+        jars.add(new ResourceJar(BRIDGE_JAR, options.bridgeJar));
+        jars.addAll(modelJars);
+        byte[] descriptor = DescriptorWriter.write(
+            options.modelClass, modelJars.stream().map(ResourceJar::name).toList(),
+            model.outputs().size(), model.inputs().size(), parameters, generationTool());
+        return new Contents(model, jars, descriptor);
+    }
+
+    // The user's facade jars in place of kvbridge.jar; no descriptor.
+    private static Contents fromVariableList(Options options) throws PackException {
+        ModelInterface model = VariableListReader.read(options.variableList);
+        for (Path jar : options.facadeJars) Jars.requireJar("facade jar", jar);
+        requireFacade(options.facadeJars);
+        return new Contents(model, resourceJars(options.facadeJars, "facade jar"), null);
+    }
+
+    private static ModelInterface interfaceOf(String modelClass, Declaration declaration)
+            throws PackException {
+        try {
+            return ModelClassReader.toInterface(declaration);
+        } catch (IllegalArgumentException e) {
+            throw PackException.input(modelClass + ": " + e.getMessage());
+        }
+    }
+
+    // The jars under their own names, which must be distinct, not taken, and free of commas.
+    private static List<ResourceJar> resourceJars(List<Path> files, String what, String... taken)
+            throws PackException {
+        Set<String> names = new HashSet<>(List.of(taken));
+        List<ResourceJar> jars = new ArrayList<>();
+        for (Path file : files) {
+            String name = file.getFileName().toString();
+            if (name.contains(",")) {
+                throw PackException.input(what + " " + file + ": the file name must not hold a comma");
+            }
+            if (!names.add(name)) {
+                throw PackException.input(what + " " + file + ": resources/ already has a file named "
+                                          + name + "; rename the jar");
+            }
+            jars.add(new ResourceJar(name, file));
+        }
+        return jars;
+    }
+
+    private static void requireFacade(List<Path> facadeJars) throws PackException {
+        for (Path jar : facadeJars) {
+            if (Jars.holds(jar, FACADE_CLASS_FILE)) return;
+        }
+        throw PackException.input("no facade jar holds " + FACADE_CLASS_FILE
+                                  + ", the class the library calls");
+    }
+
+    private static byte[] read(String what, Path file) throws PackException {
+        try {
+            return Files.readAllBytes(file);
+        } catch (IOException e) {
+            throw PackException.input(what + " " + file + ": cannot be read (" + e + ")");
+        }
+    }
+
+    // The model's name with what a file name cannot safely hold replaced by '_'.
+    static String fileName(String modelName) {
+        return modelName.replaceAll("[^A-Za-z0-9._-]", "_");
+    }
+}

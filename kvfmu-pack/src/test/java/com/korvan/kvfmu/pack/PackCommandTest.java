@@ -1,0 +1,211 @@
+package com.korvan.kvfmu.pack;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.IOException;
+import java.io.StringReader;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.time.LocalDateTime;
+import java.util.List;
+import java.util.Map;
+import java.util.Properties;
+import java.util.stream.Stream;
+import java.util.zip.ZipEntry;
+import java.util.zip.ZipFile;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.MethodSource;
+import org.w3c.dom.Element;
+
+/** The FMU a model class packs to, and what the command does with bad input. */
+class PackCommandTest {
+    @TempDir
+    Path folder;
+
+    @Test
+    void fmuHoldsTheFilesInAFixedOrderWithSlashPathsAndOneTimeStamp() throws IOException {
+        Path fmu = Packing.packLag(folder);
+        assertEquals(List.of("modelDescription.xml", "binaries/", "binaries/linux64/",
+                             "binaries/linux64/libkvfmu.so", "documentation/",
+                             "documentation/externalDependencies.txt", "resources/",
+                             "resources/kvbridge.jar", "resources/kvfmu_pack_test_model.jar",
+                             "resources/model.properties"),
+                     Packing.entryNames(fmu));
+        try (ZipFile zip = new ZipFile(fmu.toFile())) {
+            for (ZipEntry entry : zip.stream().toList()) {
+                assertEquals(LocalDateTime.of(1980, 1, 1, 0, 0), entry.getTimeLocal(), entry.getName());
+            }
+        }
+        assertArrayEquals(Files.readAllBytes(Packing.buildFile("linuxLibrary")),
+                          Packing.entry(fmu, "binaries/linux64/libkvfmu.so"));
+        assertArrayEquals(Files.readAllBytes(Packing.buildFile("bridgeJar")),
+                          Packing.entry(fmu, "resources/kvbridge.jar"));
+        assertArrayEquals(Files.readAllBytes(Packing.buildFile("modelJar")),
+                          Packing.entry(fmu, "resources/kvfmu_pack_test_model.jar"));
+        String dependencies = new String(
+            Packing.entry(fmu, "documentation/externalDependencies.txt"), StandardCharsets.UTF_8);
+        assertTrue(dependencies.contains("resources/kvbridge.jar"), dependencies);
+        assertTrue(dependencies.contains("Java VM, version 17 or later"), dependencies);
+    }
+
+    @Test
+    void samePackingGivesTheSameBytes() throws IOException {
+        Path first = Packing.packLag(Files.createDirectory(folder.resolve("first")), "--parameter", "T=4");
+        Path second = Packing.packLag(Files.createDirectory(folder.resolve("second")), "--parameter", "T=4");
+        assertArrayEquals(Files.readAllBytes(first), Files.readAllBytes(second));
+    }
+
+    @Test
+    void descriptorNamesClassJarsCountsAndEveryParameter() throws IOException {
+        Path fmu = Packing.packLag(folder, "--parameter", "y0 = -1.5e-3");
+        Properties descriptor = new Properties();
+        descriptor.load(new StringReader(new String(Packing.entry(fmu, "resources/model.properties"),
+                                                    StandardCharsets.UTF_8)));
+        assertEquals(Map.of("model.class", Packing.LAG, "model.jars", "kvfmu_pack_test_model.jar",
+                            "model.outputs", "2", "model.inputs", "2",
+                            "parameter.T", "2.0", "parameter.y0", "-0.0015"),
+                     Map.copyOf(descriptor));
+    }
+
+    @Test
+    void descriptorEscapesSurviveLoading() throws IOException {
+        String key = "parameter.a b=c:d#e!f\\g\tö";
+        String value = " leading blank\\ and = sign";
+        Properties loaded = new Properties();
+        loaded.load(new StringReader(DescriptorWriter.escape(key, true) + "="
+                                     + DescriptorWriter.escape(value, false) + "\n"));
+        assertEquals(Map.of(key, value), Map.copyOf(loaded));
+    }
+
+    @Test
+    void modelDescriptionFollowsTheLibraryLayout() throws Exception {
+        Element root = Packing.modelDescription(Packing.packLag(folder));
+        assertEquals("Lag", root.getAttribute("modelName"));
+        assertEquals("{BA0A9140-44D0-41C3-AAA7-C152C647039F}", root.getAttribute("guid"));
+        assertEquals("kvfmu-pack " + BuildInfo.VERSION, root.getAttribute("generationTool"));
+        List<Element> variables = ModelDescriptionRules.children(
+            (Element) root.getElementsByTagName("ModelVariables").item(0));
+        assertEquals(List.of("y:0:output", "sum:1:output", "y_copy:2:local", "sum_copy:3:local",
+                             "u:4:input", "gain:5:input"),
+                     variables.stream().map(v -> v.getAttribute("name") + ":"
+                         + v.getAttribute("valueReference") + ":" + v.getAttribute("causality")).toList());
+        Element cs = (Element) root.getElementsByTagName("CoSimulation").item(0);
+        assertEquals("libkvfmu", cs.getAttribute("modelIdentifier"));
+        assertEquals(10, cs.getAttributes().getLength());
+        Element experiment = (Element) root.getElementsByTagName("DefaultExperiment").item(0);
+        assertEquals("0.01", experiment.getAttribute("stepSize"));
+    }
+
+    @Test
+    void copyNamesStayUniqueAndModelNameMakesTheFileName() throws Exception {
+        Packing.Run run = Packing.run("--class", "com.korvan.kvfmu.testmodel.CopyNameClash", "--model-jar",
+                              Packing.buildFile("modelJar").toString(), "--output-dir", folder.toString());
+        assertEquals(0, run.exitCode(), run.err());
+        Path fmu = folder.resolve("Copy_name_clash.fmu");
+        Element root = Packing.modelDescription(fmu);
+        assertEquals("Copy name clash", root.getAttribute("modelName"));
+        List<String> names = ModelDescriptionRules.children(
+                (Element) root.getElementsByTagName("ModelVariables").item(0))
+            .stream().map(v -> v.getAttribute("name")).toList();
+        assertEquals(List.of("a", "a_copy2", "a_copy"), names);
+    }
+
+    @Test
+    void windowsLibraryGoesToWin64() throws IOException {
+        Path dll = Packing.write(folder.resolve("libkvfmu.dll"), "MZ stand-in");
+        Path fmu = Packing.packLag(folder, "--windows-library", dll.toString());
+        assertArrayEquals(Files.readAllBytes(dll), Packing.entry(fmu, "binaries/win64/libkvfmu.dll"));
+        assertTrue(Packing.entryNames(fmu).indexOf("binaries/win64/libkvfmu.dll")
+                   > Packing.entryNames(fmu).indexOf("binaries/linux64/libkvfmu.so"));
+    }
+
+    static Stream<Arguments> badInput() {
+        String jar = System.getProperty("kvfmu.test.modelJar");
+        String model = "com.korvan.kvfmu.testmodel.";
+        return Stream.of(
+            Arguments.of(new String[] {"--class", model + "Nowhere", "--model-jar", jar}, 3,
+                         "model class " + model + "Nowhere not found"),
+            Arguments.of(new String[] {"--class", model + "Lag"}, 3,
+                         "not found in kvbridge.jar (no model jar given)"),
+            Arguments.of(new String[] {"--class", model + "NotAModel", "--model-jar", jar}, 3,
+                         "is not a model: it does not implement com.korvan.kvbridge.model.Model"),
+            Arguments.of(new String[] {"--class", model + "NeedsArguments", "--model-jar", jar}, 3,
+                         "has no public no-argument constructor"),
+            Arguments.of(new String[] {"--class", model + "BrokenDeclaration", "--model-jar", jar}, 3,
+                         "declaration() failed: java.lang.IllegalStateException: declaration not ready"),
+            Arguments.of(new String[] {"--class", model + "ControlCharacterName", "--model-jar", jar}, 3,
+                         "output name 'two?lines' holds a control character"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", "missing.jar"}, 3,
+                         "model jar missing.jar: no such file"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "K=1"}, 3,
+                         "unknown parameter 'K' for " + model + "Lag; its parameters are: T, y0"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "T=fast"}, 3,
+                         "parameter T: 'fast' is not a finite decimal number"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "T=1e400"}, 3,
+                         "'1e400' is not a finite decimal number"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "T=NaN"}, 3,
+                         "'NaN' is not a finite decimal number"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "T"}, 2,
+                         "--parameter T: expected NAME=VALUE"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--variables", "x.txt"}, 2,
+                         "give either --class or --variables"),
+            Arguments.of(new String[] {"--model-jar", jar}, 2, "give either --class or --variables"),
+            Arguments.of(new String[] {"--variables", "x.txt"}, 2, "--variables needs --facade-jar"),
+            Arguments.of(new String[] {"--class", model + "Lag", "--output", "lag.zip"}, 2,
+                         "the file name must end in .fmu"),
+            Arguments.of(new String[] {"--class"}, 2, "--class needs a value"),
+            Arguments.of(new String[] {"--clas", "x"}, 2, "unknown option '--clas'"));
+    }
+
+    @ParameterizedTest
+    @MethodSource
+    void badInput(String[] args, int exitCode, String message) throws IOException {
+        String[] all = Stream.concat(Stream.of("--output-dir", folder.toString()), Stream.of(args))
+            .toArray(String[]::new);
+        Packing.refused(exitCode, message, all);
+        try (Stream<Path> files = Files.list(folder)) {
+            assertEquals(List.of(), files.toList(), "nothing written");
+        }
+    }
+
+    @Test
+    void aFileThatIsNotAJarIsRefused() throws IOException {
+        Path fake = Packing.write(folder.resolve("fake.jar"), "not a zip");
+        Packing.refused(3, "fake.jar: not a readable jar file", "--class", Packing.LAG,
+                        "--model-jar", fake.toString(), "--output-dir", folder.toString());
+    }
+
+    @Test
+    void aModelJarNamedLikeTheBridgeIsRefused() throws IOException {
+        Path copy = Files.copy(Packing.buildFile("modelJar"),
+                               Files.createDirectory(folder.resolve("x")).resolve("kvbridge.jar"));
+        Packing.refused(3, "resources/ already has a file named kvbridge.jar", "--class",
+                        Packing.LAG, "--model-jar", copy.toString(), "--output-dir", folder.toString());
+    }
+
+    @Test
+    void anFmuThatCannotBeWrittenFailsWithItsOwnCodeAndLeavesNothing() throws IOException {
+        Path blocker = Packing.write(folder.resolve("blocker"), "a file where a folder must be");
+        Packing.refused(4, "cannot write", "--class", Packing.LAG, "--model-jar",
+                        Packing.buildFile("modelJar").toString(),
+                        "--output-dir", blocker.resolve("sub").toString());
+        try (Stream<Path> files = Files.list(folder)) {
+            assertEquals(List.of(blocker), files.toList());
+        }
+    }
+
+    @Test
+    void helpAndVersion() {
+        Packing.Run help = Packing.run("--help");
+        assertEquals(0, help.exitCode());
+        assertTrue(help.out().contains("--variables FILE"), help.out());
+        Packing.Run version = Packing.run("--version");
+        assertEquals("kvfmu-pack " + BuildInfo.VERSION + "\n", version.out());
+    }
+}

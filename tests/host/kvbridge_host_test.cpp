@@ -1,0 +1,246 @@
+// A host running the built-in Java models through the shipped libkvfmu.so, the real facade
+// of kvbridge.jar and its embedded server, in a Java VM whose class path holds kvbridge.jar
+// alone. Each model's resources folder is made here with its model.properties.
+#include "fmi2_functions.h"
+#include "host.h"
+#include "java_host.h"
+#include "loaded_library.h"
+#include "resource_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
+
+const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
+
+const std::string lagUri = resourceFolderUri(
+    "lag", {"model.class=com.korvan.kvbridge.models.FirstOrderLag", "model.outputs=1",
+            "model.inputs=1", "parameter.K=2", "parameter.T=0.5", "parameter.y0=0.3"});
+const std::string springUri = resourceFolderUri(
+    "spring", {"model.class=com.korvan.kvbridge.models.MassSpringDamper", "model.outputs=2",
+               "model.inputs=1", "parameter.c=0.4", "parameter.v0=-0.2"});
+const std::string tankUri = resourceFolderUri(
+    "tank", {"model.class=com.korvan.kvbridge.models.WaterTank", "model.outputs=2",
+             "model.inputs=2", "parameter.A=2"});
+
+// y of the lag (K = 2, T = 0.5 s) from 0.3 at t = 0 under the input 1.
+double lag(double t) { return 2.0 + (0.3 - 2.0) * std::exp(-t / 0.5); }
+
+class KvbridgeHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(fmu().handle, nullptr) << dlerror();
+        resetTestHost();
+    }
+
+    void TearDown() override { EXPECT_EQ(allocationsOutstanding(), 0u); }
+
+    fmi2Component instantiate(const char* name, const std::string& uri) {
+        return fmu().instantiate(name, fmi2CoSimulation, guid, uri.c_str(), &callbacks, 0, 0);
+    }
+
+    // Instantiated, set up from 0 to the stop time, inputs set, initialized.
+    fmi2Component ready(const char* name, const std::string& uri,
+                        const std::vector<fmi2ValueReference>& inputRefs,
+                        const std::vector<double>& inputs, double stop = 100.0) {
+        fmi2Component c = instantiate(name, uri);
+        EXPECT_NE(c, nullptr) << logText();
+        if (!c) return nullptr;
+        EXPECT_EQ(fmu().setupExperiment(c, 0, 0, 0.0, 1, stop), fmi2OK);
+        EXPECT_EQ(fmu().enterInitializationMode(c), fmi2OK);
+        EXPECT_EQ(fmu().setReal(c, inputRefs.data(), inputRefs.size(), inputs.data()), fmi2OK);
+        EXPECT_EQ(fmu().exitInitializationMode(c), fmi2OK) << logText();
+        return c;
+    }
+
+    static std::vector<double> read(fmi2Component c, std::vector<fmi2ValueReference> refs) {
+        std::vector<double> values(refs.size(), -1.0);
+        EXPECT_EQ(fmu().getReal(c, refs.data(), refs.size(), values.data()), fmi2OK);
+        return values;
+    }
+
+    static void finish(fmi2Component c) {
+        EXPECT_EQ(fmu().terminate(c), fmi2OK);
+        fmu().freeInstance(c);
+    }
+
+    // Every message the host got, one per line.
+    static std::string logText() {
+        std::string text;
+        for (const LogRecord& r : testHost().log) text += r.text + "\n";
+        return text;
+    }
+
+    static bool logged(const std::string& part) {
+        return logText().find(part) != std::string::npos;
+    }
+
+    const fmi2CallbackFunctions callbacks = hostCallbacks();
+};
+
+TEST_F(KvbridgeHost, FirstOrderLagRunsWithInitialOutputsAndTheirCopies) {
+    const fmi2ValueReference u = 2;  // output y 0, its copy 1, input u 2
+    fmi2Component c = ready("lag", lagUri, {u}, {1.0});
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(read(c, {0, 1}), (std::vector<double>{0.3, 0.3}));
+    const double one = 1.0;
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(fmu().setReal(c, &u, 1, &one), fmi2OK);
+        ASSERT_EQ(fmu().doStep(c, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        const auto y = read(c, {0, 1, 2});
+        ASSERT_NEAR(y[0], lag((i + 1) * 0.01), 1e-10) << "step " << i;
+        ASSERT_EQ(y[1], y[0]);
+        ASSERT_EQ(y[2], 1.0);
+    }
+    finish(c);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+}
+
+TEST_F(KvbridgeHost, MassSpringDamperFollowsItsUnderDampedSolution) {
+    const fmi2ValueReference force = 4;  // x 0, v 1, copies 2 3, F 4
+    fmi2Component c = ready("spring", springUri, {force}, {0.2});
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(read(c, {0, 1, 2, 3}), (std::vector<double>{0.1, -0.2, 0.1, -0.2}));
+    // m = 1, c = 0.4, k = 4: x = 0.05 + exp(-0.2 t) (0.05 cos wt + b sin wt)
+    const double sigma = 0.2, w = std::sqrt(4 - sigma * sigma), b = (-0.2 + sigma * 0.05) / w;
+    double t = 0;
+    for (double h : {0.01, 0.02, 0.005, 0.1, 0.013}) {  // variable step sizes
+        for (int i = 0; i < 40; ++i, t += h) {
+            ASSERT_EQ(fmu().doStep(c, t, h, fmi2True), fmi2OK) << logText();
+        }
+        const double x = 0.05 + std::exp(-sigma * t) * (0.05 * std::cos(w * t) +
+                                                       b * std::sin(w * t));
+        EXPECT_NEAR(read(c, {0})[0], x, 1e-9) << "t = " << t;
+    }
+    finish(c);
+}
+
+TEST_F(KvbridgeHost, WaterTankDrainsAndItsModelExceptionBecomesAnError) {
+    const std::vector<fmi2ValueReference> in{4, 5};  // level, outflow, copies, inflow, valve
+    fmi2Component c = ready("tank", tankUri, in, {0.0, 1.0});
+    ASSERT_NE(c, nullptr);
+    for (int i = 0; i < 60; ++i) {
+        ASSERT_EQ(fmu().doStep(c, i, 1.0, fmi2True), fmi2OK) << logText();
+    }
+    const auto y = read(c, {0, 1});
+    EXPECT_NEAR(y[0], 0.0625, 1e-10);  // sqrt(h) = 1 - 0.05 t / 4
+    EXPECT_NEAR(y[1], 0.05 * 0.25, 1e-10);
+
+    const double negative[] = {-0.1, 1.0};
+    ASSERT_EQ(fmu().setReal(c, in.data(), 2, negative), fmi2OK);
+    EXPECT_EQ(fmu().doStep(c, 60.0, 1.0, fmi2True), fmi2Error);
+    const auto errors = logWithFormat("Error: %s");
+    ASSERT_EQ(errors.size(), 1u) << logText();
+    EXPECT_EQ(errors[0].status, fmi2Error);
+    EXPECT_EQ(errors[0].text,
+              "Error: Model WaterTank failed in the step from t = 60.0 over 1.0 s: inflow -0.1"
+              " m3/s is negative: the tank has no pump to empty it through its inlet"
+              " (IllegalArgumentException)");
+    fmu().freeInstance(c);
+}
+
+TEST_F(KvbridgeHost, TwoInstancesRunSideBySide) {
+    const fmi2ValueReference u = 2, force = 4;
+    fmi2Component lagC = ready("first", lagUri, {u}, {1.0});
+    fmi2Component springC = ready("second", springUri, {force}, {0.0});
+    ASSERT_NE(lagC, nullptr);
+    ASSERT_NE(springC, nullptr);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(fmu().doStep(lagC, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().doStep(springC, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+    }
+    EXPECT_NEAR(read(lagC, {0})[0], lag(1.0), 1e-10);
+    EXPECT_EQ(read(springC, {0, 1}).size(), 2u);
+    finish(lagC);
+    // The second instance still runs after the first was freed.
+    ASSERT_EQ(fmu().doStep(springC, 1.0, 0.01, fmi2True), fmi2OK) << logText();
+    finish(springC);
+}
+
+TEST_F(KvbridgeHost, ALiveNameIsRefusedWithTheServersReason) {
+    fmi2Component first = instantiate("twice", lagUri);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(instantiate("twice", springUri), nullptr);
+    EXPECT_TRUE(logged("fmi2Instantiate: Process error")) << logText();
+    EXPECT_TRUE(logged("An instance named twice already exists: names must be unique among"
+                       " live instances; free that instance first or choose another name"))
+        << logText();
+    fmu().freeInstance(first);
+    fmi2Component again = instantiate("twice", springUri);
+    EXPECT_NE(again, nullptr) << logText();
+    fmu().freeInstance(again);
+}
+
+TEST_F(KvbridgeHost, SetUpFailuresReachTheHostsLog) {
+    EXPECT_EQ(instantiate("missing", "file:///no/such/folder"), nullptr);
+    EXPECT_TRUE(logged("Resource folder /no/such/folder (from file:///no/such/folder) does not"
+                       " exist"))
+        << logText();
+    const std::string typo = resourceFolderUri(
+        "typo", {"model.class=com.korvan.kvbridge.models.FirstOrderLag", "model.outputs=1",
+                 "model.inputs=1", "parameter.Tau=2"});
+    EXPECT_EQ(instantiate("typo", typo), nullptr);
+    EXPECT_TRUE(logged("model.properties sets unknown parameter Tau of model FirstOrderLag"))
+        << logText();
+}
+
+TEST_F(KvbridgeHost, AStepThatSkipsTimeIsRefused) {
+    const fmi2ValueReference u = 2;
+    fmi2Component c = ready("gap", lagUri, {u}, {1.0});
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(fmu().doStep(c, 0.0, 0.1, fmi2True), fmi2OK);
+    EXPECT_EQ(fmu().doStep(c, 0.2, 0.1, fmi2True), fmi2Error);
+    EXPECT_TRUE(logged("the step starts at t = 0.2 but the last step ended at t = 0.1"))
+        << logText();
+    fmu().freeInstance(c);
+}
+
+TEST_F(KvbridgeHost, ANativeHostThreadGetsTheReasonOfItsFailedStep) {
+    // The library attaches this thread for each call and detaches it again, so the reason
+    // is asked for on a Java thread other than the one whose step failed.
+    const std::vector<fmi2ValueReference> in{4, 5};
+    fmi2Component c = ready("native", tankUri, in, {0.01, 0.5});
+    ASSERT_NE(c, nullptr);
+    fmi2Status first = fmi2Fatal, second = fmi2Fatal;
+    std::thread host([&] {
+        first = fmu().doStep(c, 0.0, 1.0, fmi2True);
+        const double shut[] = {0.01, 2.0};
+        fmu().setReal(c, in.data(), 2, shut);
+        second = fmu().doStep(c, 1.0, 1.0, fmi2True);
+    });
+    host.join();
+    EXPECT_EQ(first, fmi2OK);
+    EXPECT_EQ(second, fmi2Error);
+    EXPECT_TRUE(logged("valveOpening 2.0 is outside 0 to 1")) << logText();
+    fmu().freeInstance(c);
+}
+
+TEST_F(KvbridgeHost, AUsersModelRunsFromItsOwnJarInTheResourcesFolder) {
+    // heated_room.jar is not on the VM's class path: the instance's class loader finds it.
+    const std::string roomUri =
+        resourceFolderUri("room", {}, {KVFMU_EXAMPLE_DESCRIPTOR, KVFMU_EXAMPLE_JAR});
+    const std::vector<fmi2ValueReference> in{4, 5};  // temperature, heat loss, copies, P, T_out
+    fmi2Component c = ready("room", roomUri, in, {2000.0, -5.0}, 86400.0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(read(c, {0, 1}), (std::vector<double>{15.0, 4000.0}));
+    for (int i = 0; i < 180; ++i) {  // three hours in minutes
+        ASSERT_EQ(fmu().doStep(c, i * 60.0, 60.0, fmi2True), fmi2OK) << logText();
+    }
+    // T = T_out + R P + (T0 - T_out - R P) exp(-t / (R C)): settles at 5 degC, RC = 10^4 s
+    const double expected = 5.0 + 10.0 * std::exp(-3 * 3600.0 / 1.0e4);
+    const auto y = read(c, {0, 1});
+    EXPECT_NEAR(y[0], expected, 1e-9);
+    EXPECT_NEAR(y[1], (expected + 5.0) / 0.005, 1e-6);
+    finish(c);
+}
+
+}  // namespace

@@ -256,6 +256,40 @@ TEST_F(StayingPower, ChurnBesideSteps) {
     EXPECT_EQ(liveFacadeObjects(), 0);
 }
 
+// The host's logger may call back into the library on the same thread, also from inside an
+// operation that has the thread attached (fmi2SetReal logs its values inside its bracket).
+fmi2Component reentered = nullptr;
+std::string reentry = "not called";
+
+void reenteringLogger(fmi2ComponentEnvironment, fmi2String, fmi2Status, fmi2String,
+                      fmi2String message, ...) {
+    if (reentered && std::string(message) == "fmi2SetReal: #r%d# = %.16g") {
+        fmi2Component c = reentered;
+        reentered = nullptr;  // once
+        reentry = stepCycle(c, 7.0, 0.5, 1);
+    }
+}
+
+TEST_F(StayingPower, LoggerMayCallBackIntoTheLibrary) {
+    fmi2Component inner = ready("inner");
+    ASSERT_NE(inner, nullptr);
+    const fmi2CallbackFunctions reentering = {reenteringLogger, sharedAllocate, sharedFree,
+                                              nullptr, nullptr};
+    fmi2Component outer = fmu().instantiate("outer", fmi2CoSimulation, guid, "", &reentering,
+                                            fmi2False, fmi2True);
+    ASSERT_NE(outer, nullptr);
+    ASSERT_EQ(fmu().setupExperiment(outer, 0, 0, 0.0, 0, 0.0), fmi2OK);
+    ASSERT_EQ(fmu().enterInitializationMode(outer), fmi2OK);
+    ASSERT_EQ(fmu().exitInitializationMode(outer), fmi2OK);
+    std::thread([&] {
+        reentered = inner;
+        EXPECT_EQ(stepCycle(outer, 1.0, 2.0, 1), "");
+    }).join();
+    EXPECT_EQ(reentry, "");
+    release(outer);
+    release(inner);
+}
+
 class ParallelInstances : public StayingPower {
 protected:
     static constexpr int instances = 4;

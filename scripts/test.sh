@@ -59,6 +59,14 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJAVA_HOME="$jdk" -DKV
 cmake --build "$build" -j "$(nproc)"
 run_ctest "Linux tests" "$build"
 
+# The library and the test programs again with AddressSanitizer and UndefinedBehaviorSanitizer;
+# every test runs once more, those against the Java VM included (the programs carry the
+# sanitizer options the VM needs). Any report fails its test.
+build_sanitize=build-sanitize
+cmake -S . -B "$build_sanitize" -DCMAKE_BUILD_TYPE=Debug -DJAVA_HOME="$jdk" -DKVFMU_SANITIZE=ON
+cmake --build "$build_sanitize" -j "$(nproc)"
+run_ctest "Linux tests (sanitizers)" "$build_sanitize"
+
 # Windows x64 DLL, cross-built with MinGW-w64 (posix threads); its tests run under wine.
 windows_started=$SECONDS
 windows_packages=(g++-mingw-w64-x86-64-posix wine wine64)

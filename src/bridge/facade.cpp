@@ -5,12 +5,17 @@
 
 namespace {
 
+// Bindings read each per-thread variable once into a local: every read of a thread-local
+// variable of a shared library costs a call.
+
 // A facade method of the current bracket's class; null (traced, with the lookup's
 // NoSuchMethodError cleared) when it is missing or there is no facade to call.
 jmethodID facadeMethod(const char* name, const char* signature, const wchar_t* notFoundTrace) {
     jmethodID method = nullptr;
-    if (java_env && korvansim_cls && korvansim) {
-        method = java_env->GetMethodID(korvansim_cls, name, signature);
+    JNIEnv* const env = java_env;
+    const jclass cls = korvansim_cls;
+    if (env && cls && korvansim_ref) {
+        method = env->GetMethodID(cls, name, signature);
         if (!method) exceptionCheck(nullptr);
     }
     if (!method) debugTrace(notFoundTrace);
@@ -19,10 +24,14 @@ jmethodID facadeMethod(const char* name, const char* signature, const wchar_t* n
 
 // A Java string of the text's bytes (a null text as the empty string); null when the VM
 // could not make one.
-jstring javaString(const char* text, const wchar_t* failureTrace = nullptr) {
-    jstring string = java_env->NewStringUTF(text ? text : "");
-    exceptionCheck(failureTrace);
+jstring javaString(JNIEnv* env, const char* text, const wchar_t* failureTrace = nullptr) {
+    jstring string = env->NewStringUTF(text ? text : "");
+    exceptionCheck(env, failureTrace);
     return string;
+}
+
+jstring javaString(const char* text, const wchar_t* failureTrace = nullptr) {
+    return javaString(java_env, text, failureTrace);
 }
 
 // The text of a Java string result, which is released; empty for null.
@@ -43,7 +52,7 @@ bool callWithName(const char* method, const wchar_t* notFoundTrace, const char* 
     if (!id) return false;
     jstring name = javaString(instanceName);
     if (!name) return false;
-    java_env->CallVoidMethod(korvansim, id, name);
+    java_env->CallVoidMethod(korvansim_ref, id, name);
     exceptionCheck(nullptr);
     deleteLocal(name);
     return true;
@@ -78,15 +87,16 @@ void korvansim_setup() {
         return;
     }
     exceptionCheck(L"CallStaticObjectMethod Exception");
-    jobject replaced = korvansim;
-    korvansim = java_env->NewGlobalRef(korvansim_local);
+    jobject made = java_env->NewGlobalRef(korvansim_local);
     java_env->DeleteLocalRef(korvansim_local);
-    if (!korvansim) {
+    if (!made) {
         debugTrace(L"korvansim is null");
-        korvansim = replaced;
-    } else if (replaced) {
-        java_env->DeleteGlobalRef(replaced);
+        return;
     }
+    const std::lock_guard<std::mutex> lock(facadeLock);
+    // Operations in progress on other threads hold local references of their own.
+    if (korvansim) java_env->DeleteGlobalRef(korvansim);
+    korvansim = made;
 }
 
 bool j_initConnection() {
@@ -94,7 +104,7 @@ bool j_initConnection() {
     const JavaBracket bracket = java_attach();
     bool answer = false;
     if (jmethodID id = facadeMethod("doInitConnection", "()Z", L"method doInitConnection not found")) {
-        answer = java_env->CallBooleanMethod(korvansim, id) != JNI_FALSE;
+        answer = java_env->CallBooleanMethod(korvansim_ref, id) != JNI_FALSE;
         exceptionCheck(L"j_initConnection Exception");
     }
     java_detach(bracket);
@@ -111,7 +121,7 @@ bool j_doInstantiate(const char* instanceName, const char* resourceLocation) {
         jstring name = javaString(instanceName);
         jstring location = name ? javaString(resourceLocation) : nullptr;
         if (location) {
-            answer = java_env->CallBooleanMethod(korvansim, id, name, location) != JNI_FALSE;
+            answer = java_env->CallBooleanMethod(korvansim_ref, id, name, location) != JNI_FALSE;
             exceptionCheck(L"Exception j_doInstantiate 2");
         }
         deleteLocal(location);
@@ -127,7 +137,7 @@ std::string j_getLasterror() {
     std::string text;
     if (jmethodID id =
             facadeMethod("getLasterror", "()Ljava/lang/String;", L"method getLasterror not found")) {
-        text = textOf(static_cast<jstring>(java_env->CallObjectMethod(korvansim, id)));
+        text = textOf(static_cast<jstring>(java_env->CallObjectMethod(korvansim_ref, id)));
     }
     java_detach(bracket);
     return text;
@@ -139,14 +149,14 @@ std::string j_getProp(const char* instanceName, const char* key) {
     if (jmethodID id = facadeMethod("getProp",
                                     "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;",
                                     L"method getProp not found")) {
-        jstring name = javaString(instanceName);
-        jstring jkey = name ? javaString(key) : nullptr;
+        JNIEnv* const env = java_env;
+        jstring name = javaString(env, instanceName);
+        jstring jkey = name ? javaString(env, key) : nullptr;
         if (jkey) {
-            text = textOf(
-                static_cast<jstring>(java_env->CallObjectMethod(korvansim, id, name, jkey)));
+            text = textOf(static_cast<jstring>(env->CallObjectMethod(korvansim_ref, id, name, jkey)));
         }
-        deleteLocal(jkey);
-        deleteLocal(name);
+        if (jkey) env->DeleteLocalRef(jkey);
+        if (name) env->DeleteLocalRef(name);
     }
     java_detach(bracket);
     return text;
@@ -163,7 +173,7 @@ bool j_doSetupExperiment(const char* instanceName, fmi2Real startTime, bool stop
                                 L"method doSetupExperiment not found");
     if (id) {
         if (jstring name = javaString(instanceName)) {
-            answer = java_env->CallBooleanMethod(korvansim, id, name, startTime,
+            answer = java_env->CallBooleanMethod(korvansim_ref, id, name, startTime,
                                                  stopTimeDefined ? JNI_TRUE : JNI_FALSE,
                                                  stopTime) != JNI_FALSE;
             exceptionCheck(nullptr);
@@ -185,7 +195,7 @@ bool j_doInitializeModel(const char* instanceName) {
                                 L"method doInitializeModel not found");
     if (id) {
         if (jstring name = javaString(instanceName)) {
-            answer = java_env->CallBooleanMethod(korvansim, id, name) != JNI_FALSE;
+            answer = java_env->CallBooleanMethod(korvansim_ref, id, name) != JNI_FALSE;
             exceptionCheck(nullptr);
             deleteLocal(name);
         }
@@ -209,29 +219,36 @@ bool j_doFreeInstance(const char* instanceName) {
     const JavaBracket bracket = java_attach();
     const bool told =
         callWithName("doFreeInstance", L"method doFreeInstance not found", instanceName);
-    if (liveInstances > 0) --liveInstances;
-    // The facade object serves every live instance: it goes with the last of them.
-    if (told && liveInstances == 0 && korvansim) {
-        debugTrace(L"DeleteGlobalRef");
-        java_env->DeleteGlobalRef(korvansim);
-        korvansim = nullptr;
+    bool release = false;
+    {
+        const std::lock_guard<std::mutex> lock(facadeLock);
+        if (liveInstances > 0) --liveInstances;
+        // The facade object serves every live instance: it goes with the last of them.
+        release = told && liveInstances == 0 && korvansim;
+        if (release) {
+            java_env->DeleteGlobalRef(korvansim);
+            korvansim = nullptr;
+        }
     }
+    if (release) debugTrace(L"DeleteGlobalRef");
     java_detach(bracket);
     return told;
 }
 
 void j_doSetReal(const char* instanceName, fmi2ValueReference vr, fmi2Real value) {
+    const jobject facade = korvansim_ref;
     if (!korvansim_cls) debugTrace(L"korvansim_cls is null");
-    if (!korvansim) debugTrace(L"korvansim is null");
+    if (!facade) debugTrace(L"korvansim is null");
     jmethodID id =
         facadeMethod("setReal", "(Ljava/lang/String;ID)V", L"method setReal not found");
     if (!id) return;
     jstring name = javaString(instanceName, L"Exception in j_doSetReal before call");
     if (!name) return;
+    JNIEnv* const env = java_env;
     // The value reference crosses as the Java int with the same bits.
-    java_env->CallVoidMethod(korvansim, id, name, static_cast<jint>(vr), value);
+    env->CallVoidMethod(facade, id, name, static_cast<jint>(vr), value);
     exceptionCheck(L"Exception in j_doSetReal after call");
-    deleteLocal(name);
+    env->DeleteLocalRef(name);
 }
 
 fmi2Status j_stepModel(const char* instanceName, fmi2Real currentCommunicationPoint,
@@ -240,52 +257,55 @@ fmi2Status j_stepModel(const char* instanceName, fmi2Real currentCommunicationPo
     jmethodID id = facadeMethod("doStepModel", "(Ljava/lang/String;DD[D)Z",
                                 L"method doStepModel not found");
     if (!id) return fmi2Error;
-    jstring name = javaString(instanceName);
+    JNIEnv* const env = java_env;
+    jstring name = javaString(env, instanceName);
     if (!name) return fmi2Error;
     const auto length = static_cast<jsize>(inputs.size());
-    jdoubleArray values = java_env->NewDoubleArray(length);
+    jdoubleArray values = env->NewDoubleArray(length);
     bool stepped = false;
-    if (!exceptionCheck(nullptr) && values) {
-        java_env->SetDoubleArrayRegion(values, 0, length, inputs.data());
-        if (!exceptionCheck(nullptr)) {
-            stepped = java_env->CallBooleanMethod(korvansim, id, name, currentCommunicationPoint,
-                                                  communicationStepSize, values) != JNI_FALSE;
+    if (!exceptionCheck(env, nullptr) && values) {
+        env->SetDoubleArrayRegion(values, 0, length, inputs.data());
+        if (!exceptionCheck(env, nullptr)) {
+            stepped = env->CallBooleanMethod(korvansim_ref, id, name, currentCommunicationPoint,
+                                             communicationStepSize, values) != JNI_FALSE;
             // A step that threw answers false; its exception must not reach the next call.
-            exceptionCheck(nullptr);
+            exceptionCheck(env, nullptr);
         }
     }
-    deleteLocal(values);
-    deleteLocal(name);
+    if (values) env->DeleteLocalRef(values);
+    env->DeleteLocalRef(name);
     return stepped ? fmi2OK : fmi2Error;
 }
 
 std::vector<double> j_getData(const char* instanceName) {
     debugTrace(L"j_getData\n");
+    const jobject facade = korvansim_ref;
     if (!korvansim_cls) debugTrace(L"korvansim_cls is null");
-    if (!korvansim) debugTrace(L"korvansim is null");
+    if (!facade) debugTrace(L"korvansim is null");
     std::vector<double> data;
     jmethodID id =
         facadeMethod("getData", "(Ljava/lang/String;)[D", L"method getData not found");
     if (!id) return data;
-    exceptionCheck(L"Exception j_getData 1");
-    jstring name = javaString(instanceName);
+    JNIEnv* const env = java_env;
+    exceptionCheck(env, L"Exception j_getData 1");
+    jstring name = javaString(env, instanceName);
     if (!name) return data;
-    auto values = static_cast<jdoubleArray>(java_env->CallObjectMethod(korvansim, id, name));
-    deleteLocal(name);
+    auto values = static_cast<jdoubleArray>(env->CallObjectMethod(facade, id, name));
+    env->DeleteLocalRef(name);
     if (!values) {
-        exceptionCheck(nullptr);
+        exceptionCheck(env, nullptr);
         debugTrace(L"jdoubleArray is null");
         return data;
     }
-    exceptionCheck(L"Exception j_getData 2");
-    const jsize length = java_env->GetArrayLength(values);
-    jdouble* elements = java_env->GetDoubleArrayElements(values, nullptr);
-    exceptionCheck(nullptr);
+    exceptionCheck(env, L"Exception j_getData 2");
+    const jsize length = env->GetArrayLength(values);
+    jdouble* elements = env->GetDoubleArrayElements(values, nullptr);
+    exceptionCheck(env, nullptr);
     if (elements) {
         if (length > 0) data.assign(elements, elements + length);
-        java_env->ReleaseDoubleArrayElements(values, elements, 0);
+        env->ReleaseDoubleArrayElements(values, elements, 0);
     }
-    java_env->DeleteLocalRef(values);
-    exceptionCheck(L"Exception j_getData 3");
+    env->DeleteLocalRef(values);
+    exceptionCheck(env, L"Exception j_getData 3");
     return data;
 }

@@ -2,14 +2,19 @@
 
 #include "trace.h"
 
-JNIEnv* java_env = nullptr;
-jclass korvansim_cls = nullptr;
+thread_local JNIEnv* java_env = nullptr;
+thread_local jclass korvansim_cls = nullptr;
+thread_local jobject korvansim_ref = nullptr;
+thread_local std::string LastError;
+std::mutex facadeLock;
 jobject korvansim = nullptr;
-std::string LastError;
-int32_t counter = 0;
 int32_t liveInstances = 0;
+std::atomic<int32_t> counter{0};
 
 namespace {
+
+// Brackets open on the calling thread.
+thread_local int bracketDepth = 0;
 
 constexpr jint javaVersion = JNI_VERSION_1_8;
 // Local references a bracket may hold at once; bindings delete theirs as they go.
@@ -30,24 +35,27 @@ VmLookup findJavaVm(JavaVM** vm) {
 
 }  // namespace
 
-bool exceptionCheck(const wchar_t* trace) {
-    if (!java_env || !java_env->ExceptionCheck()) return false;
+bool exceptionCheck(JNIEnv* env, const wchar_t* trace) {
+    if (!env || !env->ExceptionCheck()) return false;
     if (trace) debugTrace(trace);
-    java_env->ExceptionDescribe();
-    java_env->ExceptionClear();
+    env->ExceptionDescribe();
+    env->ExceptionClear();
     return true;
 }
 
+bool exceptionCheck(const wchar_t* trace) { return exceptionCheck(java_env, trace); }
+
 std::string takeText(jstring value) {
+    JNIEnv* const env = java_env;
     std::string text;
-    const char* chars = java_env->GetStringUTFChars(value, nullptr);
+    const char* chars = env->GetStringUTFChars(value, nullptr);
     if (chars) {
         text = chars;
-        java_env->ReleaseStringUTFChars(value, chars);
+        env->ReleaseStringUTFChars(value, chars);
     } else {
-        exceptionCheck(nullptr);
+        exceptionCheck(env, nullptr);
     }
-    java_env->DeleteLocalRef(value);
+    env->DeleteLocalRef(value);
     return text;
 }
 
@@ -102,8 +110,41 @@ bool java_setup() {
     return true;
 }
 
+jobject facadeReference() {
+    JNIEnv* const env = java_env;
+    if (!env) return nullptr;
+    const std::lock_guard<std::mutex> lock(facadeLock);
+    return korvansim ? env->NewLocalRef(korvansim) : nullptr;
+}
+
+namespace {
+
+void lookUpFacadeClass(JNIEnv* env) {
+    korvansim_cls = env->FindClass("com/korvan/kvbridge/KorvanSim");
+    if (!korvansim_cls) {
+        exceptionCheck(env, nullptr);
+        debugTrace(L"class KorvanSim not found");
+    }
+}
+
+void pushBracketFrame(JNIEnv* env, JavaBracket& bracket) {
+    bracket.framed = env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
+    exceptionCheck(env, nullptr);
+}
+
+}  // namespace
+
 JavaBracket java_attach() {
-    JavaBracket bracket{false, false, korvansim_cls, java_env, nullptr, nullptr};
+    const jclass enclosingClass = korvansim_cls;
+    JNIEnv* const enclosingEnv = java_env;
+    JavaBracket bracket{false, false, enclosingClass, korvansim_ref, enclosingEnv, nullptr, nullptr};
+    if (bracketDepth++ > 0 && enclosingEnv) {
+        // Inside an operation of this thread, which has the thread's environment already.
+        bracket.env = enclosingEnv;
+        pushBracketFrame(enclosingEnv, bracket);
+        if (!enclosingClass) lookUpFacadeClass(enclosingEnv);
+        return bracket;
+    }
     JavaVM* vm = nullptr;
     void* env = nullptr;
     if (findJavaVm(&vm) != VmLookup::found) {
@@ -116,35 +157,31 @@ JavaBracket java_attach() {
     }
     // An environment is valid on its own thread only: without one for this thread the
     // operation makes no Java call at all.
-    java_env = static_cast<JNIEnv*>(env);
-    bracket.env = java_env;
-    if (!java_env) return bracket;
-    bracket.framed = java_env->PushLocalFrame(bracketFrameCapacity) == JNI_OK;
-    exceptionCheck(nullptr);
-    korvansim_cls = java_env->FindClass("com/korvan/kvbridge/KorvanSim");
-    if (!korvansim_cls) {
-        exceptionCheck(nullptr);
-        debugTrace(L"class KorvanSim not found");
-    }
+    JNIEnv* const threadEnv = static_cast<JNIEnv*>(env);
+    java_env = threadEnv;
+    bracket.env = threadEnv;
+    if (!threadEnv) return bracket;
+    pushBracketFrame(threadEnv, bracket);
+    lookUpFacadeClass(threadEnv);
+    korvansim_ref = facadeReference();
     return bracket;
 }
 
 void java_detach(const JavaBracket& bracket) {
     // Inner brackets that found no VM leave java_env null: the frame is this bracket's.
     if (bracket.framed) {
-        java_env = bracket.env;
-        exceptionCheck(nullptr);
-        java_env->PopLocalFrame(nullptr);
+        exceptionCheck(bracket.env, nullptr);
+        bracket.env->PopLocalFrame(nullptr);
     }
-    // The class reference of this bracket goes with its frame; the enclosing bracket's own
-    // reference (null outside every operation) is still valid, and so is its environment.
+    // The references of this bracket go with its frame; the enclosing bracket's own (null
+    // outside every operation) are still valid, and so is its environment.
     korvansim_cls = bracket.enclosingClass;
+    korvansim_ref = bracket.enclosingFacade;
     java_env = bracket.enclosingEnv;
+    --bracketDepth;
     if (!bracket.attached) return;
     // Detached from the VM that attached it: a second lookup could fail and leave the
     // thread attached for good.
     bracket.vm->DetachCurrentThread();
-    // The environment ends with the attachment; an enclosing bracket on this thread had
-    // none, or this one would not have attached.
-    java_env = nullptr;
+    java_env = nullptr;  // it was valid for the attachment only
 }

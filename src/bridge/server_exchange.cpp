@@ -17,7 +17,9 @@ constexpr jint setUpFrameCapacity = 16;
 // Steps of the set-up after the environment is known; LastError says why one failed.
 bool setUpServerInstance(const char* instanceName, const char* resourceLocation) {
     korvansim_setup();
-    if (!korvansim) {
+    // Whichever set-up left the facade object, this one's calls go to it.
+    korvansim_ref = facadeReference();
+    if (!korvansim_ref) {
         debugTrace(L"FATAL ERROR: korvansim is null");
         LastError = "Cannot find Java classes";
         return false;
@@ -57,26 +59,37 @@ bool collectInputs(const FmuInstance* comp, int32_t nIn, int32_t nOut,
 bool doInstantiate(const char* instanceName, const char* resourceLocation) {
     debugTrace(L"doInstantiate");
     LastError.clear();
-    ++counter;
-    debugTraceComposed("counter: ", counter);
+    debugTraceComposed("counter: ", ++counter);
     debugTrace(L"setup java");
     if (!java_setup()) return false;
     // The environment java_setup took for this thread: the set-up's brackets may leave
     // java_env null when they cannot find the VM.
     JNIEnv* const env = java_env;
+    {
+        // Counted from the start, so that no other thread's release takes the facade
+        // object away from this set-up.
+        const std::lock_guard<std::mutex> lock(facadeLock);
+        ++liveInstances;
+    }
+    const jclass enclosingClass = korvansim_cls;
+    const jobject enclosingFacade = korvansim_ref;
     // The set-up runs outside any bracket: its local references get a frame of their own.
     const bool framed = env->PushLocalFrame(setUpFrameCapacity) == JNI_OK;
     exceptionCheck(nullptr);
     const bool created = setUpServerInstance(instanceName, resourceLocation);
-    if (created) {
-        ++liveInstances;
-    } else if (liveInstances == 0 && korvansim) {
+    if (!created) {
+        const std::lock_guard<std::mutex> lock(facadeLock);
         // A facade object that serves no instance is not kept.
-        env->DeleteGlobalRef(korvansim);
-        korvansim = nullptr;
+        if (--liveInstances == 0 && korvansim) {
+            env->DeleteGlobalRef(korvansim);
+            korvansim = nullptr;
+        }
     }
     if (framed) env->PopLocalFrame(nullptr);
-    korvansim_cls = nullptr;  // went with the set-up's frame
+    // This set-up's references went with its frame.
+    korvansim_cls = enclosingClass;
+    korvansim_ref = enclosingFacade;
+    java_env = env;
     return created;
 }
 

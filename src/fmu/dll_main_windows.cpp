@@ -1,5 +1,6 @@
-// Windows load hook: the library keeps nothing per thread, so it asks not to be called
-// for every thread the host starts or ends.
+// Windows load hook: the library needs no notice of each thread the host starts or ends
+// (its per-thread bridge state is the C++ runtime's thread-local storage), so it asks not
+// to be called for them.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {

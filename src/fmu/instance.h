@@ -33,7 +33,7 @@ struct FmuInstance {
     fmi2Boolean* indicatorFlags;
     fmi2Real time;
     char* instanceName;
-    fmi2Type fmuType;
+    int32_t fmuType;  // the host's fmi2Type as given, unchecked (fmi2ModelExchange or any other)
     char* fmuGUID;
     const fmi2CallbackFunctions* functions;
     fmi2Boolean loggingOn;

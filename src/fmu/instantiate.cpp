@@ -115,7 +115,10 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     }
     comp->realValuesLength = static_cast<size_t>(numberOfReals);
     comp->time = 0.0;
-    comp->fmuType = fmuType;
+    // Kept as the integer the host passed: a value outside the enumeration must never be
+    // loaded as an fmi2Type.
+    static_assert(sizeof fmuType == sizeof comp->fmuType, "fmi2Type is a 32-bit enumeration");
+    std::memcpy(&comp->fmuType, &fmuType, sizeof comp->fmuType);
     comp->loggingOn = loggingOn;
     for (auto& on : comp->logCategories) on = loggingOn;
     comp->componentEnvironment = functions->componentEnvironment;

@@ -165,6 +165,13 @@ void JNICALL deleteGlobalRef(JNIEnv* env, jobject reference) {
     if (e.thread()) deleteGlobal(reference, "DeleteGlobalRef");
 }
 
+jobject JNICALL newLocalRef(JNIEnv* env, jobject object) {
+    Entry e(env, "NewLocalRef", Pending::forbidden);
+    if (!e.thread() || !object) return nullptr;
+    Object* target = deref(*e.thread(), object, "NewLocalRef");
+    return target ? newLocal(*e.thread(), target) : nullptr;
+}
+
 void JNICALL deleteLocalRef(JNIEnv* env, jobject reference) {
     Entry e(env, "DeleteLocalRef", Pending::allowed);
     if (e.thread()) deleteLocal(*e.thread(), reference, "DeleteLocalRef");
@@ -350,6 +357,7 @@ JNINativeInterface_ makeTable() {
     table.NewGlobalRef = newGlobalRef;
     table.DeleteGlobalRef = deleteGlobalRef;
     table.DeleteLocalRef = deleteLocalRef;
+    table.NewLocalRef = newLocalRef;
     table.NewStringUTF = newStringUTF;
     table.GetStringUTFChars = getStringUTFChars;
     table.ReleaseStringUTFChars = releaseStringUTFChars;

@@ -89,6 +89,12 @@ jint heapRootCounter(jvmtiHeapReferenceKind kind, const jvmtiHeapReferenceInfo* 
     return 0;  // roots only: no need to walk the heap
 }
 
+jint globalRootCounter(jvmtiHeapReferenceKind kind, const jvmtiHeapReferenceInfo*, jlong, jlong,
+                       jlong, jlong*, jlong*, jint, void* userData) {
+    if (kind == JVMTI_HEAP_REFERENCE_JNI_GLOBAL) ++*static_cast<size_t*>(userData);
+    return 0;  // roots only
+}
+
 }  // namespace
 
 JavaVM* startJavaVmWithClassPath(const std::string& classPath,
@@ -234,4 +240,46 @@ size_t localReferenceCount() {
     static_cast<JNIEnv*>(env)->DeleteLocalRef(thread);
     if (error != JVMTI_ERROR_NONE) ADD_FAILURE() << "FollowReferences failed: " << error;
     return wanted.second - 1;  // without the thread reference made here
+}
+
+size_t globalReferenceCount() {
+    if (!jvmti) {
+        ADD_FAILURE() << "no JVMTI environment with object tagging";
+        return 0;
+    }
+    size_t count = 0;
+    jvmtiHeapCallbacks callbacks{};
+    callbacks.heap_reference_callback = globalRootCounter;
+    const jvmtiError error = jvmti->FollowReferences(0, nullptr, nullptr, &callbacks, &count);
+    if (error != JVMTI_ERROR_NONE) ADD_FAILURE() << "FollowReferences failed: " << error;
+    return count;
+}
+
+int nonDaemonJavaThreadCount() {
+    if (!jvmti) {
+        ADD_FAILURE() << "no JVMTI environment";
+        return -1;
+    }
+    jint count = 0;
+    jthread* threads = nullptr;
+    if (jvmti->GetAllThreads(&count, &threads) != JVMTI_ERROR_NONE) {
+        ADD_FAILURE() << "GetAllThreads failed";
+        return -1;
+    }
+    void* env = nullptr;
+    vm->GetEnv(&env, JNI_VERSION_1_8);
+    auto* jni = static_cast<JNIEnv*>(env);
+    int nonDaemon = 0;
+    for (jint i = 0; i < count; ++i) {
+        jvmtiThreadInfo info{};
+        if (jvmti->GetThreadInfo(threads[i], &info) == JVMTI_ERROR_NONE) {
+            if (!info.is_daemon) ++nonDaemon;
+            jvmti->Deallocate(reinterpret_cast<unsigned char*>(info.name));
+            if (info.thread_group) jni->DeleteLocalRef(info.thread_group);
+            if (info.context_class_loader) jni->DeleteLocalRef(info.context_class_loader);
+        }
+        jni->DeleteLocalRef(threads[i]);
+    }
+    jvmti->Deallocate(reinterpret_cast<unsigned char*>(threads));
+    return nonDaemon;
 }

@@ -49,3 +49,9 @@ int liveFacadeObjects();
 // The number of JNI local references that the calling thread holds, in all its frames, as
 // the VM's heap walk reports them (JVMTI). The thread must be attached.
 size_t localReferenceCount();
+
+// The number of JNI global references in the VM (JVMTI heap roots).
+size_t globalReferenceCount();
+// The number of live non-daemon Java threads (JVMTI): the VM's creating thread and every
+// native thread attached with AttachCurrentThread; the VM's own threads are daemons.
+int nonDaemonJavaThreadCount();

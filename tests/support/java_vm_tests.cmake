@@ -7,6 +7,10 @@ target_include_directories(java_host PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${JNI_INCL
 target_link_libraries(java_host PUBLIC ${JAVA_JVM_LIBRARY} GTest::gtest)
 
 set(kvfmu_java_test_main ${CMAKE_CURRENT_LIST_DIR}/java_test_main.cpp)
+if(KVFMU_SANITIZE)
+    # Every program that runs a Java VM carries the sanitizer options the VM needs.
+    list(APPEND kvfmu_java_test_main ${CMAKE_CURRENT_LIST_DIR}/sanitizer_options.cpp)
+endif()
 set(kvfmu_checked_jni_runner ${CMAKE_CURRENT_LIST_DIR}/run_checked_jni.cmake)
 
 # kvfmu_add_vm_test(<target> FACADE <variant> SOURCES <file>...)

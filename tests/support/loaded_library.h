@@ -19,6 +19,10 @@ struct LoadedFmu {
     decltype(&fmi2GetVersion) getVersion;
 };
 
+// The library at the path, opened on every call (dlopen of a path already open gives that
+// library again), e.g. to load two builds side by side; handle is null when dlopen failed.
+LoadedFmu openFmu(const char* path);
+
 // The library at the path, loaded once per process; handle is null when dlopen failed
 // (dlerror() says why).
 const LoadedFmu& loadedFmu(const char* path);

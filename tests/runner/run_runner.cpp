@@ -17,6 +17,11 @@ namespace fs = std::filesystem;
 
 extern char** environ;
 
+#ifdef KVFMU_SANITIZE
+extern "C" const char* __asan_default_options();
+extern "C" const char* __ubsan_default_options();
+#endif
+
 Scratch::Scratch() {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
     path_ = fs::path(SCRATCH_DIR) / (std::string(info->test_suite_name()) + "." + info->name());
@@ -67,8 +72,17 @@ pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& argume
     argv.push_back(nullptr);
 
     std::vector<std::string> environment{"TMPDIR=" + scratch.temporary().string()};
+#ifdef KVFMU_SANITIZE
+    // The instrumented runner runs a Java VM: it needs the options this program has.
+    environment.push_back(std::string("ASAN_OPTIONS=") + __asan_default_options());
+    environment.push_back(std::string("UBSAN_OPTIONS=") + __ubsan_default_options());
+#endif
     for (char** entry = environ; *entry; ++entry) {
-        if (std::string(*entry).rfind("TMPDIR=", 0) != 0) environment.emplace_back(*entry);
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('=') + 1);
+        if (name != "TMPDIR=" && name != "ASAN_OPTIONS=" && name != "UBSAN_OPTIONS=") {
+            environment.push_back(text);
+        }
     }
     std::vector<char*> envp;
     for (auto& entry : environment) envp.push_back(entry.data());

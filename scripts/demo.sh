@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 jdk=/usr/lib/jvm/java-17-openjdk-amd64
 # The same packages as scripts/test.sh, so that either script can reuse the other's build.
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils
-          junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev)
+          junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo)
 model=MassSpringDamper
 input=examples/demo-input.csv
 build=build

@@ -342,6 +342,34 @@ protected:
         EXPECT_EQ(testHost().log[since].text, text);
     }
 
+    // Arms the fault and runs the host call with it on the given kind of thread.
+    fmi2Status runFaulted(const CountFault& fault, HostThread thread, bool& leftAttached,
+                          const std::function<fmi2Status()>& call) {
+        EXPECT_TRUE(jvmStandinFailAt(fault.function, fault.nth));
+        const fmi2Status status = runOn(thread, call, leftAttached);
+        EXPECT_EQ(jvmStandinInjectedFailures(), 1);
+        return status;
+    }
+
+    // Runs the scenario once per fault and kind of thread, each on a fresh instance past
+    // initialization; the scenario answers whether its host call left its thread attached.
+    void forEachFault(const std::vector<CountFault>& faults,
+                      const std::function<bool(fmi2Component, const CountFault&, HostThread)>&
+                          scenario) {
+        for (const HostThread thread : {HostThread::java, HostThread::native}) {
+            for (const CountFault& fault : faults) {
+                SCOPED_TRACE(std::string(fault.function) + " call " + std::to_string(fault.nth) +
+                             (thread == HostThread::java ? " on a Java thread"
+                                                         : " on a native thread"));
+                standinServer();
+                resetTestHost();
+                fmi2Component c = initialized();
+                ASSERT_NE(c, nullptr);
+                expectCleanAfterFree(c, scenario(c, fault, thread));
+            }
+        }
+    }
+
     // Nothing the fault could have left behind once the instance is freed.
     void expectCleanAfterFree(fmi2Component c, bool leftAttached) {
         EXPECT_FALSE(leftAttached);
@@ -355,58 +383,41 @@ protected:
 };
 
 TEST_F(CountQueryFault, StepIsNotSentAndSaysWhy) {
-    for (const HostThread thread : {HostThread::java, HostThread::native}) {
-        for (const CountFault& fault : countFaults("number_of_inputs", "number_of_outputs")) {
-            SCOPED_TRACE(std::string(fault.function) + " call " + std::to_string(fault.nth) +
-                         (thread == HostThread::java ? " on a Java thread" : " on a native thread"));
-            standinServer();
-            resetTestHost();
-            fmi2Component c = initialized();
-            ASSERT_NE(c, nullptr);
-            const size_t callsBefore = standinFacadeCalls().size();
-            const size_t logBefore = testHost().log.size();
-            ASSERT_TRUE(jvmStandinFailAt(fault.function, fault.nth));
-            bool leftAttached = false;
-            const fmi2Status status = runOn(
-                thread, [&] { return fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True); }, leftAttached);
-            EXPECT_EQ(jvmStandinInjectedFailures(), 1);
-            EXPECT_EQ(status, fmi2Error);
-            expectLoggedError(logBefore, "Error: " + countFailure(fault.key));
-            // Neither step nor fetch, nor the server's error text, which has no part in it.
-            EXPECT_EQ(callsBesideCounts(callsBefore), std::vector<std::string>{});
-            EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{1.5, 2.5, 1.5, 2.5}));
-            expectCleanAfterFree(c, leftAttached);
-        }
-    }
+    forEachFault(countFaults("number_of_inputs", "number_of_outputs"),
+                 [&](fmi2Component c, const CountFault& fault, HostThread thread) {
+                     const size_t callsBefore = standinFacadeCalls().size();
+                     const size_t logBefore = testHost().log.size();
+                     bool leftAttached = false;
+                     EXPECT_EQ(runFaulted(fault, thread, leftAttached,
+                                          [&] { return fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True); }),
+                               fmi2Error);
+                     expectLoggedError(logBefore, "Error: " + countFailure(fault.key));
+                     // Neither step nor fetch, nor the server's error text, which has no
+                     // part in it.
+                     EXPECT_EQ(callsBesideCounts(callsBefore), std::vector<std::string>{});
+                     EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{1.5, 2.5, 1.5, 2.5}));
+                     return leftAttached;
+                 });
 }
 
 TEST_F(CountQueryFault, ReadFailsAndTheNextReadIsRight) {
-    for (const HostThread thread : {HostThread::java, HostThread::native}) {
-        for (const CountFault& fault : countFaults("number_of_outputs", "number_of_reals")) {
-            SCOPED_TRACE(std::string(fault.function) + " call " + std::to_string(fault.nth) +
-                         (thread == HostThread::java ? " on a Java thread" : " on a native thread"));
-            standinServer();
-            resetTestHost();
-            fmi2Component c = initialized();
-            ASSERT_NE(c, nullptr);
-            ASSERT_EQ(fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True), fmi2OK);
-            const size_t logBefore = testHost().log.size();
-            ASSERT_TRUE(jvmStandinFailAt(fault.function, fault.nth));
-            bool leftAttached = false;
-            const fmi2ValueReference vr[] = {0, 1, 2, 3};
-            std::vector<double> values(4, -1.0);
-            const fmi2Status status = runOn(
-                thread, [&] { return fmi().fmi2GetReal(c, vr, 4, values.data()); }, leftAttached);
-            EXPECT_EQ(status, fmi2Error);
-            EXPECT_EQ(jvmStandinInjectedFailures(), 1);
-            expectLoggedError(logBefore, "fmi2GetReal: " + countFailure(fault.key));
-            // The host's array is not filled with anything but the model's values.
-            EXPECT_EQ(values, (std::vector<double>(4, -1.0)));
-            // The copy of the outputs is made on the next read, not lost.
-            EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{7.0, 8.0, 7.0, 8.0}));
-            expectCleanAfterFree(c, leftAttached);
-        }
-    }
+    forEachFault(countFaults("number_of_outputs", "number_of_reals"),
+                 [&](fmi2Component c, const CountFault& fault, HostThread thread) {
+                     EXPECT_EQ(fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True), fmi2OK);
+                     const size_t logBefore = testHost().log.size();
+                     const fmi2ValueReference vr[] = {0, 1, 2, 3};
+                     std::vector<double> values(4, -1.0);
+                     bool leftAttached = false;
+                     EXPECT_EQ(runFaulted(fault, thread, leftAttached,
+                                          [&] { return fmi().fmi2GetReal(c, vr, 4, values.data()); }),
+                               fmi2Error);
+                     expectLoggedError(logBefore, "fmi2GetReal: " + countFailure(fault.key));
+                     // The host's array gets nothing but the model's values.
+                     EXPECT_EQ(values, (std::vector<double>(4, -1.0)));
+                     // The copy of the outputs is made on the next read, not lost.
+                     EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{7.0, 8.0, 7.0, 8.0}));
+                     return leftAttached;
+                 });
 }
 
 }  // namespace

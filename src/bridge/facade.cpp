@@ -35,9 +35,9 @@ jstring javaString(const char* text, const wchar_t* failureTrace = nullptr) {
 }
 
 // The text of a Java string result, which is released; empty for null.
-std::string textOf(jstring value) {
+std::string textOf(jstring value, bool* unreadable = nullptr) {
     exceptionCheck(nullptr);
-    if (value) return takeText(value);
+    if (value) return takeText(value, unreadable);
     debugTrace(L"j_value is null");
     return std::string();
 }
@@ -143,7 +143,7 @@ std::string j_getLasterror() {
     return text;
 }
 
-std::string j_getProp(const char* instanceName, const char* key) {
+std::string j_getProp(const char* instanceName, const char* key, bool* vmFailed) {
     const JavaBracket bracket = java_attach();
     std::string text;
     if (jmethodID id = facadeMethod("getProp",
@@ -153,7 +153,10 @@ std::string j_getProp(const char* instanceName, const char* key) {
         jstring name = javaString(env, instanceName);
         jstring jkey = name ? javaString(env, key) : nullptr;
         if (jkey) {
-            text = textOf(static_cast<jstring>(env->CallObjectMethod(korvansim_ref, id, name, jkey)));
+            text = textOf(static_cast<jstring>(env->CallObjectMethod(korvansim_ref, id, name, jkey)),
+                          vmFailed);
+        } else if (vmFailed) {
+            *vmFailed = true;
         }
         if (jkey) env->DeleteLocalRef(jkey);
         if (name) env->DeleteLocalRef(name);

@@ -15,7 +15,10 @@ void korvansim_setup();
 bool j_initConnection();
 bool j_doInstantiate(const char* instanceName, const char* resourceLocation);
 std::string j_getLasterror();
-std::string j_getProp(const char* instanceName, const char* key);
+// The property's text; empty when the method is missing or answers null. *vmFailed (when
+// given) becomes true when the VM itself failed the query: it could not make the argument
+// strings or give the answer's characters, so the empty text is not the server's answer.
+std::string j_getProp(const char* instanceName, const char* key, bool* vmFailed = nullptr);
 bool j_doSetupExperiment(const char* instanceName, fmi2Real startTime, bool stopTimeDefined,
                          fmi2Real stopTime);
 bool j_doInitializeModel(const char* instanceName);

@@ -45,7 +45,7 @@ bool exceptionCheck(JNIEnv* env, const wchar_t* trace) {
 
 bool exceptionCheck(const wchar_t* trace) { return exceptionCheck(java_env, trace); }
 
-std::string takeText(jstring value) {
+std::string takeText(jstring value, bool* unreadable) {
     JNIEnv* const env = java_env;
     std::string text;
     const char* chars = env->GetStringUTFChars(value, nullptr);
@@ -54,6 +54,7 @@ std::string takeText(jstring value) {
         env->ReleaseStringUTFChars(value, chars);
     } else {
         exceptionCheck(env, nullptr);
+        if (unreadable) *unreadable = true;
     }
     env->DeleteLocalRef(value);
     return text;

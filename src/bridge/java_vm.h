@@ -17,7 +17,7 @@ extern thread_local jclass korvansim_cls;   // the facade class, a local referen
                                             // current bracket (null outside every operation)
 extern thread_local jobject korvansim_ref;  // the facade object as the current bracket took
                                             // it: a local reference (null outside brackets)
-extern thread_local std::string LastError;  // reason of the thread's last failed set-up step
+extern thread_local std::string LastError;  // reason of the thread's last failed bridge step
 
 // Process-wide state. The facade object serves every instance; facadeLock guards it and
 // liveInstances. Nothing calls Java while holding the lock.
@@ -56,8 +56,8 @@ void java_detach(const JavaBracket& bracket);
 jobject facadeReference();
 
 // The bytes of a (non-null) Java string, which is released; empty when the VM cannot
-// provide them.
-std::string takeText(jstring value);
+// provide them, which *unreadable (when given) then tells.
+std::string takeText(jstring value, bool* unreadable = nullptr);
 
 // Describes and clears a pending Java exception, after tracing the given text (none when
 // null). Answers whether one was pending. No JNI call but the exception functions may

@@ -54,6 +54,21 @@ bool collectInputs(const FmuInstance* comp, int32_t nIn, int32_t nOut,
     return true;
 }
 
+// A count for a caller that must not take a failure of the Java VM for the server's
+// answer: false, with the reason in LastError, when the VM failed the query itself (a
+// missing method or a text without a number is the server's answer and counts 0).
+bool readCount(const char* instanceName, const char* key, int32_t& count) {
+    bool vmFailed = false;
+    const std::string text = j_getProp(instanceName, key, &vmFailed);
+    if (vmFailed) {
+        LastError = std::string("The Java VM failed while asking the server for \"") + key +
+                    "\" (it could not make or read a string, e.g. for lack of memory)";
+        return false;
+    }
+    count = parseCount(text.c_str());
+    return true;
+}
+
 }  // namespace
 
 bool doInstantiate(const char* instanceName, const char* resourceLocation) {
@@ -122,16 +137,23 @@ int32_t getNumberOfOutputs(const char* instanceName) {
     return parseCount(j_getProp(instanceName, "number_of_outputs").c_str());
 }
 
+bool readNumberOfReals(const char* instanceName, int32_t& count) {
+    return readCount(instanceName, "number_of_reals", count);
+}
+
 fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
     debugTrace(L"stepModel");
     debugTrace(comp->instanceName);
     LastError.clear();
     const JavaBracket bracket = java_attach();
-    const int32_t nIn = getNumberOfInputs(comp->instanceName);
-    const int32_t nOut = getNumberOfOutputs(comp->instanceName);
+    int32_t nIn = 0;
+    int32_t nOut = 0;
     std::vector<double> inputs;
     fmi2Status status = fmi2Error;
-    if (collectInputs(comp, nIn, nOut, inputs)) {
+    // Counts the VM could not carry would send the wrong block as the inputs: no step then.
+    if (readCount(comp->instanceName, "number_of_inputs", nIn) &&
+        readCount(comp->instanceName, "number_of_outputs", nOut) &&
+        collectInputs(comp, nIn, nOut, inputs)) {
         exceptionCheck(L"Exception before j_stepModel");
         status = j_stepModel(comp->instanceName, comp->time, communicationStepSize, inputs);
     }
@@ -155,18 +177,20 @@ void getoutputsfromkorvan(FmuInstance* comp) {
     comp->valuesDirty = fmi2True;
 }
 
-void calculateValues(FmuInstance* comp) {
+bool calculateValues(FmuInstance* comp) {
     debugTrace(L"calculateValues");
     const JavaBracket bracket = java_attach();
     if (comp->state == modelInitializationMode) {
         debugTrace(L"modelInitializationMode");
         getoutputsfromkorvan(comp);
     }
-    const int32_t nOut = getNumberOfOutputs(comp->instanceName);
+    int32_t nOut = 0;
+    const bool counted = readCount(comp->instanceName, "number_of_outputs", nOut);
     const size_t length = comp->realValuesLength;
     for (size_t i = 0; nOut > 0 && i < static_cast<size_t>(nOut) && nOut + i < length; ++i)
         comp->realValues[nOut + i] = comp->realValues[i];
     java_detach(bracket);
+    return counted;
 }
 
 fmi2Real getReal(const FmuInstance* comp, fmi2ValueReference vr) {

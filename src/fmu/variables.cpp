@@ -29,10 +29,19 @@ int32_t realBound(const FmuInstance* comp, int32_t numberOfReals) {
     return static_cast<int32_t>(std::min<int64_t>(numberOfReals, length));
 }
 
-void refreshIfDirty(FmuInstance* comp) {
-    if (!comp->valuesDirty) return;
-    calculateValues(comp);
+// False when the refresh failed; the values stay dirty, so that the next read tries again.
+bool refreshIfDirty(FmuInstance* comp) {
+    if (!comp->valuesDirty) return true;
+    if (!calculateValues(comp)) return false;
     comp->valuesDirty = fmi2False;
+    return true;
+}
+
+// A read the Java VM could not serve: what the host would get is not the model's values.
+fmi2Status vmFailedRead(FmuInstance* comp) {
+    logErrorLine(comp, "fmi2GetReal: %s", LastError.c_str());
+    comp->state = modelError;
+    return fmi2Error;
 }
 
 const char* booleanText(fmi2Boolean value) { return value ? "true" : "false"; }
@@ -142,9 +151,11 @@ fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nv
     if (nvr > 0) {
         if (nullPointer(comp, name, "vr[]", vr)) return fmi2Error;
         if (nullPointer(comp, name, "value[]", value)) return fmi2Error;
-        refreshIfDirty(comp);
+        if (!refreshIfDirty(comp)) return vmFailedRead(comp);
     }
-    const int32_t numberOfReals = getNumberOfReals(comp->instanceName);
+    int32_t numberOfReals = 0;
+    if (!readNumberOfReals(comp->instanceName, numberOfReals) && nvr > 0)
+        return vmFailedRead(comp);
     if (numberOfReals <= 0) {
         debugTrace(L"return fmi2OK");
         return fmi2OK;

@@ -268,4 +268,156 @@ TEST_F(FaultAt, FreeThatCannotReachTheServerSaysSo) {
     EXPECT_EQ(standinViolations(), std::vector<std::string>{});
 }
 
+// A count query the VM fails to carry: the n-th call of a JNI function within one host
+// call, and the count whose query it hits. Each count query makes two strings (instance
+// name, key) and reads one answer.
+struct CountFault {
+    const char* function;
+    int nth;
+    const char* key;
+};
+
+std::vector<CountFault> countFaults(const char* first, const char* second) {
+    return {{"NewStringUTF", 1, first},      {"NewStringUTF", 2, first},
+            {"GetStringUTFChars", 1, first}, {"NewStringUTF", 3, second},
+            {"NewStringUTF", 4, second},     {"GetStringUTFChars", 2, second}};
+}
+
+std::string countFailure(const std::string& key) {
+    return "The Java VM failed while asking the server for \"" + key +
+           "\" (it could not make or read a string, e.g. for lack of memory)";
+}
+
+// Runs the host call on the given kind of thread; answers its status and whether the
+// call left its thread attached.
+fmi2Status runOn(HostThread thread, const std::function<fmi2Status()>& call, bool& leftAttached) {
+    if (thread == HostThread::java) {
+        leftAttached = false;
+        return call();
+    }
+    fmi2Status status = fmi2OK;
+    std::thread host([&] {
+        status = call();
+        leftAttached = jvmStandinThreadAttached() != 0;
+    });
+    host.join();
+    return status;
+}
+
+class CountQueryFault : public FaultAt {
+protected:
+    // An instance past initialization, whose initial outputs are 1.5 and 2.5; the server
+    // would answer 7 and 8 from now on.
+    fmi2Component initialized() {
+        fmi2Component c = instantiate();
+        EXPECT_NE(c, nullptr);
+        fmi().fmi2SetupExperiment(c, fmi2False, 0, 0.0, fmi2False, 0.0);
+        fmi().fmi2EnterInitializationMode(c);
+        fmi().fmi2ExitInitializationMode(c);
+        const double later[] = {7.0, 8.0};
+        jvmStandinData(later, 2);
+        return c;
+    }
+
+    // The facade calls since the given count, apart from count queries.
+    std::vector<std::string> callsBesideCounts(size_t since) {
+        std::vector<std::string> calls;
+        const std::vector<std::string> all = standinFacadeCalls();
+        for (size_t i = since; i < all.size(); ++i)
+            if (all[i].rfind("getProp(", 0) != 0) calls.push_back(all[i]);
+        return calls;
+    }
+
+    std::vector<double> outputsAndCopies(fmi2Component c) {
+        const fmi2ValueReference vr[] = {0, 1, 2, 3};
+        std::vector<double> values(4, -1.0);
+        EXPECT_EQ(fmi().fmi2GetReal(c, vr, 4, values.data()), fmi2OK);
+        return values;
+    }
+
+    // The host's log since the given entry holds just this error.
+    void expectLoggedError(size_t since, const std::string& text) {
+        ASSERT_EQ(testHost().log.size(), since + 1);
+        EXPECT_EQ(testHost().log[since].status, fmi2Error);
+        EXPECT_EQ(testHost().log[since].text, text);
+    }
+
+    // Arms the fault and runs the host call with it on the given kind of thread.
+    fmi2Status runFaulted(const CountFault& fault, HostThread thread, bool& leftAttached,
+                          const std::function<fmi2Status()>& call) {
+        EXPECT_TRUE(jvmStandinFailAt(fault.function, fault.nth));
+        const fmi2Status status = runOn(thread, call, leftAttached);
+        EXPECT_EQ(jvmStandinInjectedFailures(), 1);
+        return status;
+    }
+
+    // Runs the scenario once per fault and kind of thread, each on a fresh instance past
+    // initialization; the scenario answers whether its host call left its thread attached.
+    void forEachFault(const std::vector<CountFault>& faults,
+                      const std::function<bool(fmi2Component, const CountFault&, HostThread)>&
+                          scenario) {
+        for (const HostThread thread : {HostThread::java, HostThread::native}) {
+            for (const CountFault& fault : faults) {
+                SCOPED_TRACE(std::string(fault.function) + " call " + std::to_string(fault.nth) +
+                             (thread == HostThread::java ? " on a Java thread"
+                                                         : " on a native thread"));
+                standinServer();
+                resetTestHost();
+                fmi2Component c = initialized();
+                ASSERT_NE(c, nullptr);
+                expectCleanAfterFree(c, scenario(c, fault, thread));
+            }
+        }
+    }
+
+    // Nothing the fault could have left behind once the instance is freed.
+    void expectCleanAfterFree(fmi2Component c, bool leftAttached) {
+        EXPECT_FALSE(leftAttached);
+        fmi().fmi2FreeInstance(c);
+        jvmStandinCheckQuiescent();
+        EXPECT_EQ(standinViolations(), std::vector<std::string>{});
+        EXPECT_EQ(allocationsOutstanding(), 0u);
+        EXPECT_EQ(jvmStandinLiveServerInstances(), 0);
+        EXPECT_EQ(jvmStandinLiveGlobalRefs(), 0);
+    }
+};
+
+TEST_F(CountQueryFault, StepIsNotSentAndSaysWhy) {
+    forEachFault(countFaults("number_of_inputs", "number_of_outputs"),
+                 [&](fmi2Component c, const CountFault& fault, HostThread thread) {
+                     const size_t callsBefore = standinFacadeCalls().size();
+                     const size_t logBefore = testHost().log.size();
+                     bool leftAttached = false;
+                     EXPECT_EQ(runFaulted(fault, thread, leftAttached,
+                                          [&] { return fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True); }),
+                               fmi2Error);
+                     expectLoggedError(logBefore, "Error: " + countFailure(fault.key));
+                     // Neither step nor fetch, nor the server's error text, which has no
+                     // part in it.
+                     EXPECT_EQ(callsBesideCounts(callsBefore), std::vector<std::string>{});
+                     EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{1.5, 2.5, 1.5, 2.5}));
+                     return leftAttached;
+                 });
+}
+
+TEST_F(CountQueryFault, ReadFailsAndTheNextReadIsRight) {
+    forEachFault(countFaults("number_of_outputs", "number_of_reals"),
+                 [&](fmi2Component c, const CountFault& fault, HostThread thread) {
+                     EXPECT_EQ(fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True), fmi2OK);
+                     const size_t logBefore = testHost().log.size();
+                     const fmi2ValueReference vr[] = {0, 1, 2, 3};
+                     std::vector<double> values(4, -1.0);
+                     bool leftAttached = false;
+                     EXPECT_EQ(runFaulted(fault, thread, leftAttached,
+                                          [&] { return fmi().fmi2GetReal(c, vr, 4, values.data()); }),
+                               fmi2Error);
+                     expectLoggedError(logBefore, "fmi2GetReal: " + countFailure(fault.key));
+                     // The host's array gets nothing but the model's values.
+                     EXPECT_EQ(values, (std::vector<double>(4, -1.0)));
+                     // The copy of the outputs is made on the next read, not lost.
+                     EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{7.0, 8.0, 7.0, 8.0}));
+                     return leftAttached;
+                 });
+}
+
 }  // namespace

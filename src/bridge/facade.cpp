@@ -280,7 +280,7 @@ fmi2Status j_stepModel(const char* instanceName, fmi2Real currentCommunicationPo
     return stepped ? fmi2OK : fmi2Error;
 }
 
-std::vector<double> j_getData(const char* instanceName) {
+std::vector<double> j_getData(const char* instanceName, bool* vmFailed) {
     debugTrace(L"j_getData\n");
     const jobject facade = korvansim_ref;
     if (!korvansim_cls) debugTrace(L"korvansim_cls is null");
@@ -292,7 +292,10 @@ std::vector<double> j_getData(const char* instanceName) {
     JNIEnv* const env = java_env;
     exceptionCheck(env, L"Exception j_getData 1");
     jstring name = javaString(env, instanceName);
-    if (!name) return data;
+    if (!name) {
+        if (vmFailed) *vmFailed = true;
+        return data;
+    }
     auto values = static_cast<jdoubleArray>(env->CallObjectMethod(facade, id, name));
     env->DeleteLocalRef(name);
     if (!values) {
@@ -307,6 +310,8 @@ std::vector<double> j_getData(const char* instanceName) {
     if (elements) {
         if (length > 0) data.assign(elements, elements + length);
         env->ReleaseDoubleArrayElements(values, elements, 0);
+    } else if (length > 0 && vmFailed) {
+        *vmFailed = true;
     }
     env->DeleteLocalRef(values);
     exceptionCheck(env, L"Exception j_getData 3");

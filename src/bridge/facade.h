@@ -30,4 +30,6 @@ bool j_doFreeInstance(const char* instanceName);
 void j_doSetReal(const char* instanceName, fmi2ValueReference vr, fmi2Real value);
 fmi2Status j_stepModel(const char* instanceName, fmi2Real currentCommunicationPoint,
                        fmi2Real communicationStepSize, const std::vector<double>& inputs);
-std::vector<double> j_getData(const char* instanceName);
+// The server's outputs; empty when the method is missing or answers null. *vmFailed (when
+// given) becomes true only when the Java VM itself could not carry the call.
+std::vector<double> j_getData(const char* instanceName, bool* vmFailed = nullptr);

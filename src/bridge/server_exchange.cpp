@@ -158,7 +158,8 @@ fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
         status = j_stepModel(comp->instanceName, comp->time, communicationStepSize, inputs);
     }
     if (status == fmi2OK) {
-        getoutputsfromkorvan(comp);
+        // A step whose outputs did not arrive must not pass for one that gave them.
+        if (!getoutputsfromkorvan(comp)) status = fmi2Error;
         exceptionCheck(L"Exception after getoutputsfromkorvan");
     } else {
         debugTraceComposed("j_stepModel did not return fmi2OK: ", status);
@@ -167,14 +168,21 @@ fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
     return status;
 }
 
-void getoutputsfromkorvan(FmuInstance* comp) {
+bool getoutputsfromkorvan(FmuInstance* comp) {
     debugTrace(L"getoutputsfromkorvan");
-    const std::vector<double> values = j_getData(comp->instanceName);
+    bool vmFailed = false;
+    const std::vector<double> values = j_getData(comp->instanceName, &vmFailed);
+    if (vmFailed) {
+        LastError = "The Java VM failed while fetching the outputs from the server (it could "
+                    "not make a string or read the array, e.g. for lack of memory)";
+        return false;
+    }
     debugTraceComposed("getoutputsfromkorvan. outputs.size: ", values.size());
     // Values beyond the real array have no value reference to be read through: dropped.
     const size_t fitting = std::min(values.size(), comp->realValuesLength);
     for (size_t i = 0; i < fitting; ++i) comp->realValues[i] = values[i];
     comp->valuesDirty = fmi2True;
+    return true;
 }
 
 bool calculateValues(FmuInstance* comp) {
@@ -182,7 +190,10 @@ bool calculateValues(FmuInstance* comp) {
     const JavaBracket bracket = java_attach();
     if (comp->state == modelInitializationMode) {
         debugTrace(L"modelInitializationMode");
-        getoutputsfromkorvan(comp);
+        if (!getoutputsfromkorvan(comp)) {
+            java_detach(bracket);
+            return false;
+        }
     }
     int32_t nOut = 0;
     const bool counted = readCount(comp->instanceName, "number_of_outputs", nOut);

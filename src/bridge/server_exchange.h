@@ -19,7 +19,9 @@ bool readNumberOfReals(const char* instanceName, int32_t& count);
 // One communication step from comp->time: sends the input block, fetches the outputs.
 // A step whose counts the VM failed to carry is not sent (fmi2Error, reason in LastError).
 fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize);
-void getoutputsfromkorvan(FmuInstance* comp);
+// False (with the reason in LastError) when the Java VM could not carry the fetch: the
+// values and valuesDirty are then unchanged.
+bool getoutputsfromkorvan(FmuInstance* comp);
 // Refreshes the output copy block (fetching the outputs first in initialization mode);
 // false, with the reason in LastError, when the VM failed the count query and the copy
 // block was left as it was.

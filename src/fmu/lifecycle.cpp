@@ -58,7 +58,12 @@ fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
     debugTrace(L"doInitializeModel returned true");
     if (comp->valuesDirty) {
         // Still in initialization mode: this fetches the initial outputs.
-        calculateValues(comp);
+        if (!calculateValues(comp)) {
+            // Without them the host would read zeros as the model's initial outputs.
+            logErrorLine(comp, "fmi2ExitInitializationMode: %s", LastError.c_str());
+            comp->state = modelError;
+            return fmi2Error;
+        }
         comp->valuesDirty = fmi2False;
     }
     if (comp->fmuType == fmi2ModelExchange) {

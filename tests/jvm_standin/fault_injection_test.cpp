@@ -420,4 +420,46 @@ TEST_F(CountQueryFault, ReadFailsAndTheNextReadIsRight) {
                  });
 }
 
+// Outputs the VM could not fetch (the name string for getData, or the array's elements):
+// the call fails with the reason instead of passing with the previous outputs.
+const char* const fetchFailure =
+    "The Java VM failed while fetching the outputs from the server (it could not make a "
+    "string or read the array, e.g. for lack of memory)";
+
+TEST_F(CountQueryFault, StepWhoseOutputsCannotBeFetchedFailsAndSaysWhy) {
+    // A step makes four strings for its two counts, one for doStepModel, then getData's.
+    const std::vector<CountFault> faults = {{"NewStringUTF", 6, "getData"},
+                                            {"GetDoubleArrayElements", 1, "getData"}};
+    for (const HostThread thread : {HostThread::java, HostThread::native}) {
+        for (const CountFault& fault : faults) {
+            SCOPED_TRACE(std::string(fault.function) +
+                         (thread == HostThread::java ? " on a Java thread" : " on a native thread"));
+            standinServer();
+            resetTestHost();
+            fmi2Component c = initialized();
+            ASSERT_NE(c, nullptr);
+            const size_t logBefore = testHost().log.size();
+            bool leftAttached = false;
+            EXPECT_EQ(runFaulted(fault, thread, leftAttached,
+                                 [&] { return fmi().fmi2DoStep(c, 0.0, 0.5, fmi2True); }),
+                      fmi2Error);
+            expectLoggedError(logBefore, std::string("Error: ") + fetchFailure);
+            EXPECT_EQ(outputsAndCopies(c), (std::vector<double>{1.5, 2.5, 1.5, 2.5}));
+            expectCleanAfterFree(c, leftAttached);
+        }
+    }
+}
+
+TEST_F(CountQueryFault, InitialOutputsThatCannotBeFetchedFailTheInitialization) {
+    fmi2Component c = instantiate();
+    ASSERT_NE(c, nullptr);
+    fmi().fmi2SetupExperiment(c, fmi2False, 0, 0.0, fmi2False, 0.0);
+    fmi().fmi2EnterInitializationMode(c);
+    const size_t logBefore = testHost().log.size();
+    ASSERT_TRUE(jvmStandinFailAt("GetDoubleArrayElements", 1));
+    EXPECT_EQ(fmi().fmi2ExitInitializationMode(c), fmi2Error);
+    expectLoggedError(logBefore, std::string("fmi2ExitInitializationMode: ") + fetchFailure);
+    expectCleanAfterFree(c, false);
+}
+
 }  // namespace

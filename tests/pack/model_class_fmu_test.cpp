@@ -41,7 +41,7 @@ protected:
     }
 
     const FmuDescription description = readDescription(unpacked);
-    const FmuBinary fmu = loadBinary(unpacked, description.modelIdentifier);
+    const LoadedFmu fmu = loadBinary(unpacked, description.modelIdentifier);
     const fmi2CallbackFunctions callbacks = hostCallbacks();
 };
 

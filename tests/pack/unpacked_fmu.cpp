@@ -32,33 +32,15 @@ FmuDescription readDescription(const std::string& unpackedFolder) {
     return d;
 }
 
-namespace {
-
-template <typename F>
-void bind(void* handle, F& function, const char* name) {
-    function = reinterpret_cast<F>(dlsym(handle, name));
-    EXPECT_NE(function, nullptr) << name;
-}
-
-}  // namespace
-
-FmuBinary loadBinary(const std::string& unpackedFolder, const std::string& modelIdentifier) {
-    FmuBinary b;
+LoadedFmu loadBinary(const std::string& unpackedFolder, const std::string& modelIdentifier) {
     const std::string path = unpackedFolder + "/binaries/linux64/" + modelIdentifier + ".so";
-    b.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    EXPECT_NE(b.handle, nullptr) << dlerror();
-    if (!b.handle) return b;
-    bind(b.handle, b.instantiate, "fmi2Instantiate");
-    bind(b.handle, b.setupExperiment, "fmi2SetupExperiment");
-    bind(b.handle, b.enterInitializationMode, "fmi2EnterInitializationMode");
-    bind(b.handle, b.exitInitializationMode, "fmi2ExitInitializationMode");
-    bind(b.handle, b.setReal, "fmi2SetReal");
-    bind(b.handle, b.getReal, "fmi2GetReal");
-    bind(b.handle, b.doStep, "fmi2DoStep");
-    bind(b.handle, b.terminate, "fmi2Terminate");
-    bind(b.handle, b.freeInstance, "fmi2FreeInstance");
-    if (!b.freeInstance) b.handle = nullptr;
-    return b;
+    const LoadedFmu fmu = openFmu(path.c_str());
+    EXPECT_NE(fmu.handle, nullptr) << dlerror();
+    for (const void* function :
+         {reinterpret_cast<const void*>(fmu.instantiate), reinterpret_cast<const void*>(fmu.setReal),
+          reinterpret_cast<const void*>(fmu.doStep), reinterpret_cast<const void*>(fmu.freeInstance)})
+        EXPECT_NE(function, nullptr);
+    return fmu;
 }
 
 std::string resourceLocation(const std::string& unpackedFolder) {

@@ -48,7 +48,7 @@ TEST(VariableListFmu, RunsThroughTheUnpackedBinaryAndFacade) {
     const auto inputs = d.with("input");
     ASSERT_EQ(outputs.size(), 2u);
     ASSERT_EQ(inputs.size(), 3u);
-    const FmuBinary fmu = loadBinary(unpacked, d.modelIdentifier);
+    const LoadedFmu fmu = loadBinary(unpacked, d.modelIdentifier);
     ASSERT_NE(fmu.freeInstance, nullptr);
 
     resetTestHost();

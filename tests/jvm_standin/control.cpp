@@ -27,7 +27,7 @@ const char* joined(const std::vector<std::string>& lines, std::string& buffer) {
 
 const std::set<std::string> failingFunctions = {
     "JNI_GetCreatedJavaVMs", "GetEnv", "AttachCurrentThread", "FindClass", "GetMethodID",
-    "GetStaticMethodID", "NewStringUTF", "GetStringUTFChars", "NewDoubleArray",
+    "GetStaticMethodID", "NewString", "GetStringChars", "NewDoubleArray",
     "GetDoubleArrayElements", "PushLocalFrame", "NewGlobalRef"};
 
 }  // namespace

@@ -45,7 +45,7 @@ JVM_STANDIN_API void jvmStandinVmCount(int count);
 
 /* Makes the n-th call (1 = the next one) of the named function from now on fail as the VM
    fails it: JNI_GetCreatedJavaVMs, GetEnv, AttachCurrentThread, FindClass, GetMethodID,
-   GetStaticMethodID, NewStringUTF, GetStringUTFChars, NewDoubleArray,
+   GetStaticMethodID, NewString, GetStringChars, NewDoubleArray,
    GetDoubleArrayElements, PushLocalFrame, NewGlobalRef. Answers 0 for any other name. */
 JVM_STANDIN_API int jvmStandinFailAt(const char* function, int nth);
 /* Failures injected since the reset. */

@@ -1,5 +1,7 @@
 #include "vm_model.h"
 
+#include "java_text.h"
+
 #include <sstream>
 
 namespace standin {
@@ -58,8 +60,17 @@ bool failsNow(const std::string& function) {
 
 Object* newObject(Object::Kind kind, std::string text) {
     Vm& v = vm();
-    v.objects.push_back(Object{kind, std::move(text), std::string(), {}});
-    return &v.objects.back();
+    v.objects.push_back(Object{kind, std::move(text), std::string(), {}, {}});
+    Object* made = &v.objects.back();
+    if (kind == Object::string) made->units = unitsOfUtf8(made->text);
+    return made;
+}
+
+Object* newString(std::vector<jchar> units) {
+    Object* made = newObject(Object::string);
+    made->text = utf8OfUnits(units);
+    made->units = std::move(units);
+    return made;
 }
 
 void throwNew(ThreadState& thread, const char* className, const std::string& message) {

@@ -47,12 +47,18 @@ bool exceptionCheck(JNIEnv* env, const wchar_t* trace) {
 bool exceptionCheck(const wchar_t* trace) { return exceptionCheck(java_env, trace); }
 
 jstring newJavaString(JNIEnv* env, const char* text) {
-    const std::vector<uint16_t> units = utf16FromUtf8(text);
     static_assert(sizeof(jchar) == sizeof(uint16_t), "jchar is a UTF-16 code unit");
-    // An empty vector may have no buffer; the VM wants one all the same.
-    const jchar none = 0;
-    const jchar* chars = units.empty() ? &none : reinterpret_cast<const jchar*>(units.data());
-    return env->NewString(chars, static_cast<jsize>(units.size()));
+    // Short ASCII texts (keys, property names) are every call's: no heap for them.
+    jchar ascii[64];
+    jsize length = 0;
+    for (const char* c = text ? text : ""; length < 64; ++c, ++length) {
+        if (*c == '\0') return env->NewString(ascii, length);
+        if (static_cast<unsigned char>(*c) >= 0x80) break;
+        ascii[length] = static_cast<jchar>(*c);
+    }
+    const std::vector<uint16_t> units = utf16FromUtf8(text);
+    return env->NewString(reinterpret_cast<const jchar*>(units.data()),
+                          static_cast<jsize>(units.size()));
 }
 
 std::string takeText(jstring value, bool* unreadable) {

@@ -31,6 +31,22 @@ TEST_F(KvbridgeHost, TextsBeyondTheBasicPlaneCrossBothWays) {
     fmu().freeInstance(c);
 }
 
+TEST_F(KvbridgeHost, NamesOfEveryLengthCrossWhole) {
+    const fmi2ValueReference u = 2;
+    for (const size_t length : {1, 63, 64, 65, 300}) {
+        const std::string name(length, 'n');
+        SCOPED_TRACE(length);
+        testHost().log.clear();
+        fmi2Component c = ready(name.c_str(), lagUri, {u}, {1.0});
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(fmu().doStep(c, 1.0, 0.5, fmi2True), fmi2Error);
+        ASSERT_EQ(testHost().log.size(), 1u);
+        EXPECT_EQ(testHost().log[0].text.rfind("Error: Instance " + name + ": the step", 0), 0u)
+            << logText();
+        fmu().freeInstance(c);
+    }
+}
+
 TEST_F(KvbridgeHost, BytesThatAreNoUtf8ArriveAsReplacementCharacters) {
     const std::string name = "bad \xFF\xC3 end";  // a stray byte, a sequence cut short
     const fmi2ValueReference u = 2;

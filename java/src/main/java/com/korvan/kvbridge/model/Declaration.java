@@ -26,7 +26,16 @@ import java.util.Set;
 public record Declaration(String modelName, String description, List<Output> outputs,
                           List<Input> inputs, List<Parameter> parameters,
                           DefaultExperiment defaultExperiment) {
-    /** Checks the names and dependencies, and resolves "every input" into names. */
+    /**
+     * Checks the names and dependencies, and lists "every input" by name.
+     *
+     * @param modelName         the model's name
+     * @param description       what the model is, in one sentence
+     * @param outputs           the outputs, in value-reference order
+     * @param inputs            the inputs, in value-reference order
+     * @param parameters        the parameters, in value-reference order
+     * @param defaultExperiment the experiment a host runs by default
+     */
     public Declaration {
         Names.requireValid(modelName);
         description = description == null ? "" : description;

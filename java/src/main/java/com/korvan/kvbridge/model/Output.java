@@ -18,7 +18,14 @@ import java.util.List;
  *                    {@link Declaration} then lists by name
  */
 public record Output(String name, String description, String unit, List<String> dependsOn) {
-    /** Checks the name and the list, and makes absent texts empty. */
+    /**
+     * Checks the name and the list, and makes absent texts empty.
+     *
+     * @param name        the variable's name
+     * @param description one sentence for a host's variable list
+     * @param unit        the unit symbol; empty when dimensionless
+     * @param dependsOn   the inputs the output depends on directly; null for every input
+     */
     public Output {
         Names.requireValid(name);
         description = description == null ? "" : description;

@@ -15,7 +15,15 @@ package com.korvan.kvbridge.model;
  */
 public record Parameter(String name, String description, String unit, double defaultValue,
                         boolean tunable) {
-    /** Checks the name and the default, and makes absent texts empty. */
+    /**
+     * Checks the name and the default, and makes absent texts empty.
+     *
+     * @param name         the parameter's name
+     * @param description  one sentence saying what the parameter means
+     * @param unit         the unit symbol; empty when dimensionless
+     * @param defaultValue the value used when neither the host nor the packed model sets one
+     * @param tunable      true when the model accepts a new value during a run
+     */
     public Parameter {
         Names.requireValid(name);
         unit = unit == null ? "" : unit;

@@ -196,6 +196,20 @@ class RunValuesTest {
     }
 
     @Test
+    void aContinuousModelsNonFiniteOutputNamesItsInternalStep() throws SimulationException {
+        server.instantiate("nan", Resources.uri(Resources.folder(temp, "nan",
+                "model.class=" + com.korvan.kvbridge.testmodels.NanRate.class.getName(),
+                "model.outputs=1", "model.inputs=0")));
+        server.setupExperiment("nan", 0.0, false, 0.0);
+        server.initialize("nan");
+        server.step("nan", 0.0, 0.4, new double[0]);
+        assertEquals("Model NanRate produced NaN for output rate in the step from t = 0.4 over"
+                + " 0.5 s: check its parameters and inputs, or lower internalStepSize (now"
+                + " 0.001 s) if its integration became unstable",
+                refusal(() -> server.step("nan", 0.4, 0.5, new double[0])));
+    }
+
+    @Test
     void inputsStartAtTheirStartValues() throws SimulationException {
         server.instantiate("idle", Resources.idle(temp, "idle"));
         server.setupExperiment("idle", 0.0, false, 0.0);

@@ -61,6 +61,15 @@ record ModelInterface(String modelName, String description, List<OutputVariable>
         return 2 * outputs.size() + input;
     }
 
+    /** The start value of every input, in value-reference order. */
+    List<StartValue> startValues() {
+        List<StartValue> starts = new ArrayList<>();
+        for (int k = 0; k < inputs.size(); k++) {
+            starts.add(new StartValue(inputReference(k), inputs.get(k).start()));
+        }
+        return starts;
+    }
+
     /** Position of the named input among the inputs, or -1. */
     int inputIndex(String name) {
         for (int k = 0; k < inputs.size(); k++) {

@@ -35,6 +35,16 @@ std::optional<JavaVmLibrary> loadedVmLibrary() {
 }
 
 std::optional<JavaVmLibrary> loadVmLibrary(const fs::path& file, std::string& error) {
+#ifdef _WIN32
+    // jvm.dll needs the C runtime DLLs that the runtime keeps in its bin folder, where the
+    // loader does not look for them, as its own launcher knows.
+    const fs::path bin = file.parent_path().parent_path();
+    for (const char* runtimeDll : {"vcruntime140.dll", "vcruntime140_1.dll", "msvcp140.dll"}) {
+        std::error_code missing;
+        std::string ignored;
+        if (fs::is_regular_file(bin / runtimeDll, missing)) loadLibraryForGood(bin / runtimeDll, true, ignored);
+    }
+#endif
     LibraryHandle handle = loadLibraryForGood(file, true, error);
     if (!handle) return std::nullopt;
     std::optional<JavaVmLibrary> library = functionsOf(handle);

@@ -1,8 +1,7 @@
 package com.korvan.kvfmu.pack;
 
 /**
- * The start value of an input or parameter, which the FMU's provider applies at
- * instantiation and after a reset.
+ * The start value of a variable the host may set (an input or a parameter).
  *
  * @param valueReference the variable's value reference
  * @param start          its start value

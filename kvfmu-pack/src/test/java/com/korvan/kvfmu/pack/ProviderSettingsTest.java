@@ -26,7 +26,9 @@ class ProviderSettingsTest {
                      + "vm-option -Xmx512m\n"
                      + "vm-option -Dlag.trace=yes\n"
                      + "start 4 1.5\n"
-                     + "start 5 2\n",
+                     + "start 5 2\n"
+                     + "start 6 2\n"
+                     + "start 7 0\n",
                      new String(Packing.entry(fmu, "resources/provider.conf"), StandardCharsets.UTF_8));
     }
 

@@ -11,6 +11,7 @@
 #include "parameter_overrides.h"
 #include "plot.h"
 #include "progress.h"
+#include "provider_start_values.h"
 #include "simulation.h"
 #include "temporary_folder.h"
 
@@ -77,6 +78,7 @@ void simulateFmu(const RunOptions& options, const volatile std::sig_atomic_t& st
 
     const fs::path resources = unpacked / "resources";
     overrideParameters(resources / "model.properties", options.parameterValues);
+    overrideProviderStartValues(resources, model, options.parameterValues);
     const fs::path library = binaryPath(unpacked, model.modelIdentifier);
 
     std::vector<std::string> columns;

@@ -137,6 +137,12 @@ const char* jvmStandinViolations(void) {
     return joined(vm().violations, buffer);
 }
 
+const char* jvmStandinCreationOptions(void) {
+    Held h;
+    static std::string buffer;
+    return joined(vm().creationOptions, buffer);
+}
+
 void jvmStandinCheckQuiescent(void) {
     Held h;
     Vm& v = vm();

@@ -59,6 +59,10 @@ JVM_STANDIN_API const char* jvmStandinJniCalls(void);
 JVM_STANDIN_API const char* jvmStandinFacadeCalls(void);
 JVM_STANDIN_API const char* jvmStandinViolations(void);
 
+/* The options JNI_CreateJavaVM was called with, one a line (a hook's marked " (hook)");
+   empty when it was not called. A reset keeps them: a VM is created once per process. */
+JVM_STANDIN_API const char* jvmStandinCreationOptions(void);
+
 /* End-of-test checks, added to the violations: threads the library left attached, frames,
    characters and elements not given back, exceptions left pending. */
 JVM_STANDIN_API void jvmStandinCheckQuiescent(void);

@@ -4,6 +4,10 @@
 
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace standin {
 
 namespace {
@@ -30,15 +34,27 @@ struct ThreadEnd {
 
 thread_local ThreadEnd threadEnd;
 
+#ifdef _WIN32
+// The thread also in a Win32 slot, as a real VM keeps it: DLLs that hear of a thread's end
+// (DLL_THREAD_DETACH) may still call in after the C++ thread-local variables are gone.
+const DWORD threadSlot = TlsAlloc();
+#endif
+
 }  // namespace
 
 ThreadState& currentThread() {
     if (threadEnd.state) return *threadEnd.state;
+#ifdef _WIN32
+    if (auto* known = static_cast<ThreadState*>(TlsGetValue(threadSlot))) return *known;
+#endif
     Vm& v = vm();
     v.threads.push_back(std::make_unique<ThreadState>());
     ThreadState& thread = *v.threads.back();
     thread.number = static_cast<int>(v.threads.size());
     threadEnd.state = &thread;
+#ifdef _WIN32
+    TlsSetValue(threadSlot, &thread);
+#endif
     return thread;
 }
 

@@ -92,6 +92,8 @@ struct Vm {
     int injected = 0;
     std::map<std::string, int> callCounts;
     std::multiset<std::string> serverInstances;
+    bool created = false;  // by JNI_CreateJavaVM, which a process calls once
+    std::vector<std::string> creationOptions;
     std::vector<std::string> jniCalls, facadeCalls, violations;
 };
 

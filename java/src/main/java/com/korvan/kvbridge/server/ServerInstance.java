@@ -145,8 +145,9 @@ final class ServerInstance implements AutoCloseable {
             fixedParameterRefusal = "Instance " + name + ": parameter "
                     + describeParameter(parameter) + " is fixed and was set to " + value
                     + " during the run; a fixed parameter can only be set before"
-                    + " fmi2ExitInitializationMode (reset the instance with fmi2Reset to start"
-                    + " a run with the new value)";
+                    + " fmi2ExitInitializationMode: to run with the new value, reset the"
+                    + " instance with fmi2Reset and set it again before"
+                    + " fmi2ExitInitializationMode";
         }
     }
 

@@ -99,9 +99,10 @@ class RunValuesTest {
         server.setReal("lag", Y0, 0.7);
         String expected = "Instance lag: parameter y0 (value reference 5) is fixed and was set"
                 + " to 0.7 during the run; a fixed parameter can only be set before"
-                + " fmi2ExitInitializationMode";
-        assertTrue(refusal(() -> run("lag", 0.03, 1, 1.0)).startsWith(expected));
-        assertTrue(refusal(() -> run("lag", 0.03, 1, 1.0)).startsWith(expected));
+                + " fmi2ExitInitializationMode: to run with the new value, reset the instance"
+                + " with fmi2Reset and set it again before fmi2ExitInitializationMode";
+        assertEquals(expected, refusal(() -> run("lag", 0.03, 1, 1.0)));
+        assertEquals(expected, refusal(() -> run("lag", 0.03, 1, 1.0)));
         // After a reset the host initializes again: the refusal is gone, the value holds.
         server.initialize("lag");
         assertArrayEquals(new double[] {0.7}, server.outputs("lag"));

@@ -607,6 +607,99 @@ TEST(FirstOrderLag, AGainTunedDuringARunTakesEffectFromTheNextStep) {
     EXPECT_TRUE(testHost().log.empty()) << logText();
 }
 
+// --- Values that are no numbers ------------------------------------------------------------
+
+// A value the model cannot take, set before the run or after its second step: the call that
+// uses it fails with a message that names it, the outputs read so far stay, and a reset
+// gives a fresh run.
+struct BadValueCase {
+    std::string name;
+    std::string model;
+    std::string variable;
+    double value;
+    bool duringRun;
+    std::string failingCall;  // fmi2ExitInitializationMode or fmi2DoStep
+    std::string message;      // a part of the message
+};
+
+void PrintTo(const BadValueCase& c, std::ostream* out) { *out << c.name; }
+
+class BadValues : public ::testing::TestWithParam<BadValueCase> {};
+
+const double nan = std::nan("");
+const double infinity = HUGE_VAL;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadValues,
+    ::testing::Values(
+        BadValueCase{"ParameterNaNBeforeTheRun", "FirstOrderLag", "K", nan, false,
+                     "fmi2ExitInitializationMode",
+                     "parameter K (value reference 3) is NaN; parameters must be finite numbers"},
+        BadValueCase{"ParameterOutOfRangeBeforeTheRun", "WaterTank", "h0", -1, false,
+                     "fmi2ExitInitializationMode",
+                     "Model WaterTank failed to initialize at t = 0.0: Parameter h0"},
+        BadValueCase{"InputNaNBeforeTheRun", "FirstOrderLag", "u", nan, false, "fmi2DoStep",
+                     "input u is NaN at t = 0.0; inputs must be finite numbers"},
+        BadValueCase{"InputNaNDuringTheRun", "WaterTank", "inflow", nan, true, "fmi2DoStep",
+                     "input inflow is NaN at t = 2.0; inputs must be finite numbers"},
+        BadValueCase{"InputOutOfRangeDuringTheRun", "WaterTank", "valveOpening", 1.5, true,
+                     "fmi2DoStep",
+                     "Model WaterTank failed in the step from t = 2.0 over 1.0 s: valveOpening "
+                     "1.5 is outside 0 to 1"},
+        BadValueCase{"TunableInfiniteDuringTheRun", "MassSpringDamper", "k", infinity, true,
+                     "fmi2DoStep",
+                     "parameter k (value reference 7) was set to Infinity during the run; "
+                     "parameters must be finite numbers"},
+        BadValueCase{"TunableOutOfRangeDuringTheRun", "FirstOrderLag", "T", 0, true, "fmi2DoStep",
+                     "Parameter T must be greater than 0, not 0.0"},
+        BadValueCase{"FixedNaNDuringTheRun", "HeatedRoom", "T0", nan, true, "fmi2DoStep",
+                     "parameter T0 (value reference 8) is fixed and was set to NaN during the "
+                     "run"}),
+    [](const auto& param) { return param.param.name; });
+
+TEST_P(BadValues, TheCallThatUsesItFailsByNameAndNothingIsLost) {
+    const BadValueCase& bad = GetParam();
+    resetTestHost();
+    const LoadedFmu& fmu = loaded(bad.model);
+    const ModelRun& run = modelRun(bad.model);
+    const Rows fresh = freshRun(fmu, run, {});
+    HostedInstance instance(fmu.binary, fmu.fmu, fmu.fmu.modelIdentifier);
+    ASSERT_TRUE(instance.instantiated()) << logText();
+    if (!bad.duringRun) instance.set(bad.variable, bad.value);
+    if (bad.failingCall == "fmi2ExitInitializationMode") {
+        instance.enterInitialization(0, run.stop);
+        EXPECT_EQ(fmu.binary.exitInitializationMode(instance.component()), fmi2Error);
+    } else {
+        instance.initialize(0, run.stop);
+        if (bad.duringRun) {
+            instance.step(run.step);
+            instance.step(run.step);
+            instance.set(bad.variable, bad.value);
+        }
+        EXPECT_EQ(instance.tryStep(run.step), fmi2Error);
+    }
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    EXPECT_EQ(testHost().log[0].status, fmi2Error);
+    EXPECT_NE(testHost().log[0].text.find(bad.message), std::string::npos) << logText();
+    // The outputs of the last good step are still there to read, in the error state too.
+    testHost().log.clear();
+    if (!instance.rows().empty()) {
+        std::vector<double> outputs;
+        for (const ImportedVariable& output : fmu.fmu.withCausality("output"))
+            outputs.push_back(instance.get(output.name));
+        EXPECT_EQ(outputs, std::vector<double>(instance.rows().back().begin() + 1,
+                                               instance.rows().back().end()));
+        EXPECT_EQ(instance.rows(), Rows(fresh.begin(), fresh.begin() + instance.rows().size()));
+    }
+    instance.reset();
+    instance.initialize(0, run.stop);
+    stepTo(instance, run);
+    EXPECT_EQ(instance.rows(), fresh);
+    instance.free();
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+}
+
 // A host that knows nothing of our tools sets every parameter with fmi2SetReal and leaves the
 // inputs alone: its numbers are those of kvfmu-run --param with the same values.
 TEST_P(EveryModel, ParametersSetThroughFmiGiveTheNumbersOfKvfmuRun) {

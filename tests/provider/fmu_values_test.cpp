@@ -123,6 +123,7 @@ std::vector<ImportedVariable> settable(const UnpackedFmu& fmu) {
     return variables;
 }
 
+// The values of those variables among the given ones.
 Values only(const Values& values, const std::vector<ImportedVariable>& variables) {
     Values kept;
     for (const auto& [name, value] : values)
@@ -154,9 +155,7 @@ Rows freshRun(const LoadedFmu& fmu, const ModelRun& run, const Values& set) {
 class EveryModel : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override { resetTestHost(); }
-    void TearDown() override {
-        EXPECT_EQ(allocationsOutstanding(), 0u);
-    }
+    void TearDown() override { EXPECT_EQ(allocationsOutstanding(), 0u); }
     const ModelRun& run() const { return modelRun(GetParam()); }
     const LoadedFmu& fmu() const { return loaded(GetParam()); }
 };

@@ -172,6 +172,12 @@ void HostedInstance::enterInitialization(double start, double stop) {
     EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
 }
 
+void HostedInstance::enterInitializationAsSetUpBefore() {
+    time_ = start_;
+    steps_ = 0;
+    EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
+}
+
 void HostedInstance::exitInitialization() {
     EXPECT_EQ(binary_.exitInitializationMode(component_), fmi2OK);
     initialized_ = true;

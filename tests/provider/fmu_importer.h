@@ -75,6 +75,9 @@ public:
     void initialize(double start, double stop);
     // initialize() in its two halves, for what a host does in initialization mode.
     void enterInitialization(double start, double stop);
+    // Initialization mode without a new fmi2SetupExperiment, after fmi2Reset: the last
+    // set-up holds, with its start time.
+    void enterInitializationAsSetUpBefore();
     void exitInitialization();
     void step(double h);
     fmi2Status tryStep(double h);  // a failed step puts the instance in its error state

@@ -302,6 +302,30 @@ TEST_P(ResetAnywhere, ARunAfterFmi2ResetEqualsAFreshInstancesRun) {
     EXPECT_EQ(allocationsOutstanding(), 0u);
 }
 
+// FMI 2.0 asks for fmi2SetupExperiment after fmi2Reset; a host that leaves it out gets the
+// last set-up, and still a fresh run with fresh initial outputs.
+TEST_P(EveryModel, WithoutANewSetUpAfterFmi2ResetTheLastOneHoldsForAFreshRun) {
+    const Rows fresh = freshRun(fmu(), run(), {});
+    HostedInstance instance(fmu().binary, fmu().fmu, fmu().fmu.modelIdentifier);
+    ASSERT_TRUE(instance.instantiated()) << logText();
+    for (const auto& [name, value] : run().others) instance.set(name, value);
+    instance.initialize(0, run().stop);
+    stepTo(instance, run());
+    for (const bool terminated : {true, false}) {
+        SCOPED_TRACE(terminated ? "reset after fmi2Terminate" : "reset at the stop time");
+        if (terminated) instance.terminate();
+        instance.reset();
+        instance.enterInitializationAsSetUpBefore();
+        for (size_t i = 0; i < fmu().fmu.outputs().size(); ++i)
+            EXPECT_EQ(instance.get(fmu().fmu.withCausality("output")[i].name), fresh[0][i + 1]);
+        instance.exitInitialization();
+        stepTo(instance, run());
+        EXPECT_EQ(instance.rows(), fresh);
+    }
+    instance.free();
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+}
+
 TEST(FirstOrderLag, AfterFmi2ResetTheLagStartsAtRestAgain) {
     resetTestHost();
     const LoadedFmu& lag = loaded("FirstOrderLag");

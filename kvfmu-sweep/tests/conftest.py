@@ -33,14 +33,22 @@ STANDIN_DESCRIPTION = """<?xml version="1.0" encoding="UTF-8"?>
 STANDIN_PROPERTIES = "parameter.k=1\nparameter.c=1\nparameter.fail=0\nparameter.crash=0\nparameter.sleep=0\n"
 
 
-@pytest.fixture
-def standin_fmu(tmp_path):
-    """An FMU of the stand-in model: outputs y, z; input u; parameters k, c, fail, crash, sleep."""
-    path = tmp_path / "Standin.fmu"
+def make_standin_fmu(path, log=None, sleep=None):
+    """An FMU of the stand-in model: outputs y, z; input u; parameters k, c, fail, crash,
+    sleep. `log` and `sleep` reach the stand-in runner through the FMU (see there)."""
     with zipfile.ZipFile(path, "w") as archive:
         archive.writestr("modelDescription.xml", STANDIN_DESCRIPTION)
         archive.writestr("resources/model.properties", STANDIN_PROPERTIES)
+        if log:
+            archive.writestr("standin/log", str(log))
+        if sleep:
+            archive.writestr("standin/sleep", str(sleep))
     return str(path)
+
+
+@pytest.fixture
+def standin_fmu(tmp_path):
+    return make_standin_fmu(tmp_path / "Standin.fmu")
 
 
 def tool():

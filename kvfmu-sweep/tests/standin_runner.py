@@ -6,8 +6,10 @@ runs file's columns, status, error, wall_seconds and the final outputs, rows flu
 each run ends; a run over --run-timeout is recorded as failed and ends the process with the
 timeout exit code. Its "model" has outputs y = the sum of the run's values and z = twice
 the first. Columns steer it: fail=1 fails the run, crash=1 kills the process during the
-run, sleep=S takes S seconds. Every run started is logged to $KVFMU_STANDIN_LOG as
-"RUN PID PARENT-PID"; $KVFMU_STANDIN_SLEEP adds seconds to every run.
+run, sleep=S takes S seconds. Every run started is logged as "RUN PID PARENT-PID" to the
+file named in the FMU's entry standin/log (else $KVFMU_STANDIN_LOG); the entry standin/sleep
+(else $KVFMU_STANDIN_SLEEP) adds seconds to every run. The FMU carries them so that they
+reach workers started before the test knew them.
 """
 
 import csv
@@ -15,6 +17,7 @@ import os
 import signal
 import sys
 import time
+import zipfile
 
 RUN_TIMEOUT_EXIT = 60
 
@@ -39,8 +42,11 @@ def main(argv):
     out = options["--output-dir"]
     os.makedirs(out, exist_ok=True)
     timeout = float(options.get("--run-timeout", "inf"))
-    extra_sleep = float(os.environ.get("KVFMU_STANDIN_SLEEP", "0"))
-    log = os.environ.get("KVFMU_STANDIN_LOG")
+    with zipfile.ZipFile(fmu) as archive:
+        entries = {name: archive.read(name).decode() for name in archive.namelist()
+                   if name.startswith("standin/")}
+    extra_sleep = float(entries.get("standin/sleep", os.environ.get("KVFMU_STANDIN_SLEEP", "0")))
+    log = entries.get("standin/log", os.environ.get("KVFMU_STANDIN_LOG"))
     with open(os.path.join(out, "summary.csv"), "w", newline="") as summary_file:
         summary = csv.writer(summary_file, lineterminator="\n")
         summary.writerow(["run"] + columns + ["status", "error", "wall_seconds", "y", "z"])

@@ -12,7 +12,8 @@ import time
 import psutil
 import pytest
 
-from conftest import STANDIN_RUNNER, make_standin_fmu, read_summary, run_tool, standin_log
+from conftest import (STANDIN_RUNNER, make_standin_fmu, read_summary, run_tool, standin_log,
+                      tool)
 
 
 def free_port():
@@ -128,3 +129,30 @@ def test_a_worker_killed_mid_chunk_loses_and_doubles_nothing(tmp_path, cluster):
     while len(workers_of(cluster["file"])) < 2 and time.monotonic() < deadline:
         time.sleep(0.2)
     assert len(workers_of(cluster["file"])) == 2
+
+
+def test_ctrl_c_stops_the_runners_on_the_workers(tmp_path, cluster):
+    log = tmp_path / "started.log"
+    standin_fmu = make_standin_fmu(tmp_path / "Standin.fmu", log=log, sleep=0.3)
+    sweep = subprocess.Popen(
+        ["/usr/bin/python3", tool(), standin_fmu, "--grid", "k=1:40:40", "--chunk-size", "20",
+         "-o", tmp_path / "out", "--scheduler-file", cluster["file"], "--runner", STANDIN_RUNNER,
+         "-q", "--no-plot"],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, start_new_session=True)
+    try:
+        deadline = time.monotonic() + 60
+        while len(standin_log(log)) < 4 and time.monotonic() < deadline:
+            time.sleep(0.05)
+        os.killpg(sweep.pid, signal.SIGINT)
+        _, stderr = sweep.communicate(timeout=60)
+    finally:
+        if sweep.poll() is None:
+            sweep.kill()
+    assert sweep.returncode == 130, stderr
+    runners = {int(line.split()[1]) for line in log.read_text().splitlines()}
+    # Each chunk would run for another few seconds; told to stop, its runner ends at once.
+    deadline = time.monotonic() + 5
+    while not all(gone(pid) for pid in runners) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    assert all(gone(pid) for pid in runners)
+    assert len(standin_log(log)) < 20

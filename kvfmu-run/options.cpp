@@ -56,7 +56,7 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     app.footer(exitCodeHelp());
 
     RunOptions options;
-    std::string start, stop, step, logLevel = "info";
+    std::string start, stop, step, runTimeout, logLevel = "info";
     std::vector<std::string> sets, params;
     app.add_option("fmu", options.fmu, "The .fmu file")->required()->type_name("FILE.fmu");
     app.add_option("--start", start,
@@ -95,6 +95,17 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
                    "An extra Java VM option, e.g. --vm-option=-Xmx512m (repeatable)")
         ->type_name("OPTION");
 
+    app.add_option("--runs", options.runsFile,
+                   "Batch mode: a CSV file with a run column (the run id) and columns of "
+                   "parameter and constant input values, one row per run; needs --output-dir")
+        ->type_name("FILE.csv");
+    app.add_option("--output-dir", options.outputDir,
+                   "Batch mode: where each run's DIR/<run>.csv and DIR/summary.csv go")
+        ->type_name("DIR");
+    app.add_option("--run-timeout", runTimeout,
+                   "Abandon a run that takes longer than this: it is recorded as failed and "
+                   "the process ends with exit code 60")
+        ->type_name("SECONDS");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -115,5 +126,23 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     for (const auto& text : params)
         options.parameterValues.push_back(parseNamedValue(text, "--param"));
     options.logLevel = *logLevelNamed(logLevel);
+    if (std::optional<double> timeout = numberOption(runTimeout, "--run-timeout")) {
+        if (!(*timeout > 0)) {
+            throw RunError(ExitCode::badNumber, "--run-timeout: must be positive, not " + runTimeout);
+        }
+        options.runTimeout = *timeout;
+    }
+    const bool batch = !options.runsFile.empty();
+    if (batch != !options.outputDir.empty()) {
+        throw RunError(ExitCode::usage, batch ? "--runs needs --output-dir"
+                                              : "--output-dir goes with --runs (batch mode)");
+    }
+    if (batch && options.outputFile != "-") {
+        throw RunError(ExitCode::usage,
+                       "--output goes with a single run; batch mode writes DIR/<run>.csv");
+    }
+    if (batch && !options.plotFile.empty()) {
+        throw RunError(ExitCode::usage, "--plot goes with a single run, not with --runs");
+    }
     return options;
 }

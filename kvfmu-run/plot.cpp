@@ -1,6 +1,7 @@
 #include "plot.h"
 
 #include "exit_codes.h"
+#include "replaced_file.h"
 
 #include <plplot.h>
 
@@ -104,11 +105,8 @@ std::string plotDeviceFor(const fs::path& file) {
 }
 
 void checkPlotWritable(const fs::path& file) {
-    std::ofstream probe(file, std::ios::binary | std::ios::trunc);
-    if (!probe) {
-        throw RunError(ExitCode::outputNotWritable,
-                       file.string() + ": cannot write the plot file: " + std::strerror(errno));
-    }
+    createParentFolders(file, "plot file");
+    ReplacedFile probe(file);  // a file beside it can be made; the plot itself is not touched
 }
 
 std::string legendText(const PlotSeries& series) {
@@ -148,10 +146,9 @@ void reduceForPlot(const std::vector<double>& times, const std::vector<double>& 
     keep(count - 1);
 }
 
-void writePlot(const fs::path& file, const std::string& title, const std::vector<double>& times,
-               const std::vector<PlotSeries>& series) {
-    const std::string device = plotDeviceFor(file);
-    checkPlotWritable(file);
+void writePlot(const fs::path& target, const fs::path& file, const std::string& title,
+               const std::vector<double>& times, const std::vector<PlotSeries>& series) {
+    const std::string device = plotDeviceFor(target);
 
     plsexit(plplotExitStatus);
     plsdev(device.c_str());

@@ -19,9 +19,10 @@ std::string plotDeviceFor(const std::filesystem::path& file);
 // run so that no simulation is lost to a bad path).
 void checkPlotWritable(const std::filesystem::path& file);
 
-// Draws every series over `times`, with axis labels, units and a legend.
-void writePlot(const std::filesystem::path& file, const std::string& title,
-               const std::vector<double>& times, const std::vector<PlotSeries>& series);
+// Draws every series over `times` into `writeTo`, in the format of `target`'s extension.
+void writePlot(const std::filesystem::path& target, const std::filesystem::path& writeTo,
+               const std::string& title, const std::vector<double>& times,
+               const std::vector<PlotSeries>& series);
 
 // At most about `maxPoints` points that keep the curve's shape: the first and last point,
 // and per bucket of consecutive points the lowest and the highest in their time order.

@@ -113,9 +113,13 @@ TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
                          "kvfmu-run: error: fmi2DoStep from t=0.5 over 0.1 s returned "
                          "fmi2Error: Error: integrator stopped at t=0.5"))
         << result.err;
-    auto rows = csvRows(scratch.read("out.csv"));
+    const std::string csv = scratch.read("out.csv");
+    auto rows = csvRows(csv);
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows.back()[0], 0.5);
+    EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: fmi2DoStep from t=0.5 over 0.1 s "
+                              "returned fmi2Error: Error: integrator stopped at t=0.5"))
+        << csv;
 }
 
 TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
@@ -126,7 +130,9 @@ TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
                          "kvfmu-run: error: fmi2ExitInitializationMode returned fmi2Error: "
                          "fmi2ExitInitializationMode: gain must not be 0"))
         << result.err;
-    EXPECT_EQ(scratch.read("out.csv"), "time,y1,y2\n");
+    EXPECT_EQ(scratch.read("out.csv"),
+              "time,y1,y2\n# the run stopped before its first row: fmi2ExitInitializationMode "
+              "returned fmi2Error: fmi2ExitInitializationMode: gain must not be 0\n");
 }
 
 TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
@@ -215,7 +221,9 @@ TEST(RunnerRun, JavaCodeEndingTheProcessIsAFailedCallAndCleansUp) {
     EXPECT_EQ(result.exitCode, 40);
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: the Java VM ended the process with status 3"))
         << result.err;
-    EXPECT_EQ(csvRows(scratch.read("out.csv")).size(), 6u) << "the rows before it are kept";
+    const std::string csv = scratch.read("out.csv");
+    EXPECT_EQ(csvRows(csv).size(), 6u) << "the rows before it are kept";
+    EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: the process was ended")) << csv;
 }
 
 TEST(RunnerRun, SecondInterruptEndsAStepThatHangs) {
@@ -380,12 +388,22 @@ TEST(RunnerBadInput, JavaVmThatCannotStart) {
                   "kvfmu-run: error: the Java VM cannot start");
 }
 
+TEST(RunnerRun, MissingFoldersOfTheOutputsAreCreated) {
+    Scratch scratch;
+    RunnerResult result =
+        run(scratch, {fmu, "-q", "-o", "new/dir/out.csv", "--plot", "other/dir/out.svg"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(csvRows(scratch.read("new/dir/out.csv")).size(), 201u);
+    EXPECT_TRUE(contains(scratch.read("other/dir/out.svg"), "<svg"));
+}
+
 TEST(RunnerBadInput, UnwritableOutputs) {
     Scratch scratch;
-    expectRefused(scratch, {fmu, "-o", "no/such/dir/out.csv"}, 50,
-                  "no/such/dir/out.csv: cannot write the output file");
-    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "no/such/dir/out.svg"}, 50,
-                  "cannot write the plot file");
+    scratch.write("file", "a file, not a folder");
+    expectRefused(scratch, {fmu, "-o", "file/out.csv"}, 50,
+                  "file/out.csv: cannot write the output file: cannot create the folder file");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "file/out.svg"}, 50,
+                  "file/out.svg: cannot write the plot file");
     expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51,
                   "unknown plot format \".gif\"");
 }

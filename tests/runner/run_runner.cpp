@@ -165,6 +165,7 @@ std::vector<std::vector<double>> csvRows(const std::string& text, std::string* h
     std::getline(in, line);
     if (header) *header = line;
     while (std::getline(in, line)) {
+        if (line.rfind("#", 0) == 0) continue;  // a note on where the run stopped
         std::vector<double> row;
         std::istringstream cells(line);
         for (std::string cell; std::getline(cells, cell, ',');) {

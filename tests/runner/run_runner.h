@@ -47,5 +47,5 @@ void makeVariant(const std::filesystem::path& archive, const std::filesystem::pa
                  const std::map<std::string, std::optional<std::string>>& changes);
 std::string readEntry(const std::filesystem::path& archive, const std::string& name);
 
-// The rows of a CSV file of numbers, after its header.
+// The rows of a CSV file of numbers, after its header; comment lines ("# ...") skipped.
 std::vector<std::vector<double>> csvRows(const std::string& text, std::string* header = nullptr);

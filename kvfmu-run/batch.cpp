@@ -1,0 +1,229 @@
+#include "batch.h"
+
+#include "csv_output.h"
+#include "exit_codes.h"
+#include "experiment.h"
+#include "fmu_session.h"
+#include "interrupts.h"
+#include "numbers.h"
+#include "parameter_overrides.h"
+#include "run_record.h"
+#include "runs_table.h"
+#include "simulation.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where each column of the runs file goes: a constant input or a parameter.
+struct ColumnUse {
+    bool input = false;
+};
+
+bool givenIn(const std::vector<NamedValue>& values, const std::string& name) {
+    for (const auto& value : values) {
+        if (value.first == name) return true;
+    }
+    return false;
+}
+
+std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription& model,
+                                  const std::vector<std::string>& parameters,
+                                  const RunOptions& options, const InputTable& inputTable) {
+    std::vector<ColumnUse> uses;
+    for (const std::string& column : runs.columns) {
+        const ModelVariable* variable = model.find(column);
+        const bool input = variable && variable->causality == "input";
+        const bool parameter =
+            std::find(parameters.begin(), parameters.end(), column) != parameters.end();
+        if (!input && !parameter) {
+            throw RunError(ExitCode::unknownVariable,
+                           runs.origin + ":1: column " + column +
+                               " is neither an input nor a parameter of the model (inputs: " +
+                               nameList(model.withCausality("input")) + "; parameters: " +
+                               (parameters.empty() ? std::string("none") : [&] {
+                                   std::string list;
+                                   for (const auto& name : parameters)
+                                       list += (list.empty() ? "" : ", ") + name;
+                                   return list;
+                               }()) +
+                               ")");
+        }
+        const bool elsewhere =
+            input ? givenIn(options.inputValues, column) ||
+                        std::find(inputTable.names.begin(), inputTable.names.end(), column) !=
+                            inputTable.names.end()
+                  : givenIn(options.parameterValues, column);
+        if (elsewhere) {
+            throw RunError(ExitCode::usage, runs.origin + ":1: column " + column + ": " +
+                                                (input ? "input " : "parameter ") + column +
+                                                " is also given on the command line or in the "
+                                                "input file");
+        }
+        uses.push_back({input});
+    }
+    return uses;
+}
+
+std::string readText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// DIR/summary.csv, a row appended and flushed as each run ends.
+class Summary {
+public:
+    Summary(const fs::path& file, const std::vector<std::string>& columns,
+            const std::vector<std::string>& outputs)
+        : file_(file) {
+        out_ = std::fopen(file.c_str(), "w");
+        if (!out_) {
+            throw RunError(ExitCode::outputNotWritable,
+                           file.string() + ": cannot write the summary: " + std::strerror(errno));
+        }
+        std::string header = "run";
+        for (const auto& column : columns) header += "," + csvCell(column);
+        header += ",status,error,wall_seconds";
+        for (const auto& output : outputs) header += "," + csvCell(output);
+        write(header);
+        outputCount_ = outputs.size();
+    }
+    ~Summary() { std::fclose(out_); }
+    Summary(const Summary&) = delete;
+    Summary& operator=(const Summary&) = delete;
+
+    void add(const RunsTable::Run& run, const RunEnd& end) {
+        std::string row = run.id;
+        for (double value : run.values) row += "," + formatNumber(value);
+        std::string error;
+        for (char c : end.error) error += c == '\n' || c == '\r' ? ' ' : c;
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.6f", end.wallSeconds);
+        row += std::string(end.ok ? ",ok," : ",failed,") + csvCell(error) + "," + seconds;
+        for (size_t i = 0; i < outputCount_; ++i) {
+            row += ",";
+            if (i < end.finalOutputs.size()) row += formatNumber(end.finalOutputs[i]);
+        }
+        write(row);
+    }
+
+private:
+    void write(const std::string& line) {
+        std::fprintf(out_, "%s\n", line.c_str());
+        if (std::fflush(out_) != 0) {
+            throw RunError(ExitCode::outputNotWritable,
+                           file_.string() + ": cannot write the summary: " + std::strerror(errno));
+        }
+    }
+
+    fs::path file_;
+    std::FILE* out_ = nullptr;
+    size_t outputCount_ = 0;
+};
+
+}  // namespace
+
+void runBatch(const RunOptions& options) {
+    FmuSession session(options.fmu);
+    const ModelDescription& model = session.model();
+    const Experiment experiment = experimentFor(options, model.defaultExperiment);
+    const RunsTable runs = readRunsTable(options.runsFile);
+
+    InputTable inputTable;
+    if (!options.inputFile.empty()) inputTable = readInputTable(options.inputFile);
+    // Checks the inputs given for every run once, before any run.
+    makeInputPlan(model, inputTable, options.inputValues);
+
+    const fs::path descriptor = session.resources() / "model.properties";
+    const std::string properties = readText(descriptor);
+    const std::vector<std::string> parameters = parameterNames(properties);
+    const std::vector<ColumnUse> uses =
+        columnUses(runs, model, parameters, options, inputTable);
+    overrideParameters(descriptor, options.parameterValues);  // checks the names
+    const std::string packedProperties = readText(descriptor);
+
+    std::vector<std::string> outputs;
+    for (const ModelVariable* output : model.withCausality("output")) outputs.push_back(output->name);
+    const fs::path folder = options.outputDir;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !fs::is_directory(folder)) {
+        throw RunError(ExitCode::outputNotWritable,
+                       folder.string() + ": cannot create the output folder" +
+                           (error ? ": " + error.message() : std::string()));
+    }
+    Summary summary(folder / "summary.csv", runs.columns, outputs);
+
+    session.load(options.vmOptions);
+
+    SimulationSettings settings;
+    settings.startTime = experiment.start;
+    settings.stopTime = experiment.stop;
+    settings.stepSize = experiment.step;
+    settings.resourceUri = session.resourceUri();
+    settings.logFmiCalls = options.logFmiCalls;
+
+    size_t failures = 0;
+    for (const RunsTable::Run& run : runs.runs) {
+        std::vector<NamedValue> constants = options.inputValues;
+        std::vector<NamedValue> parameterValues;
+        for (size_t i = 0; i < runs.columns.size(); ++i) {
+            (uses[i].input ? constants : parameterValues).push_back({runs.columns[i], run.values[i]});
+        }
+        const InputPlan inputs = makeInputPlan(model, inputTable, constants);
+        if (!parameterValues.empty()) {
+            std::ofstream out(descriptor, std::ios::binary | std::ios::trunc);
+            out << withParameterValues(packedProperties, parameterValues);
+            out.close();
+            if (!out) throw RunError(ExitCode::internalError, "cannot rewrite " + descriptor.string());
+        }
+
+        auto onEnd = [&](const RunEnd& end) {
+            summary.add(run, end);
+            if (!end.ok) ++failures;
+            if (!options.quiet) {
+                std::fprintf(stderr, "run %s: %s (%.3f s)\n", run.id.c_str(),
+                             end.ok ? "ok" : ("failed: " + end.error).c_str(), end.wallSeconds);
+            }
+        };
+        RunRecord record(folder / (run.id + ".csv"), outputs, std::nullopt, onEnd);
+        FmuLog log;
+        log.level = options.logLevel;
+        std::vector<double> noInputs;
+        auto onRow = [&](double time, const std::vector<double>& outputValues) {
+            record.row(time, outputValues, noInputs);
+        };
+        auto onStep = [](double, long long) {};
+        const RunWatch watch([&record](const std::string& reason) { record.abandon(reason); },
+                             [&record] { record.flushIfDue(); }, options.runTimeout,
+                             "run " + run.id + " exceeded --run-timeout " +
+                                 formatNumber(options.runTimeout) +
+                                 " s and was abandoned; the runs after it were not started");
+        try {
+            simulate(session.functions(), model, inputs, settings, log, onRow, onStep,
+                     stopRequested());
+        } catch (const RunError& failure) {
+            record.stopped(failure.what());
+            if (failure.code() != ExitCode::fmuCallFailed) throw;
+            continue;
+        }
+        record.complete();
+    }
+    if (failures > 0) {
+        throw RunError(ExitCode::batchRunsFailed,
+                       std::to_string(failures) + " of " + std::to_string(runs.runs.size()) +
+                           " runs failed (see " + (folder / "summary.csv").string() + ")");
+    }
+    if (!options.quiet) {
+        std::fprintf(stderr, "%zu runs ok; summary: %s\n", runs.runs.size(),
+                     (folder / "summary.csv").string().c_str());
+    }
+}

@@ -22,8 +22,9 @@ import tempfile
 import threading
 import time
 
-# kvfmu-run's exit code after a run that exceeded --run-timeout: the run is in the summary as
-# failed, the runs after it were not started.
+# kvfmu-run's exit codes in batch mode: every run ended (some failed), and a run exceeded
+# --run-timeout (it is in the summary as failed, the runs after it were not started).
+BATCH_DONE_EXITS = {0, 41}
 RUN_TIMEOUT_EXIT = 60
 # Exit codes with which kvfmu-run refuses the whole batch before any run (command line, FMU,
 # input file, runs file, the Java VM or the FMU's binary): retrying cannot help.
@@ -123,29 +124,39 @@ def _run_all(chunk, fmu_path, input_path, settings, work, cancelled):
             outputs = header[header.index("wall_seconds") + 1:]
         finished = [r for r in remaining if r in done]
         for run_id in finished:
-            rows[run_id] = done[run_id]
+            # The values as sent, whatever form kvfmu-run wrote them in.
+            rows[run_id] = dict(done[run_id], **dict(zip(columns, values[run_id])))
             if run_id in wanted and done[run_id].get("status") == "ok":
                 path = os.path.join(attempt, "out", run_id + ".csv")
                 if os.path.exists(path):
                     with open(path, "rb") as f:
                         trajectories[run_id] = f.read()
         remaining = [r for r in remaining if r not in done]
-        if not remaining or (code == RUN_TIMEOUT_EXIT and finished):
-            continue
+        lost, remaining = _lost_runs(code, remaining, finished, done)
         reason = _failure_text(code, stderr_text)
-        if code == 0:
-            reason = "kvfmu-run ended without a result for this run"
-        if not finished and code in BATCH_REFUSED_EXITS:
-            lost, remaining = remaining, []
-        else:
-            # The process ended during the first run it has no result for.
-            lost, remaining = remaining[:1], remaining[1:]
         spent = max(0.0, elapsed - sum(_seconds(rows[r]) for r in finished))
         for run_id in lost:
             rows[run_id] = _failed_row(run_id, columns, values[run_id], reason, spent)
             spent = 0.0
     return {"outputs": outputs, "rows": [rows[r] for r, _ in chunk["runs"]],
             "trajectories": trajectories, "processes": processes}
+
+
+def _lost_runs(code, remaining, finished, done):
+    """The runs that the ended process takes with it, and those that go on in a new one."""
+    if not remaining:
+        return [], []
+    if code in BATCH_DONE_EXITS:
+        return remaining, []  # cannot happen: every run has a row
+    if code == RUN_TIMEOUT_EXIT and finished:
+        return [], remaining
+    if not finished and code in BATCH_REFUSED_EXITS:
+        return remaining, []
+    if code > 0 and finished and done[finished[-1]]["status"] == "failed":
+        # kvfmu-run recorded the run that ended it; the next one had not started.
+        return [], remaining
+    # The process died during the first run it has no row for.
+    return remaining[:1], remaining[1:]
 
 
 def _run_process(settings, fmu_path, input_path, columns, runs, attempt, cancelled):
@@ -242,6 +253,8 @@ def _failure_text(code, stderr_text):
     lines = [line.strip() for line in stderr_text.splitlines() if line.strip()]
     errors = [line for line in lines if "error:" in line]
     detail = (errors or lines or [""])[-1]
+    if code in BATCH_DONE_EXITS:
+        return "kvfmu-run ended without a result for this run"
     if code < 0:
         try:
             name = signal.Signals(-code).name

@@ -211,5 +211,6 @@ def file_runs(path):
 
 
 def format_number(value):
-    """The shortest decimal that reads back to the same double."""
-    return repr(float(value))
+    """The shortest decimal that reads back to the same double ("2", not "2.0")."""
+    text = repr(float(value))
+    return text[:-2] if text.endswith(".0") else text

@@ -30,7 +30,7 @@ STANDIN_DESCRIPTION = """<?xml version="1.0" encoding="UTF-8"?>
   </ModelVariables>
 </fmiModelDescription>
 """
-STANDIN_PROPERTIES = "parameter.k=1\nparameter.c=1\nparameter.fail=0\nparameter.crash=0\nparameter.sleep=0\n"
+STANDIN_PROPERTIES = "parameter.k=1\nparameter.c=1\nparameter.fail=0\nparameter.crash=0\nparameter.sleep=0\nparameter.abort=0\n"
 
 
 def make_standin_fmu(path, log=None, sleep=None):

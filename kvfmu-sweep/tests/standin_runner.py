@@ -5,8 +5,10 @@ It follows kvfmu-run's batch mode: DIR/<run>.csv per run, DIR/summary.csv with r
 runs file's columns, status, error, wall_seconds and the final outputs, rows flushed as
 each run ends; a run over --run-timeout is recorded as failed and ends the process with the
 timeout exit code. Its "model" has outputs y = the sum of the run's values and z = twice
-the first. Columns steer it: fail=1 fails the run, crash=1 kills the process during the
-run, sleep=S takes S seconds. Every run started is logged as "RUN PID PARENT-PID" to the
+the first. Columns steer it: fail=1 fails the run (the batch goes on and ends with exit code
+41), crash=1 kills the process during the run, abort=1 records the run as failed and ends
+the process with exit code 50 (as kvfmu-run does when it cannot write a result), sleep=S
+takes S seconds. Every run started is logged as "RUN PID PARENT-PID" to the
 file named in the FMU's entry standin/log (else $KVFMU_STANDIN_LOG); the entry standin/sleep
 (else $KVFMU_STANDIN_SLEEP) adds seconds to every run. The FMU carries them so that they
 reach workers started before the test knew them.
@@ -19,6 +21,8 @@ import sys
 import time
 import zipfile
 
+BATCH_RUNS_FAILED_EXIT = 41
+OUTPUT_NOT_WRITABLE_EXIT = 50
 RUN_TIMEOUT_EXIT = 60
 
 
@@ -47,6 +51,7 @@ def main(argv):
                    if name.startswith("standin/")}
     extra_sleep = float(entries.get("standin/sleep", os.environ.get("KVFMU_STANDIN_SLEEP", "0")))
     log = entries.get("standin/log", os.environ.get("KVFMU_STANDIN_LOG"))
+    failures = 0
     with open(os.path.join(out, "summary.csv"), "w", newline="") as summary_file:
         summary = csv.writer(summary_file, lineterminator="\n")
         summary.writerow(["run"] + columns + ["status", "error", "wall_seconds", "y", "z"])
@@ -74,7 +79,14 @@ def main(argv):
             y = sum(values.values())
             z = 2 * next(iter(values.values()), 0.0)
             wall = f"{time.monotonic() - started:.3f}"
+            if values.get("abort") == 1:
+                summary.writerow([run_id] + cells[1:] + [
+                    "failed", f"{run_id}.csv: cannot write", wall, "", ""])
+                summary_file.flush()
+                print(f"kvfmu-run: error: {run_id}.csv: cannot write", file=sys.stderr)
+                return OUTPUT_NOT_WRITABLE_EXIT
             if values.get("fail") == 1:
+                failures += 1
                 summary.writerow([run_id] + cells[1:] + [
                     "failed", "fmi2DoStep failed: the model refused fail = 1", wall, "", ""])
             else:
@@ -85,7 +97,7 @@ def main(argv):
                         f.write(f"{t!r},{y * t!r},{z * t!r}\n")
                 summary.writerow([run_id] + cells[1:] + ["ok", "", wall, repr(y), repr(z)])
             summary_file.flush()
-    return 0
+    return BATCH_RUNS_FAILED_EXIT if failures else 0
 
 
 if __name__ == "__main__":

@@ -4,13 +4,14 @@ process can end."""
 import hashlib
 import os
 import stat
+import tempfile
 
 import pytest
 
-from conftest import STANDIN_RUNNER
+from conftest import STANDIN_RUNNER, make_standin_fmu
 from kvfmu_sweep import chunk_task
 
-COLUMNS = ["k", "fail", "crash", "sleep"]
+COLUMNS = ["k", "fail", "crash", "abort", "sleep"]
 
 
 def chunk(*runs, trajectories=()):
@@ -22,7 +23,9 @@ def chunk(*runs, trajectories=()):
 
 
 def run(chunk_, runner=STANDIN_RUNNER, run_timeout=None):
-    fmu = b"not read by the stand-in"
+    with tempfile.TemporaryDirectory() as folder:
+        with open(make_standin_fmu(os.path.join(folder, "Standin.fmu")), "rb") as f:
+            fmu = f.read()
     settings = {"runner": runner, "fmu_hash": hashlib.sha256(fmu).hexdigest(),
                 "input_hash": None, "args": [], "run_timeout": run_timeout, "cancel_event": None}
     return chunk_task.run_chunk(chunk_, fmu, None, settings)
@@ -40,6 +43,9 @@ CASES = {
          "c": ("ok", "3.0")}),
     "crashes in a row": ([("a", {"crash": 1}), ("b", {"crash": 1})], None, 2,
                          {"a": ("failed", "SIGKILL"), "b": ("failed", "SIGKILL")}),
+    "a run recorded as the process ends": (
+        [("a", {"k": 1}), ("b", {"k": 2, "abort": 1}), ("c", {"k": 3})], None, 2,
+        {"a": ("ok", "1.0"), "b": ("failed", "b.csv: cannot write"), "c": ("ok", "3.0")}),
     "a timeout goes on in a new process": (
         [("a", {"k": 1}), ("b", {"k": 2, "sleep": 3}), ("c", {"k": 3})], 0.3, 2,
         {"a": ("ok", "1.0"), "b": ("failed", "longer than --run-timeout"), "c": ("ok", "3.0")}),

@@ -54,8 +54,8 @@ def test_grid_sweep_all_ok_writes_the_default_plot(tmp_path, standin_fmu):
     assert done.stdout == ""
     rows = read_summary(out / "summary.csv")
     assert [(r["k"], r["u"], r["y"]) for r in rows] == [
-        ("1.0", "0.0", "1.0"), ("1.0", "0.5", "1.5"), ("2.0", "0.0", "2.0"),
-        ("2.0", "0.5", "2.5"), ("3.0", "0.0", "3.0"), ("3.0", "0.5", "3.5")]
+        ("1", "0", "1.0"), ("1", "0.5", "1.5"), ("2", "0", "2.0"),
+        ("2", "0.5", "2.5"), ("3", "0", "3.0"), ("3", "0.5", "3.5")]
     assert (out / "sweep.png").read_bytes().startswith(b"\x89PNG")
     assert not (out / "runs").exists()
 

@@ -140,6 +140,9 @@ def test_runs_file_refused(tmp_path, content, message):
         sampling.file_runs(path)
 
 
-@pytest.mark.parametrize("value", [0.1, 1 / 3, 1e-300, 123456789.123, -2.5e17])
-def test_numbers_read_back_exactly(value):
-    assert float(sampling.format_number(value)) == value
+@pytest.mark.parametrize("value, text", [
+    (0.1, "0.1"), (1 / 3, "0.3333333333333333"), (2.0, "2"), (-0.0, "-0"), (1e-300, "1e-300"),
+    (123456789.123, "123456789.123"), (-2.5e17, "-2.5e+17")])
+def test_numbers_read_back_exactly(value, text):
+    assert sampling.format_number(value) == text
+    assert float(text) == value

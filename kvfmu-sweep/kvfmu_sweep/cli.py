@@ -171,8 +171,11 @@ def sweep(args, launcher_dir):
                 input_data = f.read()
         except OSError as e:
             raise SweepInputError(f"{args.input}: cannot read: {e.strerror}") from None
+    runner = args.runner or default_runner(launcher_dir)
+    if os.sep in runner and os.path.exists(runner):
+        runner = os.path.abspath(runner)  # the workers run it from folders of their own
     settings = SweepSettings(
-        runner=args.runner or default_runner(launcher_dir), run_args=run_args(args),
+        runner=runner, run_args=run_args(args),
         input_data=input_data, run_timeout=args.run_timeout, chunk_size=args.chunk_size,
         keep_trajectories=args.keep_trajectories, plot_trajectories=plot_path is not None)
     try:

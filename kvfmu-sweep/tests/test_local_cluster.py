@@ -48,8 +48,10 @@ def test_sweep_on_two_local_workers(tmp_path, standin_fmu):
 
 def test_grid_sweep_all_ok_writes_the_default_plot(tmp_path, standin_fmu):
     out = tmp_path / "out"
+    # A runner given relative to the current folder, which the workers do not share.
     done = run_tool([standin_fmu, "--grid", "k=1:3:3", "--grid", "u=0,0.5", "-o", out,
-                     "--plot-group", "u", "--plot-output", "z", "-q"] + LOCAL)
+                     "--plot-group", "u", "--plot-output", "z", "-q", "--workers", "2",
+                     "--runner", os.path.relpath(STANDIN_RUNNER, tmp_path)], cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert done.stdout == ""
     rows = read_summary(out / "summary.csv")

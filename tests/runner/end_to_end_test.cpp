@@ -325,6 +325,45 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
                   "Cannot find Java classes");
 }
 
+// The test FMU's entries, for archives written by hand.
+std::vector<ZipEntry> testFmuEntries() {
+    std::vector<ZipEntry> entries;
+    for (const char* name : {"modelDescription.xml", "binaries/linux64/libkvfmu.so",
+                             "resources/kvbridge.jar", "resources/model.properties"}) {
+        entries.push_back({name, readEntry(fmu, name)});
+    }
+    return entries;
+}
+
+TEST(RunnerBadInput, ArchivesThatCannotBeUnpackedFaithfully) {
+    Scratch scratch;
+    const std::vector<std::tuple<std::string, std::vector<ZipEntry>, std::string>> cases = {
+        {"clash.fmu", {{"resources/model.properties/x", "y"}},
+         "entries resources/model.properties and resources/model.properties/x: "
+         "resources/model.properties is a file and a folder"},
+        {"clash2.fmu", {{"binaries", "a file named like the folder"}},
+         "entries binaries and binaries/linux64/libkvfmu.so: binaries is a file and a folder"},
+        {"twice.fmu", {{"resources/model.properties", "parameter.gain=5\n"}},
+         "entry resources/model.properties appears twice"},
+        {"twice2.fmu", {{"./resources//model.properties", "parameter.gain=5\n"}},
+         "entry ./resources//model.properties appears twice"},
+        {"huge.fmu",
+         {{"resources/a.bin", "x", 0x60000000u},
+          {"resources/b.bin", "x", 0x60000000u}},
+         "unpacks to more than 2 GiB"},
+    };
+    for (const auto& [name, extra, message] : cases) {
+        std::vector<ZipEntry> entries = testFmuEntries();
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        writeZip(scratch.file(name), entries);
+        expectRefused(scratch, {name, "-o", "out.csv"}, 12, message);
+        EXPECT_FALSE(std::filesystem::exists(scratch.file("out.csv"))) << name;
+    }
+    writeZip(scratch.file("plain.fmu"), testFmuEntries());  // the writer itself is sound
+    RunnerResult result = run(scratch, {"plain.fmu", "-q", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+}
+
 TEST(RunnerBadInput, UnknownNames) {
     Scratch scratch;
     expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,

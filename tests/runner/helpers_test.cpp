@@ -13,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <zip.h>
+
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -36,6 +40,17 @@ TEST(Numbers, ParseOnlyWholeFiniteNumbers) {
     }
 }
 
+TEST(Numbers, TooSmallToRepresentReadsAsZeroOrSubnormal) {
+    EXPECT_EQ(parseNumber("1e-400"), 0.0);
+    EXPECT_TRUE(std::signbit(*parseNumber("-1e-400")));
+    EXPECT_EQ(parseNumber("4.9406564584124654e-324"), 4.9406564584124654e-324);  // smallest
+    EXPECT_EQ(parseNumber("2e-324"), 0.0);  // below half the smallest: rounds to 0
+    EXPECT_EQ(parseNumber("3e-324"), 4.9406564584124654e-324);
+    EXPECT_EQ(parseNumber("1e-310"), 1e-310);
+    EXPECT_FALSE(parseNumber("1e400"));
+    EXPECT_FALSE(parseNumber("1e-400x"));
+}
+
 TEST(Numbers, FormatRoundTripsExactly) {
     for (double value : {0.1, 1.0 / 3.0, -2.5e-300, 1e21, 123456789.125}) {
         EXPECT_EQ(parseNumber(formatNumber(value)), value);
@@ -55,6 +70,29 @@ TEST(FileUri, PercentEncodesAllButUnreservedCharacters) {
     EXPECT_EQ(fileUri("/tmp/kvfmu-run.a1_~/resources"), "file:///tmp/kvfmu-run.a1_~/resources");
     EXPECT_EQ(fileUri("/tmp/a b%c#d?e"), "file:///tmp/a%20b%25c%23d%3Fe");
     EXPECT_EQ(fileUri("/tmp/\xC3\xA4"), "file:///tmp/%C3%A4");  // UTF-8 bytes one by one
+}
+
+TEST(Archive, UnpackedSizeIsCapped) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kvfmu-run-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::string content(600, 'x');
+    // A zip archive with two stored entries of 600 bytes each, made by libzip.
+    int error = 0;
+    zip_t* zip = zip_open((folder / "a.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_TRUE(zip);
+    for (const char* name : {"one", "two"}) {
+        zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
+        ASSERT_GE(zip_file_add(zip, name, source, 0), 0);
+    }
+    ASSERT_EQ(zip_close(zip), 0);
+    EXPECT_EQ(codeOf([&] { extractArchive(folder / "a.zip", folder / "small", 1000); }),
+              ExitCode::corruptArchive);
+    EXPECT_FALSE(std::filesystem::exists(folder / "small" / "one"));
+    EXPECT_EQ(codeOf([&] { extractArchive(folder / "a.zip", folder / "large", 1200); }),
+              ExitCode::ok);
+    EXPECT_EQ(std::filesystem::file_size(folder / "large" / "two"), 600u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Archive, EntryNamesMustStayInside) {

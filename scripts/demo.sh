@@ -21,8 +21,10 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # On a fresh machine unattended upgrades may hold the package lock: wait for it.
+    apt-get -o DPkg::Lock::Timeout=900 update -q
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
+        --no-install-recommends "${missing[@]}"
 fi
 
 build_started=$SECONDS

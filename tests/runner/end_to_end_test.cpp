@@ -89,6 +89,28 @@ TEST(RunnerRun, InputFileIsInterpolatedAndHeld) {
     }
 }
 
+TEST(RunnerRun, InputJumpsLandOnTheirGridPoint) {
+    // The jump happens at a grid point: the step from there integrates the new value.
+    const std::vector<std::tuple<std::string, std::string, std::string, int>> grids = {
+        {"0.3", "0.9", "3", 3}, {"0.03", "0.09", "0.3", 3}, {"0.03", "0.57", "3", 19}};
+    for (const auto& [step, jump, stop, jumpIndex] : grids) {
+        Scratch scratch;
+        scratch.write("in.csv", "time,u\n0,0\n" + jump + ",0\n" + jump + ",1\n");
+        RunnerResult result =
+            run(scratch, {fmu, "-i", "in.csv", "--step", step, "--stop", stop, "-o", "out.csv"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::string csv = scratch.read("out.csv");
+        auto rows = csvRows(csv);
+        const auto jumpRow = static_cast<size_t>(jumpIndex);
+        ASSERT_GT(rows.size(), jumpRow + 1);
+        // y2 = gain * u of the step that ended at the row: 0 up to the jump, 2 right after.
+        EXPECT_EQ(rows[jumpRow][2], 0) << "step " << step;
+        EXPECT_EQ(rows[jumpRow + 1][2], 2) << "step " << step;
+        EXPECT_EQ(rows[jumpRow + 1][1], std::stod(step)) << "one step of u = 1, step " << step;
+        EXPECT_TRUE(contains(csv, "\n" + jump + ",0,0\n")) << csv;  // the intended grid time
+    }
+}
+
 TEST(RunnerRun, ParametersAreOverriddenForTheRun) {
     Scratch scratch;
     RunnerResult result =
@@ -403,6 +425,7 @@ TEST(RunnerBadInput, BadNumbersAndUsage) {
         {{fmu, "--set", "u=fast"}, 3, "--set u: \"fast\" is not a finite number"},
         {{fmu, "--param", "gain=nan"}, 3, "--param gain: \"nan\" is not a finite number"},
         {{fmu, "--start", "5", "--stop", "1"}, 3, "the stop time 1 is before the start time 5"},
+        {{fmu, "--start", "1", "--stop", "1"}, 3, "the stop time 1 must be after the start time 1"},
         {{fmu, "--start", "5"},
          3,
          "the stop time 2 (the FMU's DefaultExperiment; give --stop) is before"},

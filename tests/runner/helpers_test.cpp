@@ -191,13 +191,52 @@ TEST(InputPlan, UnknownOrDoublyGivenInputsAreRefused) {
 TEST(StepGrid, EndsExactlyAtStop) {
     StepGrid even(0, 1, 0.1);
     EXPECT_EQ(even.steps, 10);
-    EXPECT_EQ(even.at(3), 0.30000000000000004);  // start + k·step, no accumulated sum
     EXPECT_EQ(even.at(10), 1.0);
     StepGrid uneven(0, 1, 0.3);
     EXPECT_EQ(uneven.steps, 4);
-    EXPECT_NEAR(uneven.at(3), 0.9, 1e-15);
     EXPECT_EQ(uneven.at(4), 1.0);
     EXPECT_EQ(StepGrid(2, 2, 0.1).steps, 0);
+}
+
+// The decimal k·step (+ start) read by the C library: the double the user means.
+double decimalTime(long long startUnits, long long stepUnits, long long k, int decimals) {
+    return std::stod(std::to_string(startUnits + k * stepUnits) + "e-" + std::to_string(decimals));
+}
+
+TEST(StepGrid, TimesAreTheIntendedDecimalGridTimes) {
+    // start and step as texts with their value in units of 10^-decimals.
+    const std::vector<std::tuple<double, double, long long, long long, int>> grids = {
+        {0, 0.3, 0, 3, 1},       {0, 0.03, 0, 3, 2},     {0, 0.06, 0, 6, 2},
+        {0, 0.009, 0, 9, 3},     {0, 0.1, 0, 1, 1},      {0.7, 0.3, 7, 3, 1},
+        {-1.25, 0.05, -125, 5, 2}, {100, 1e-4, 1000000, 1, 4}, {0, 2.5, 0, 25, 1},
+    };
+    for (const auto& [start, step, startUnits, stepUnits, decimals] : grids) {
+        const StepGrid grid(start, start + 1000 * step, step);
+        for (long long k = 0; k < grid.steps; ++k) {
+            ASSERT_EQ(grid.at(k), decimalTime(startUnits, stepUnits, k, decimals))
+                << "start " << start << ", step " << step << ", k " << k;
+        }
+    }
+    EXPECT_EQ(formatNumber(StepGrid(0, 1, 0.3).at(3)), "0.9");  // not 0.8999999999999999
+    EXPECT_EQ(StepGrid(0, 1, 1.0 / 3).at(2), 2.0 / 3);  // no decimal grid: start + k·step
+}
+
+TEST(InputPlan, AStepTimeAFewUlpsFromARowTimeIsThatRowTime) {
+    ModelDescription model = twoInputModel();
+    InputTable table;
+    table.names = {"a"};
+    table.times = {0, 0.9, 0.9, 2};
+    table.columns = {{0, 0, 1, 1}};  // a jump at 0.9
+    const InputPlan plan = makeInputPlan(model, table, {});
+    std::vector<double> values;
+    const double justBelow = 3 * 0.3;  // 0.8999999999999999
+    ASSERT_LT(justBelow, 0.9);
+    plan.valuesAt(justBelow, values);
+    EXPECT_EQ(values[0], 1);
+    plan.valuesAt(std::nextafter(0.9, 1.0), values);
+    EXPECT_EQ(values[0], 1);
+    plan.valuesAt(0.8999, values);
+    EXPECT_EQ(values[0], 0);
 }
 
 TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {

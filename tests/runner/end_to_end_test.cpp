@@ -25,6 +25,8 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+std::string svgTexts(const std::string& svg);
+
 TEST(RunnerRun, ConstantInputMatchesTheIntegral) {
     Scratch scratch;
     RunnerResult result =
@@ -223,17 +225,26 @@ TEST(RunnerRun, PngPlotOrClearRefusal) {
     }
 }
 
+// Waits until the runner has handed `rows` rows to its partial output file.
+void waitForRows(const Scratch& scratch, size_t rows) {
+    for (int i = 0; i < 300 && csvRows(partialText(scratch, "out.csv")).size() < rows; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
     Scratch scratch;
     pid_t child = startRunner(scratch, {fmu, "--stop", "1e6", "--step", "1e-3", "-o", "out.csv"});
-    // Wait until the loop runs (rows arrive), then interrupt.
-    for (int i = 0; i < 300 && csvRows(scratch.read("out.csv")).size() < 2; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    waitForRows(scratch, 2);  // the loop runs
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_TRUE(contains(result.err, "interrupted at t=")) << result.err;
+    EXPECT_TRUE(contains(result.err,
+                         "kvfmu-run: interrupted: the run stops at the next communication point "
+                         "(interrupt again to abandon the step in progress)"))
+        << result.err;
+    EXPECT_GE(csvRows(scratch.read("out.csv")).size(), 2u);
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 
@@ -248,21 +259,74 @@ TEST(RunnerRun, JavaCodeEndingTheProcessIsAFailedCallAndCleansUp) {
     EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: the process was ended")) << csv;
 }
 
-TEST(RunnerRun, SecondInterruptEndsAStepThatHangs) {
+TEST(RunnerRun, SecondInterruptEndsAStepThatHangsAndKeepsTheRows) {
     Scratch scratch;
-    pid_t child = startRunner(scratch, {fmu, "-p", "hang_at=0", "-o", "out.csv"});
-    // The facade says when it has created the instance; the first step follows at once.
-    for (int i = 0; i < 300 && !contains(scratch.read("runner.err"), "created"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    pid_t child = startRunner(scratch, {fmu, "-p", "hang_at=0.5", "--step", "0.1", "-o",
+                                        "out.csv", "--plot", "out.svg"});
+    // The rows before the step that hangs reach the file within a second or so.
+    waitForRows(scratch, 6);
+    ASSERT_EQ(csvRows(partialText(scratch, "out.csv")).size(), 6u);
     kill(child, SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The first interrupt says at once what happens and what a second one does.
+    for (int i = 0; i < 100 && !contains(scratch.read("runner.err"), "interrupt again"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(contains(scratch.read("runner.err"),
+                         "kvfmu-run: interrupted: the run stops at the next communication point "
+                         "(interrupt again to abandon the step in progress)"));
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: interrupted twice: ending now")) << result.err;
+    const std::string csv = scratch.read("out.csv");
+    EXPECT_EQ(csvRows(csv).size(), 6u) << csv;
+    EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: interrupted twice")) << csv;
+    EXPECT_TRUE(contains(svgTexts(scratch.read("out.svg")), "stopped after t = 0.5"));
+    EXPECT_EQ(partialText(scratch, "out.csv"), "");
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+}
+
+// After each way a run can fail, an output file that existed is replaced by a valid partial
+// result or left as it was: never emptied.
+TEST(RunnerRun, FailedRunsReplaceEarlierResultsWithTheirPartialResults) {
+    const std::string oldCsv = "time,y1,y2\n0,1,2\n";
+    const std::string oldPlot = "<svg xmlns=\"http://www.w3.org/2000/svg\"><text>old</text></svg>";
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        size_t rows;
+        std::string stopped;
+    };
+    const std::vector<Case> cases = {
+        {{"-p", "gain=0"}, 40, 0, "stopped before its first row"},
+        {{"-p", "fail_at=0.5"}, 40, 6, "stopped after t = 0.5"},
+        {{"-p", "exit_at=0.3"}, 40, 4, "stopped after t = 0.3"},
+        {{"--stop", "-1"}, 3, 0, ""},  // refused before the run: the files stay
+    };
+    for (const Case& failure : cases) {
+        Scratch scratch;
+        scratch.write("keep.csv", oldCsv);
+        scratch.write("keep.svg", oldPlot);
+        std::vector<std::string> arguments = {fmu, "--step", "0.1", "-o", "keep.csv", "--plot",
+                                              "keep.svg"};
+        arguments.insert(arguments.end(), failure.arguments.begin(), failure.arguments.end());
+        RunnerResult result = run(scratch, arguments);
+        EXPECT_EQ(result.exitCode, failure.exitCode) << result.err;
+        const std::string csv = scratch.read("keep.csv");
+        const std::string plot = scratch.read("keep.svg");
+        if (failure.stopped.empty()) {
+            EXPECT_EQ(csv, oldCsv);
+            EXPECT_EQ(plot, oldPlot);
+            continue;
+        }
+        std::string header;
+        EXPECT_EQ(csvRows(csv, &header).size(), failure.rows) << csv;
+        EXPECT_EQ(header, "time,y1,y2");
+        EXPECT_TRUE(contains(csv, "\n# the run " + failure.stopped + ": ")) << csv;
+        EXPECT_TRUE(contains(svgTexts(plot), "Integrator (" + failure.stopped + ")")) << plot;
+        EXPECT_EQ(partialText(scratch, "keep.csv"), "");
+        EXPECT_EQ(partialText(scratch, "keep.svg"), "");
+    }
 }
 
 // Each bad input: its exit code and a message naming the problem.

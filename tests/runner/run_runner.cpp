@@ -140,6 +140,15 @@ void makeVariant(const fs::path& archive, const fs::path& variant,
     ASSERT_EQ(zip_close(zip), 0) << zip_strerror(zip);
 }
 
+std::string partialText(const Scratch& scratch, const std::string& name) {
+    const std::string prefix = "." + name + ".";
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            return scratch.read(entry.path().filename().string());
+    }
+    return {};
+}
+
 namespace {
 
 std::uint32_t crc32Of(const std::string& bytes) {

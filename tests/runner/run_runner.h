@@ -57,5 +57,9 @@ struct ZipEntry {
 void writeZip(const std::filesystem::path& archive, const std::vector<ZipEntry>& entries);
 std::string readEntry(const std::filesystem::path& archive, const std::string& name);
 
+// The text of the partial file that the runner writes beside `name` until the run ends
+// (".name.XXXXXX"), or nothing.
+std::string partialText(const Scratch& scratch, const std::string& name);
+
 // The rows of a CSV file of numbers, after its header; comment lines ("# ...") skipped.
 std::vector<std::vector<double>> csvRows(const std::string& text, std::string* header = nullptr);

@@ -2,7 +2,8 @@
 # The demo: on a Debian machine, as root, installs what is missing, builds the runner and
 # packs the built-in models (reusing an earlier build), then runs the mass-spring-damper
 # FMU driven by the force profile in examples/demo-input.csv and prints a short summary.
-# Leaves out/demo.csv and out/demo.svg. Exits non-zero on any failure.
+# Leaves out/demo.csv and the plot doc/images/demo.png (the picture in the README). Exits
+# non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,7 @@ model=MassSpringDamper
 input=examples/demo-input.csv
 build=build
 out=out
+plot=doc/images/demo.png
 
 missing=()
 for p in "${packages[@]}"; do
@@ -39,12 +41,12 @@ cmake --build "$build" -j "$(nproc)" --target kvfmu-run fmus
 build_seconds=$((SECONDS - build_started))
 
 fmu=$build/fmus/$model.fmu
-mkdir -p "$out"
+mkdir -p "$out" "$(dirname "$plot")"
 runner_output=$(mktemp)
 trap 'rm -f "$runner_output"' EXIT
 started=$(date +%s.%N)
 status=0
-"$build/kvfmu-run/kvfmu-run" "$fmu" --input "$input" --output "$out/demo.csv" --plot "$out/demo.svg" \
+"$build/kvfmu-run/kvfmu-run" "$fmu" --input "$input" --output "$out/demo.csv" --plot "$plot" \
     2>"$runner_output" || status=$?
 finished=$(date +%s.%N)
 if [ "$status" != 0 ]; then

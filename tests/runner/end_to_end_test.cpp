@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -202,15 +203,44 @@ std::string svgTexts(const std::string& svg) {
     return texts;
 }
 
-TEST(RunnerRun, PlotHasAxisLabelsUnitsAndLegend) {
+// The panels of an SVG plot, top to bottom: the y-axis label of each (PLplot draws one
+// rotated text per label), and how often "time [s]" appears.
+struct PlotLayout {
+    std::vector<std::string> panels;
+    int timeLabels = 0;
+    std::string texts;
+};
+
+PlotLayout plotLayout(const std::string& svg) {
+    PlotLayout layout;
+    layout.texts = svgTexts(svg);
+    std::istringstream texts(layout.texts);
+    for (std::string text; std::getline(texts, text, '|');) {
+        if (text == "time [s]") ++layout.timeLabels;
+        for (const char* label : {"y1 [m]", "y2 [m/s]", "u [m/s]"}) {
+            if (text == label) layout.panels.push_back(text);
+        }
+    }
+    return layout;
+}
+
+TEST(RunnerRun, PlotHasAPanelPerOutputAndInputOverASharedTimeAxis) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--set", "u=1", "--plot", "out.svg", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "plot: out.svg")) << result.err;
-    const std::string texts = svgTexts(scratch.read("out.svg"));
-    for (const char* expected : {"time [s]", "y1 [m]", "y2 [m/s]", "Integrator"}) {
-        EXPECT_TRUE(contains(texts, expected)) << expected << " not in " << texts;
-    }
+    PlotLayout layout = plotLayout(scratch.read("out.svg"));
+    EXPECT_EQ(layout.panels, (std::vector<std::string>{"y1 [m]", "y2 [m/s]", "u [m/s]"}))
+        << layout.texts;
+    EXPECT_EQ(layout.timeLabels, 1) << layout.texts;
+    EXPECT_TRUE(contains(layout.texts, "Integrator|")) << layout.texts;
+
+    // --plot-variables chooses the panels and their order.
+    result = run(scratch, {fmu, "--plot", "out.svg", "--plot-variables", "u,y2", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    layout = plotLayout(scratch.read("out.svg"));
+    EXPECT_EQ(layout.panels, (std::vector<std::string>{"u [m/s]", "y2 [m/s]"})) << layout.texts;
+    EXPECT_EQ(layout.timeLabels, 1) << layout.texts;
 }
 
 TEST(RunnerRun, PngPlotOrClearRefusal) {
@@ -532,6 +562,12 @@ TEST(RunnerBadInput, UnwritableOutputs) {
                   "file/out.svg: cannot write the plot file");
     expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51,
                   "unknown plot format \".gif\"");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.svg", "--plot-variables", "y1,K"},
+                  17, "--plot-variables K: the model has no output or input K (outputs: y1, y2; "
+                      "inputs: u)");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot-variables", "y1"}, 2,
+                  "--plot-variables goes with --plot");
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("out.svg")));
 }
 
 }  // namespace

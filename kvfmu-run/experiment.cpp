@@ -16,9 +16,14 @@ Experiment experimentFor(const RunOptions& options, const DefaultExperiment& def
                            (defaultStop ? " (the FMU's DefaultExperiment; give --stop)" : "") +
                            " is before the start time " + formatNumber(experiment.start));
     }
+    if (experiment.stop == experiment.start) {
+        throw RunError(ExitCode::badNumber, "the stop time " + formatNumber(experiment.stop) +
+                                                " must be after the start time " +
+                                                formatNumber(experiment.start));
+    }
     experiment.step = options.stepSize.value_or(
         defaults.stepSize.value_or((experiment.stop - experiment.start) / 500.0));
-    if (!(experiment.step > 0) && experiment.stop > experiment.start) {
+    if (!(experiment.step > 0)) {
         throw RunError(ExitCode::badNumber,
                        "the step size must be positive, not " + formatNumber(experiment.step));
     }

@@ -82,9 +82,14 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     app.add_option("-o,--output", options.outputFile, "Output CSV file (default: standard output)")
         ->type_name("FILE.csv");
     app.add_option("--plot", options.plotFile,
-                   "Plot of the outputs over time: .svg (or .png when "
+                   "Plot over time, one panel per output and input: .svg (or .png when "
                    "the installed PLplot has a PNG device)")
         ->type_name("FILE.svg");
+    app.add_option("--plot-variables", options.plotVariables,
+                   "The outputs and inputs the plot draws, one panel each, e.g. x,v,F "
+                   "(default: every output, then every input)")
+        ->delimiter(',')
+        ->type_name("NAME,...");
     app.add_flag("--log-fmi-calls", options.logFmiCalls, "Have the FMU log every FMI call");
     app.add_option("--log-level", logLevel,
                    "Lowest status of FMU messages shown: info (all), warning, error, none")
@@ -140,6 +145,9 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     if (batch && options.outputFile != "-") {
         throw RunError(ExitCode::usage,
                        "--output goes with a single run; batch mode writes DIR/<run>.csv");
+    }
+    if (!options.plotVariables.empty() && options.plotFile.empty()) {
+        throw RunError(ExitCode::usage, "--plot-variables goes with --plot");
     }
     if (batch && !options.plotFile.empty()) {
         throw RunError(ExitCode::usage, "--plot goes with a single run, not with --runs");

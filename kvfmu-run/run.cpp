@@ -28,14 +28,34 @@ struct Outcome {
 std::optional<PlotSetup> plotSetupFor(const RunOptions& options, const ModelDescription& model) {
     if (options.plotFile.empty()) return std::nullopt;
     plotDeviceFor(options.plotFile);
-    checkPlotWritable(options.plotFile);
+    const std::vector<const ModelVariable*> outputs = model.withCausality("output");
+    const std::vector<const ModelVariable*> inputs = model.withCausality("input");
     PlotSetup setup;
     setup.file = options.plotFile;
     setup.title = model.modelName;
-    const std::vector<const ModelVariable*> outputs = model.withCausality("output");
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        setup.panels.push_back({false, i, outputs[i]->name, outputs[i]->unit});
+    auto add = [&](const std::vector<const ModelVariable*>& variables, bool input,
+                   const std::string& name) {
+        for (size_t i = 0; i < variables.size(); ++i) {
+            if (name.empty() || variables[i]->name == name) {
+                setup.panels.push_back({input, i, variables[i]->name, variables[i]->unit});
+                if (!name.empty()) return true;
+            }
+        }
+        return false;
+    };
+    if (options.plotVariables.empty()) {
+        add(outputs, false, "");
+        add(inputs, true, "");
     }
+    for (const std::string& name : options.plotVariables) {
+        if (!add(outputs, false, name) && !add(inputs, true, name)) {
+            throw RunError(ExitCode::unknownVariable,
+                           "--plot-variables " + name + ": the model has no output or input " +
+                               name + " (outputs: " + nameList(outputs) +
+                               "; inputs: " + nameList(inputs) + ")");
+        }
+    }
+    checkPlotWritable(options.plotFile);
     return setup;
 }
 

@@ -29,6 +29,8 @@ struct SimulationResult {
 
 // The communication points from start to stop: start + k·step for k = 0..steps, the last
 // one exactly stop (a last step shorter than `step` when step does not divide the span).
+// When start and step are short decimals (0.3, 1e-4), each point is the double nearest to
+// the decimal start + k·step (0.9, not 3 × 0.3 = 0.8999999999999999).
 struct StepGrid {
     StepGrid(double start, double stop, double step);
     double at(long long k) const;
@@ -36,6 +38,13 @@ struct StepGrid {
     double stop;
     double step;
     long long steps;
+
+private:
+    // start = startUnits / scale and step = stepUnits / scale, exact integers; scale 0
+    // when there is no such decimal grid.
+    double startUnits_ = 0;
+    double stepUnits_ = 0;
+    double scale_ = 0;
 };
 
 // Called with each row of outputs: after initialization, then after each step.

@@ -2,8 +2,9 @@
 # The demo: on a Debian machine, as root, installs what is missing, builds the runner and
 # packs the built-in models (reusing an earlier build), then runs the mass-spring-damper
 # FMU driven by the force profile in examples/demo-input.csv and prints a short summary, then
-# sweeps its damping and stiffness on a local Dask cluster. Leaves out/demo.csv, out/demo.svg,
-# out/sweep/summary.csv and out/sweep/sweep.png. Exits non-zero on any failure.
+# sweeps its damping and stiffness on a local Dask cluster. Leaves out/demo.csv, the plot
+# doc/images/demo.png (the picture in the README), out/sweep/summary.csv and
+# out/sweep/sweep.png. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,7 @@ model=MassSpringDamper
 input=examples/demo-input.csv
 build=build
 out=out
+plot=doc/images/demo.png
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,8 +26,10 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # On a fresh machine unattended upgrades may hold the package lock: wait for it.
+    apt-get -o DPkg::Lock::Timeout=900 update -q
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
+        --no-install-recommends "${missing[@]}"
 fi
 
 build_started=$SECONDS
@@ -40,12 +44,12 @@ cmake --build "$build" -j "$(nproc)" --target kvfmu-run fmus
 build_seconds=$((SECONDS - build_started))
 
 fmu=$build/fmus/$model.fmu
-mkdir -p "$out"
+mkdir -p "$out" "$(dirname "$plot")"
 runner_output=$(mktemp)
 trap 'rm -f "$runner_output"' EXIT
 started=$(date +%s.%N)
 status=0
-"$build/kvfmu-run/kvfmu-run" "$fmu" --input "$input" --output "$out/demo.csv" --plot "$out/demo.svg" \
+"$build/kvfmu-run/kvfmu-run" "$fmu" --input "$input" --output "$out/demo.csv" --plot "$plot" \
     2>"$runner_output" || status=$?
 finished=$(date +%s.%N)
 if [ "$status" != 0 ]; then

@@ -13,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <zip.h>
+
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -36,6 +40,17 @@ TEST(Numbers, ParseOnlyWholeFiniteNumbers) {
     }
 }
 
+TEST(Numbers, TooSmallToRepresentReadsAsZeroOrSubnormal) {
+    EXPECT_EQ(parseNumber("1e-400"), 0.0);
+    EXPECT_TRUE(std::signbit(*parseNumber("-1e-400")));
+    EXPECT_EQ(parseNumber("4.9406564584124654e-324"), 4.9406564584124654e-324);  // smallest
+    EXPECT_EQ(parseNumber("2e-324"), 0.0);  // below half the smallest: rounds to 0
+    EXPECT_EQ(parseNumber("3e-324"), 4.9406564584124654e-324);
+    EXPECT_EQ(parseNumber("1e-310"), 1e-310);
+    EXPECT_FALSE(parseNumber("1e400"));
+    EXPECT_FALSE(parseNumber("1e-400x"));
+}
+
 TEST(Numbers, FormatRoundTripsExactly) {
     for (double value : {0.1, 1.0 / 3.0, -2.5e-300, 1e21, 123456789.125}) {
         EXPECT_EQ(parseNumber(formatNumber(value)), value);
@@ -55,6 +70,29 @@ TEST(FileUri, PercentEncodesAllButUnreservedCharacters) {
     EXPECT_EQ(fileUri("/tmp/kvfmu-run.a1_~/resources"), "file:///tmp/kvfmu-run.a1_~/resources");
     EXPECT_EQ(fileUri("/tmp/a b%c#d?e"), "file:///tmp/a%20b%25c%23d%3Fe");
     EXPECT_EQ(fileUri("/tmp/\xC3\xA4"), "file:///tmp/%C3%A4");  // UTF-8 bytes one by one
+}
+
+TEST(Archive, UnpackedSizeIsCapped) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kvfmu-run-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::string content(600, 'x');
+    // A zip archive with two stored entries of 600 bytes each, made by libzip.
+    int error = 0;
+    zip_t* zip = zip_open((folder / "a.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_TRUE(zip);
+    for (const char* name : {"one", "two"}) {
+        zip_source_t* source = zip_source_buffer(zip, content.data(), content.size(), 0);
+        ASSERT_GE(zip_file_add(zip, name, source, 0), 0);
+    }
+    ASSERT_EQ(zip_close(zip), 0);
+    EXPECT_EQ(codeOf([&] { extractArchive(folder / "a.zip", folder / "small", 1000); }),
+              ExitCode::corruptArchive);
+    EXPECT_FALSE(std::filesystem::exists(folder / "small" / "one"));
+    EXPECT_EQ(codeOf([&] { extractArchive(folder / "a.zip", folder / "large", 1200); }),
+              ExitCode::ok);
+    EXPECT_EQ(std::filesystem::file_size(folder / "large" / "two"), 600u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Archive, EntryNamesMustStayInside) {
@@ -153,13 +191,52 @@ TEST(InputPlan, UnknownOrDoublyGivenInputsAreRefused) {
 TEST(StepGrid, EndsExactlyAtStop) {
     StepGrid even(0, 1, 0.1);
     EXPECT_EQ(even.steps, 10);
-    EXPECT_EQ(even.at(3), 0.30000000000000004);  // start + k·step, no accumulated sum
     EXPECT_EQ(even.at(10), 1.0);
     StepGrid uneven(0, 1, 0.3);
     EXPECT_EQ(uneven.steps, 4);
-    EXPECT_NEAR(uneven.at(3), 0.9, 1e-15);
     EXPECT_EQ(uneven.at(4), 1.0);
     EXPECT_EQ(StepGrid(2, 2, 0.1).steps, 0);
+}
+
+// The decimal k·step (+ start) read by the C library: the double the user means.
+double decimalTime(long long startUnits, long long stepUnits, long long k, int decimals) {
+    return std::stod(std::to_string(startUnits + k * stepUnits) + "e-" + std::to_string(decimals));
+}
+
+TEST(StepGrid, TimesAreTheIntendedDecimalGridTimes) {
+    // start and step as texts with their value in units of 10^-decimals.
+    const std::vector<std::tuple<double, double, long long, long long, int>> grids = {
+        {0, 0.3, 0, 3, 1},       {0, 0.03, 0, 3, 2},     {0, 0.06, 0, 6, 2},
+        {0, 0.009, 0, 9, 3},     {0, 0.1, 0, 1, 1},      {0.7, 0.3, 7, 3, 1},
+        {-1.25, 0.05, -125, 5, 2}, {100, 1e-4, 1000000, 1, 4}, {0, 2.5, 0, 25, 1},
+    };
+    for (const auto& [start, step, startUnits, stepUnits, decimals] : grids) {
+        const StepGrid grid(start, start + 1000 * step, step);
+        for (long long k = 0; k < grid.steps; ++k) {
+            ASSERT_EQ(grid.at(k), decimalTime(startUnits, stepUnits, k, decimals))
+                << "start " << start << ", step " << step << ", k " << k;
+        }
+    }
+    EXPECT_EQ(formatNumber(StepGrid(0, 1, 0.3).at(3)), "0.9");  // not 0.8999999999999999
+    EXPECT_EQ(StepGrid(0, 1, 1.0 / 3).at(2), 2.0 / 3);  // no decimal grid: start + k·step
+}
+
+TEST(InputPlan, AStepTimeAFewUlpsFromARowTimeIsThatRowTime) {
+    ModelDescription model = twoInputModel();
+    InputTable table;
+    table.names = {"a"};
+    table.times = {0, 0.9, 0.9, 2};
+    table.columns = {{0, 0, 1, 1}};  // a jump at 0.9
+    const InputPlan plan = makeInputPlan(model, table, {});
+    std::vector<double> values;
+    const double justBelow = 3 * 0.3;  // 0.8999999999999999
+    ASSERT_LT(justBelow, 0.9);
+    plan.valuesAt(justBelow, values);
+    EXPECT_EQ(values[0], 1);
+    plan.valuesAt(std::nextafter(0.9, 1.0), values);
+    EXPECT_EQ(values[0], 1);
+    plan.valuesAt(0.8999, values);
+    EXPECT_EQ(values[0], 0);
 }
 
 TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {

@@ -148,6 +148,10 @@ def sweep(args, launcher_dir):
     from .fmu_info import read_fmu
     from .sweep import SweepSettings, run_sweep
 
+    if args.scheduler and args.scheduler_file:
+        raise SweepInputError("give --scheduler or --scheduler-file, not both")
+    if args.workers and (args.scheduler or args.scheduler_file):
+        raise SweepInputError("--workers sets up a local cluster; an existing one has its own workers")
     table = run_table(args)
     fmu = read_fmu(args.fmu)
     fmu.check_names(table.names)

@@ -10,17 +10,21 @@ class ClusterError(RuntimeError):
 
 
 @contextmanager
-def connected(scheduler=None, scheduler_file=None, workers=None, timeout=30):
+def connected(scheduler=None, scheduler_file=None, workers=None):
     """A Dask client: of the scheduler at `scheduler` (tcp://HOST:PORT) or in
     `scheduler_file`, else of a LocalCluster with `workers` worker processes (default: one
-    per core), one thread each. A LocalCluster is closed again with its workers."""
+    per core), one thread each. A LocalCluster is closed again with its workers. Connecting
+    waits as long as Dask's distributed.comm.timeouts.connect (30 s unless configured)."""
+    import dask
+    from dask.utils import parse_timedelta
     from distributed import Client, LocalCluster
 
+    timeout = parse_timedelta(dask.config.get("distributed.comm.timeouts.connect"))
     # The workers' warnings (a lost worker, a restarted nanny) are not the user's business;
     # their effects on runs are in the summary.
     for name in ("distributed", "distributed.nanny", "distributed.scheduler", "distributed.worker"):
         logging.getLogger(name).setLevel(logging.ERROR)
-    cluster = None
+    cluster, client = None, None
     try:
         if scheduler_file:
             client = Client(scheduler_file=scheduler_file, timeout=timeout)
@@ -33,7 +37,9 @@ def connected(scheduler=None, scheduler_file=None, workers=None, timeout=30):
             client = Client(cluster)
         if cluster is None and not client.scheduler_info().get("workers"):
             client.wait_for_workers(1, timeout=timeout)
-    except OSError as e:
+    except OSError as e:  # TimeoutError included
+        if client is not None:
+            client.close()
         if cluster is not None:
             cluster.close()
         where = scheduler_file or scheduler or "a local cluster"

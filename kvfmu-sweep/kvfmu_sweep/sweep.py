@@ -6,6 +6,7 @@ import uuid
 from dataclasses import dataclass, field
 
 import cloudpickle
+from distributed import Event, as_completed
 
 from . import chunk_task
 from .sampling import format_number
@@ -112,7 +113,6 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
                             fmu.outputs, table.run_ids)
     trajectories = {}
     processes = 0
-    from distributed import Event, as_completed
     try:
         for future in as_completed(list(futures)):
             chunk = futures.pop(future)
@@ -128,7 +128,7 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
             if progress is not None:
                 progress.update(len(rows))
     except BaseException:
-        _cancel(client, Event, cancel_name, list(futures))
+        _cancel(client, cancel_name, list(futures))
         raise
     finally:
         summary.close()
@@ -140,10 +140,10 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
     return SweepResult(ok, failed, summary.path, trajectories, processes)
 
 
-def _cancel(client, event_type, name, futures):
+def _cancel(client, name, futures):
     """Tells running chunks to stop their kvfmu-run and drops the rest."""
     try:
-        event_type(name, client=client).set()
+        Event(name, client=client).set()
         client.cancel(futures)
     except Exception:
         pass  # the cluster may already be gone

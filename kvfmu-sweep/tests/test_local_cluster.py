@@ -72,6 +72,9 @@ def test_grid_sweep_all_ok_writes_the_default_plot(tmp_path, standin_fmu):
     (["--grid", "k=1", "--plot-output", "q"], "--plot-output q: no such output"),
     (["--grid", "k=1", "--plot-group", "c"], "--plot-group c: not a swept name"),
     (["--grid", "k=1", "--input", "missing.csv"], "missing.csv: cannot read"),
+    (["--grid", "k=1", "--scheduler", "tcp://127.0.0.1:1", "--scheduler-file", "f.json"],
+     "--scheduler or --scheduler-file, not both"),
+    (["--grid", "k=1", "--scheduler", "tcp://127.0.0.1:1"], "--workers sets up a local cluster"),
 ])
 def test_bad_input_fails_before_any_run(tmp_path, standin_fmu, args, message):
     log = tmp_path / "started.log"
@@ -81,6 +84,18 @@ def test_bad_input_fails_before_any_run(tmp_path, standin_fmu, args, message):
     assert message in done.stderr
     assert not (tmp_path / "out" / "summary.csv").exists()
     assert standin_log(log) == []
+
+
+def test_an_unreachable_scheduler(tmp_path, standin_fmu):
+    import socket
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]  # nothing listens there
+    done = run_tool([standin_fmu, "--grid", "k=1", "-o", tmp_path / "out", "--scheduler",
+                     f"tcp://127.0.0.1:{port}", "--runner", STANDIN_RUNNER],
+                    env={"DASK_DISTRIBUTED__COMM__TIMEOUTS__CONNECT": "2s"})
+    assert done.returncode == 3
+    assert f"cannot reach tcp://127.0.0.1:{port}" in done.stderr
 
 
 def test_not_an_fmu(tmp_path):

@@ -3,6 +3,7 @@
 import argparse
 import os
 import shutil
+import signal
 import sys
 
 from . import sampling
@@ -29,8 +30,8 @@ summary.csv: run, each swept name, status (ok or failed), error, wall_seconds, t
 value of each output.
 
 exit codes: 0 every run ended ok, 1 some runs failed (see the summary), 2 bad command line,
-FMU or runs, 3 the cluster cannot be started or reached, 130 interrupted (the summary keeps
-the runs that finished)."""
+FMU or runs, 3 the cluster cannot be started or reached, 130 interrupted by Ctrl-C, SIGTERM
+or SIGHUP (the summary keeps the runs that finished)."""
 
 
 def positive_int(text):
@@ -133,8 +134,16 @@ def run_args(args):
     return out
 
 
+def _interrupt(signum, frame):
+    raise KeyboardInterrupt
+
+
 def main(argv=None, launcher_dir=None):
     args = parser().parse_args(argv)
+    # Ended by a service manager or a closed terminal: cancel as for Ctrl-C, so that no
+    # worker or kvfmu-run process is left behind.
+    for signum in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, _interrupt)
     launcher_dir = launcher_dir or os.path.dirname(os.path.abspath(sys.argv[0]))
     try:
         return sweep(args, launcher_dir)

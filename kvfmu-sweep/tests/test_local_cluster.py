@@ -106,7 +106,10 @@ def test_not_an_fmu(tmp_path):
     assert "not an FMU with a modelDescription.xml" in done.stderr
 
 
-def test_ctrl_c_keeps_what_finished_and_leaves_no_process(tmp_path, standin_fmu):
+@pytest.mark.parametrize("signum, to_group", [(signal.SIGINT, True), (signal.SIGTERM, False)],
+                         ids=["ctrl-c", "sigterm"])
+def test_an_interrupt_keeps_what_finished_and_leaves_no_process(tmp_path, standin_fmu, signum,
+                                                               to_group):
     log = tmp_path / "started.log"
     out = tmp_path / "out"
     env = dict(os.environ, KVFMU_STANDIN_LOG=str(log), KVFMU_STANDIN_SLEEP="0.3")
@@ -123,7 +126,10 @@ def test_ctrl_c_keeps_what_finished_and_leaves_no_process(tmp_path, standin_fmu)
         assert len(standin_log(log)) >= 6
         family = psutil.Process(sweep.pid).children(recursive=True)
         assert len(family) >= 4  # two workers, their runners
-        os.killpg(sweep.pid, signal.SIGINT)
+        if to_group:
+            os.killpg(sweep.pid, signum)
+        else:
+            sweep.send_signal(signum)
         _, stderr = sweep.communicate(timeout=60)
     finally:
         if sweep.poll() is None:

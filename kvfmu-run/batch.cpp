@@ -34,26 +34,26 @@ bool givenIn(const std::vector<NamedValue>& values, const std::string& name) {
 }
 
 std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription& model,
-                                  const std::vector<std::string>& parameters,
-                                  const RunOptions& options, const InputTable& inputTable) {
+                                  const fs::path& resources, const RunOptions& options,
+                                  const InputTable& inputTable) {
     std::vector<ColumnUse> uses;
     for (const std::string& column : runs.columns) {
         const ModelVariable* variable = model.find(column);
         const bool input = variable && variable->causality == "input";
-        const bool parameter =
-            std::find(parameters.begin(), parameters.end(), column) != parameters.end();
+        const bool parameter = variable && variable->causality == "parameter";
         if (!input && !parameter) {
+            if (packedBeforeParameterVariables(model, resources)) {
+                throw RunError(ExitCode::unknownVariable,
+                               runs.origin + ":1: column " + column +
+                                   ": the FMU declares no parameters in its model description: "
+                                   "it was packed by an earlier kvfmu-pack; pack it again to set "
+                                   "its parameters");
+            }
             throw RunError(ExitCode::unknownVariable,
                            runs.origin + ":1: column " + column +
                                " is neither an input nor a parameter of the model (inputs: " +
                                nameList(model.withCausality("input")) + "; parameters: " +
-                               (parameters.empty() ? std::string("none") : [&] {
-                                   std::string list;
-                                   for (const auto& name : parameters)
-                                       list += (list.empty() ? "" : ", ") + name;
-                                   return list;
-                               }()) +
-                               ")");
+                               nameList(parametersOf(model)) + ")");
         }
         const bool elsewhere =
             input ? givenIn(options.inputValues, column) ||
@@ -69,13 +69,6 @@ std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription&
         uses.push_back({input});
     }
     return uses;
-}
-
-std::string readText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // DIR/summary.csv, a row appended and flushed as each run ends.
@@ -142,13 +135,10 @@ void runBatch(const RunOptions& options) {
     // Checks the inputs given for every run once, before any run.
     makeInputPlan(model, inputTable, options.inputValues);
 
-    const fs::path descriptor = session.resources() / "model.properties";
-    const std::string properties = readText(descriptor);
-    const std::vector<std::string> parameters = parameterNames(properties);
     const std::vector<ColumnUse> uses =
-        columnUses(runs, model, parameters, options, inputTable);
-    overrideParameters(descriptor, options.parameterValues);  // checks the names
-    const std::string packedProperties = readText(descriptor);
+        columnUses(runs, model, session.resources(), options, inputTable);
+    const std::vector<ParameterValue> commonParameters = parameterValuesFor(
+        model, options.parameterValues, session.resources(), "--param");
 
     std::vector<std::string> outputs;
     for (const ModelVariable* output : model.withCausality("output")) outputs.push_back(output->name);
@@ -179,11 +169,16 @@ void runBatch(const RunOptions& options) {
             (uses[i].input ? constants : parameterValues).push_back({runs.columns[i], run.values[i]});
         }
         const InputPlan inputs = makeInputPlan(model, inputTable, constants);
-        if (!parameterValues.empty()) {
-            std::ofstream out(descriptor, std::ios::binary | std::ios::trunc);
-            out << withParameterValues(packedProperties, parameterValues);
-            out.close();
-            if (!out) throw RunError(ExitCode::internalError, "cannot rewrite " + descriptor.string());
+        std::vector<ParameterValue> parameters = commonParameters;
+        for (const ParameterValue& value : parameterValuesFor(model, parameterValues,
+                                                              session.resources(), "--param")) {
+            parameters.push_back(value);
+        }
+        settings.parameterReferences.clear();
+        settings.parameterValues.clear();
+        for (const ParameterValue& parameter : parameters) {
+            settings.parameterReferences.push_back(parameter.valueReference);
+            settings.parameterValues.push_back(parameter.value);
         }
 
         auto onEnd = [&](const RunEnd& end) {

@@ -93,7 +93,8 @@ void runOne(const RunOptions& options) {
     InputTable table;
     if (!options.inputFile.empty()) table = readInputTable(options.inputFile);
     const InputPlan inputs = makeInputPlan(model, std::move(table), options.inputValues);
-    overrideParameters(session.resources() / "model.properties", options.parameterValues);
+    const std::vector<ParameterValue> parameters = parameterValuesFor(
+        model, options.parameterValues, session.resources(), "--param");
 
     std::vector<std::string> columns;
     for (const ModelVariable* output : model.withCausality("output")) columns.push_back(output->name);
@@ -114,6 +115,10 @@ void runOne(const RunOptions& options) {
     settings.stepSize = outcome.experiment.step;
     settings.resourceUri = session.resourceUri();
     settings.logFmiCalls = options.logFmiCalls;
+    for (const ParameterValue& parameter : parameters) {
+        settings.parameterReferences.push_back(parameter.valueReference);
+        settings.parameterValues.push_back(parameter.value);
+    }
 
     std::vector<double> inputValues;
     auto onRow = [&](double time, const std::vector<double>& values) {

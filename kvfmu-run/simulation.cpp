@@ -142,6 +142,12 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
             fmu.setDebugLogging(component, fmi2True, 1, categories),
             [] { return "fmi2SetDebugLogging"; }, instance, log);
     }
+    if (!settings.parameterReferences.empty()) {
+        check(
+            fmu.setReal(component, settings.parameterReferences.data(),
+                        settings.parameterReferences.size(), settings.parameterValues.data()),
+            [] { return "fmi2SetReal of the parameters"; }, instance, log);
+    }
     check(
         fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,
                             settings.stopTime),

@@ -485,7 +485,11 @@ TEST(RunnerBadInput, UnknownNames) {
     expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,
                   "--set y1 is an output, not an input (inputs: u)");
     expectRefused(scratch, {fmu, "--set", "gain=1"}, 17,
-                  "--set gain: the model has no input gain (inputs: u)");
+                  "--set gain is a parameter, not an input (inputs: u)");
+    expectRefused(scratch, {fmu, "--set", "K=1"}, 17, "--set K: the model has no input K (inputs: u)");
+    expectRefused(scratch, {fmu, "--param", "u=1"}, 17,
+                  "--param u: the model has no parameter u (parameters: gain, initial, fail_at, "
+                  "hang_at, exit_at)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
     expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,
@@ -493,6 +497,26 @@ TEST(RunnerBadInput, UnknownNames) {
 
     expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
                   "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at, exit_at)");
+}
+
+TEST(RunnerBadInput, ParametersOfAnFmuPackedBeforeTheyWereVariables) {
+    Scratch scratch;
+    std::string description = readEntry(fmu, "modelDescription.xml");
+    const size_t first = description.find("    <!-- 6 -->");
+    const size_t last = description.find("  </ModelVariables>");
+    description.erase(first, last - first);
+    makeVariant(fmu, scratch.file("old.fmu"),
+                {{"modelDescription.xml", description},
+                 {"resources/model.properties", "parameter.gain=2\nparameter.initial=0\n"}});
+    const std::string request =
+        "the FMU declares no parameters in its model description: it was packed by an earlier "
+        "kvfmu-pack; pack it again to set its parameters";
+    expectRefused(scratch, {"old.fmu", "-p", "gain=3"}, 17, "--param gain: " + request);
+    scratch.write("runs.csv", "run,gain\na,3\n");
+    expectRefused(scratch, {"old.fmu", "--runs", "runs.csv", "--output-dir", "out"}, 17,
+                  "runs.csv:1: column gain: " + request);
+    RunnerResult result = run(scratch, {"old.fmu", "-q", "--stop", "1", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 0) << "it still runs with its packed values: " << result.err;
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {

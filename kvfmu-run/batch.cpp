@@ -192,6 +192,7 @@ void runBatch(const RunOptions& options) {
         RunRecord record(folder / (run.id + ".csv"), outputs, std::nullopt, onEnd);
         FmuLog log;
         log.level = options.logLevel;
+        nameVariables(log, model);
         std::vector<double> noInputs;
         auto onRow = [&](double time, const std::vector<double>& outputValues) {
             record.row(time, outputValues, noInputs);

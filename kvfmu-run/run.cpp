@@ -3,6 +3,7 @@
 #include "batch.h"
 #include "exit_codes.h"
 #include "experiment.h"
+#include "fmu_info.h"
 #include "fmu_session.h"
 #include "interrupts.h"
 #include "numbers.h"
@@ -108,6 +109,7 @@ void runOne(const RunOptions& options) {
     FmuLog log;
     log.level = options.logLevel;
     log.beforeMessage = [&progress] { progress.clear(); };
+    nameVariables(log, model);
 
     SimulationSettings settings;
     settings.startTime = outcome.experiment.start;
@@ -147,6 +149,11 @@ void runOne(const RunOptions& options) {
 }  // namespace
 
 void run(const RunOptions& options) {
+    if (options.info) {
+        const FmuSession session(options.fmu);
+        std::fputs(describeFmu(session.model()).c_str(), stdout);
+        return;
+    }
     if (!options.runsFile.empty()) {
         runBatch(options);
         return;

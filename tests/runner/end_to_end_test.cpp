@@ -162,14 +162,42 @@ TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
 
 TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     Scratch scratch;
-    RunnerResult result = run(scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-o", "out.csv"});
+    RunnerResult result = run(
+        scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-p", "gain=3", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "[OK][logFmiCall] Integrator: fmi2DoStep")) << result.err;
+    // The FMU's variable references are shown as the variables' names.
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: gain = 3\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: u = 0.5\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2GetReal: y2 = 1.5\n")) << result.err;
 
     result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o",
                            "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
+}
+
+TEST(RunnerRun, InfoDescribesTheFmuAndRunsNothing) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {"--info", fmu});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "no Java VM, no instance";
+    for (const char* line :
+         {"Model:       Integrator\n",
+          "Description: Test model: y1 = initial + integral of u, y2 = gain * u\n",
+          "GUID:        {BA0A9140-44D0-41C3-AAA7-C152C647039F}\n",
+          "Experiment:  start 0 s, stop 2 s, step 0.01 s\n", "Variables (10):\n",
+          "  name     causality  variability  type  unit  start   description\n",
+          "  y1       output     continuous   Real  m     -       integral of u\n",
+          "  u        input      continuous   Real  m/s   0.5     rate\n",
+          "  gain     parameter  tunable      Real  s-1   2       factor from u to y2\n",
+          "  fail_at  parameter  fixed        Real  s     1e+300  a step that would pass this time "
+          "fails\n"}) {
+        EXPECT_TRUE(contains(result.out, line)) << line << " not in\n" << result.out;
+    }
+    result = run(scratch, {"--info", "missing.fmu"});
+    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: missing.fmu: no such file")) << result.err;
 }
 
 TEST(RunnerRun, ProgressBarOnATerminalOnly) {

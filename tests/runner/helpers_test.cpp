@@ -3,6 +3,7 @@
 #include "archive.h"
 #include "exit_codes.h"
 #include "file_uri.h"
+#include "fmu_logger.h"
 #include "input_plan.h"
 #include "numbers.h"
 #include "options.h"
@@ -245,6 +246,25 @@ TEST(InputPlan, AStepTimeAFewUlpsFromARowTimeIsThatRowTime) {
     EXPECT_EQ(values[0], 1);
     plan.valuesAt(0.8999, values);
     EXPECT_EQ(values[0], 0);
+}
+
+TEST(FmuLog, VariableReferencesBecomeNames) {
+    const std::map<std::pair<char, std::uint32_t>, std::string> names = {
+        {{'r', 0}, "x"}, {{'r', 12}, "speed"}, {{'i', 12}, "count"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"fmi2SetReal: #r12# = 4", "fmi2SetReal: speed = 4"},
+        {"#r0# and #i12#, #r12#", "x and count, speed"},
+        {"#r7# is unknown", "#r7# is unknown"},
+        {"#b0# has no name", "#b0# has no name"},
+        {"## and # and #r# and #r12 and #rx#", "## and # and #r# and #r12 and #rx#"},
+        {"Integrator#2: #r0#", "Integrator#2: x"},
+        {"#r99999999999999999999#", "#r99999999999999999999#"},
+        {"ends with #", "ends with #"},
+        {"", ""},
+    };
+    for (const auto& [message, expected] : cases) {
+        EXPECT_EQ(withVariableNames(message, names), expected) << message;
+    }
 }
 
 TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {

@@ -7,6 +7,7 @@
 #include "interrupts.h"
 #include "numbers.h"
 #include "parameter_overrides.h"
+#include "replaced_file.h"
 #include "run_record.h"
 #include "runs_table.h"
 #include "simulation.h"
@@ -71,25 +72,21 @@ std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription&
     return uses;
 }
 
-// DIR/summary.csv, a row appended and flushed as each run ends.
+// DIR/summary.csv, a row appended and flushed as each run ends. The file is made when the
+// first run ends: a batch refused before that leaves an earlier summary as it was.
 class Summary {
 public:
     Summary(const fs::path& file, const std::vector<std::string>& columns,
             const std::vector<std::string>& outputs)
-        : file_(file) {
-        out_ = std::fopen(file.c_str(), "w");
-        if (!out_) {
-            throw RunError(ExitCode::outputNotWritable,
-                           file.string() + ": cannot write the summary: " + std::strerror(errno));
-        }
-        std::string header = "run";
-        for (const auto& column : columns) header += "," + csvCell(column);
-        header += ",status,error,wall_seconds";
-        for (const auto& output : outputs) header += "," + csvCell(output);
-        write(header);
-        outputCount_ = outputs.size();
+        : file_(file), outputCount_(outputs.size()) {
+        header_ = "run";
+        for (const auto& column : columns) header_ += "," + csvCell(column);
+        header_ += ",status,error,wall_seconds";
+        for (const auto& output : outputs) header_ += "," + csvCell(output);
     }
-    ~Summary() { std::fclose(out_); }
+    ~Summary() {
+        if (out_) std::fclose(out_);
+    }
     Summary(const Summary&) = delete;
     Summary& operator=(const Summary&) = delete;
 
@@ -110,6 +107,15 @@ public:
 
 private:
     void write(const std::string& line) {
+        if (!out_) {
+            out_ = std::fopen(file_.c_str(), "w");
+            if (!out_) {
+                throw RunError(ExitCode::outputNotWritable, file_.string() +
+                                                                ": cannot write the summary: " +
+                                                                std::strerror(errno));
+            }
+            std::fprintf(out_, "%s\n", header_.c_str());
+        }
         std::fprintf(out_, "%s\n", line.c_str());
         if (std::fflush(out_) != 0) {
             throw RunError(ExitCode::outputNotWritable,
@@ -118,6 +124,7 @@ private:
     }
 
     fs::path file_;
+    std::string header_;
     std::FILE* out_ = nullptr;
     size_t outputCount_ = 0;
 };
@@ -150,6 +157,7 @@ void runBatch(const RunOptions& options) {
                        folder.string() + ": cannot create the output folder" +
                            (error ? ": " + error.message() : std::string()));
     }
+    ReplacedFile{folder / "summary.csv"};  // the folder takes files
     Summary summary(folder / "summary.csv", runs.columns, outputs);
 
     session.load(options.vmOptions);

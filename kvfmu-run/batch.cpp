@@ -13,6 +13,7 @@
 #include "simulation.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -95,9 +96,12 @@ public:
         for (double value : run.values) row += "," + formatNumber(value);
         std::string error;
         for (char c : end.error) error += c == '\n' || c == '\r' ? ' ' : c;
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.6f", end.wallSeconds);
-        row += std::string(end.ok ? ",ok," : ",failed,") + csvCell(error) + "," + seconds;
+        // Not printf: the Java VM may have set the C locale's decimal separator.
+        char seconds[64];
+        const auto written = std::to_chars(seconds, seconds + sizeof seconds, end.wallSeconds,
+                                           std::chars_format::fixed, 6);
+        row += std::string(end.ok ? ",ok," : ",failed,") + csvCell(error) + "," +
+               std::string(seconds, written.ptr);
         for (size_t i = 0; i < outputCount_; ++i) {
             row += ",";
             if (i < end.finalOutputs.size()) row += formatNumber(end.finalOutputs[i]);

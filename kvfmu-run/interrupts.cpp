@@ -104,7 +104,9 @@ void watch() {
 void installInterruptHandling() {
     struct sigaction action {};
     action.sa_handler = onSignal;
+    // One handler at a time, so that the signals are counted one by one.
     sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     // A closed output pipe shows up as a write error.
     std::signal(SIGPIPE, SIG_IGN);

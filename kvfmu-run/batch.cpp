@@ -7,11 +7,13 @@
 #include "interrupts.h"
 #include "numbers.h"
 #include "parameter_overrides.h"
+#include "replaced_file.h"
 #include "run_record.h"
 #include "runs_table.h"
 #include "simulation.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -34,26 +36,26 @@ bool givenIn(const std::vector<NamedValue>& values, const std::string& name) {
 }
 
 std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription& model,
-                                  const std::vector<std::string>& parameters,
-                                  const RunOptions& options, const InputTable& inputTable) {
+                                  const fs::path& resources, const RunOptions& options,
+                                  const InputTable& inputTable) {
     std::vector<ColumnUse> uses;
     for (const std::string& column : runs.columns) {
         const ModelVariable* variable = model.find(column);
         const bool input = variable && variable->causality == "input";
-        const bool parameter =
-            std::find(parameters.begin(), parameters.end(), column) != parameters.end();
+        const bool parameter = variable && variable->causality == "parameter";
         if (!input && !parameter) {
+            if (packedBeforeParameterVariables(model, resources)) {
+                throw RunError(ExitCode::unknownVariable,
+                               runs.origin + ":1: column " + column +
+                                   ": the FMU declares no parameters in its model description: "
+                                   "it was packed by an earlier kvfmu-pack; pack it again to set "
+                                   "its parameters");
+            }
             throw RunError(ExitCode::unknownVariable,
                            runs.origin + ":1: column " + column +
                                " is neither an input nor a parameter of the model (inputs: " +
                                nameList(model.withCausality("input")) + "; parameters: " +
-                               (parameters.empty() ? std::string("none") : [&] {
-                                   std::string list;
-                                   for (const auto& name : parameters)
-                                       list += (list.empty() ? "" : ", ") + name;
-                                   return list;
-                               }()) +
-                               ")");
+                               nameList(parametersOf(model)) + ")");
         }
         const bool elsewhere =
             input ? givenIn(options.inputValues, column) ||
@@ -71,32 +73,21 @@ std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription&
     return uses;
 }
 
-std::string readText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// DIR/summary.csv, a row appended and flushed as each run ends.
+// DIR/summary.csv, a row appended and flushed as each run ends. The file is made when the
+// first run ends: a batch refused before that leaves an earlier summary as it was.
 class Summary {
 public:
     Summary(const fs::path& file, const std::vector<std::string>& columns,
             const std::vector<std::string>& outputs)
-        : file_(file) {
-        out_ = std::fopen(file.c_str(), "w");
-        if (!out_) {
-            throw RunError(ExitCode::outputNotWritable,
-                           file.string() + ": cannot write the summary: " + std::strerror(errno));
-        }
-        std::string header = "run";
-        for (const auto& column : columns) header += "," + csvCell(column);
-        header += ",status,error,wall_seconds";
-        for (const auto& output : outputs) header += "," + csvCell(output);
-        write(header);
-        outputCount_ = outputs.size();
+        : file_(file), outputCount_(outputs.size()) {
+        header_ = "run";
+        for (const auto& column : columns) header_ += "," + csvCell(column);
+        header_ += ",status,error,wall_seconds";
+        for (const auto& output : outputs) header_ += "," + csvCell(output);
     }
-    ~Summary() { std::fclose(out_); }
+    ~Summary() {
+        if (out_) std::fclose(out_);
+    }
     Summary(const Summary&) = delete;
     Summary& operator=(const Summary&) = delete;
 
@@ -105,9 +96,12 @@ public:
         for (double value : run.values) row += "," + formatNumber(value);
         std::string error;
         for (char c : end.error) error += c == '\n' || c == '\r' ? ' ' : c;
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.6f", end.wallSeconds);
-        row += std::string(end.ok ? ",ok," : ",failed,") + csvCell(error) + "," + seconds;
+        // Not printf: the Java VM may have set the C locale's decimal separator.
+        char seconds[64];
+        const auto written = std::to_chars(seconds, seconds + sizeof seconds, end.wallSeconds,
+                                           std::chars_format::fixed, 6);
+        row += std::string(end.ok ? ",ok," : ",failed,") + csvCell(error) + "," +
+               std::string(seconds, written.ptr);
         for (size_t i = 0; i < outputCount_; ++i) {
             row += ",";
             if (i < end.finalOutputs.size()) row += formatNumber(end.finalOutputs[i]);
@@ -117,6 +111,15 @@ public:
 
 private:
     void write(const std::string& line) {
+        if (!out_) {
+            out_ = std::fopen(file_.c_str(), "w");
+            if (!out_) {
+                throw RunError(ExitCode::outputNotWritable, file_.string() +
+                                                                ": cannot write the summary: " +
+                                                                std::strerror(errno));
+            }
+            std::fprintf(out_, "%s\n", header_.c_str());
+        }
         std::fprintf(out_, "%s\n", line.c_str());
         if (std::fflush(out_) != 0) {
             throw RunError(ExitCode::outputNotWritable,
@@ -125,6 +128,7 @@ private:
     }
 
     fs::path file_;
+    std::string header_;
     std::FILE* out_ = nullptr;
     size_t outputCount_ = 0;
 };
@@ -142,13 +146,10 @@ void runBatch(const RunOptions& options) {
     // Checks the inputs given for every run once, before any run.
     makeInputPlan(model, inputTable, options.inputValues);
 
-    const fs::path descriptor = session.resources() / "model.properties";
-    const std::string properties = readText(descriptor);
-    const std::vector<std::string> parameters = parameterNames(properties);
     const std::vector<ColumnUse> uses =
-        columnUses(runs, model, parameters, options, inputTable);
-    overrideParameters(descriptor, options.parameterValues);  // checks the names
-    const std::string packedProperties = readText(descriptor);
+        columnUses(runs, model, session.resources(), options, inputTable);
+    const std::vector<ParameterValue> commonParameters = parameterValuesFor(
+        model, options.parameterValues, session.resources(), "--param");
 
     std::vector<std::string> outputs;
     for (const ModelVariable* output : model.withCausality("output")) outputs.push_back(output->name);
@@ -160,6 +161,7 @@ void runBatch(const RunOptions& options) {
                        folder.string() + ": cannot create the output folder" +
                            (error ? ": " + error.message() : std::string()));
     }
+    ReplacedFile{folder / "summary.csv"};  // the folder takes files
     Summary summary(folder / "summary.csv", runs.columns, outputs);
 
     session.load(options.vmOptions);
@@ -179,11 +181,16 @@ void runBatch(const RunOptions& options) {
             (uses[i].input ? constants : parameterValues).push_back({runs.columns[i], run.values[i]});
         }
         const InputPlan inputs = makeInputPlan(model, inputTable, constants);
-        if (!parameterValues.empty()) {
-            std::ofstream out(descriptor, std::ios::binary | std::ios::trunc);
-            out << withParameterValues(packedProperties, parameterValues);
-            out.close();
-            if (!out) throw RunError(ExitCode::internalError, "cannot rewrite " + descriptor.string());
+        std::vector<ParameterValue> parameters = commonParameters;
+        for (const ParameterValue& value : parameterValuesFor(model, parameterValues,
+                                                              session.resources(), "--param")) {
+            parameters.push_back(value);
+        }
+        settings.parameterReferences.clear();
+        settings.parameterValues.clear();
+        for (const ParameterValue& parameter : parameters) {
+            settings.parameterReferences.push_back(parameter.valueReference);
+            settings.parameterValues.push_back(parameter.value);
         }
 
         auto onEnd = [&](const RunEnd& end) {
@@ -197,6 +204,7 @@ void runBatch(const RunOptions& options) {
         RunRecord record(folder / (run.id + ".csv"), outputs, std::nullopt, onEnd);
         FmuLog log;
         log.level = options.logLevel;
+        nameVariables(log, model);
         std::vector<double> noInputs;
         auto onRow = [&](double time, const std::vector<double>& outputValues) {
             record.row(time, outputValues, noInputs);

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -52,21 +53,22 @@ std::mutex& watchMutex = *new std::mutex;
 std::condition_variable& watchChanged = *new std::condition_variable;
 std::optional<Watched>& watched = *new std::optional<Watched>;  // guarded by watchMutex
 // The process is being ended: no new run starts to be watched.
-bool ending = false;
+std::atomic<bool> ending{false};
 
-// Ends the process after finishing the watched run's files. Called with watchMutex held.
+// Ends the process after finishing the watched run's files. Called with watchMutex held,
+// which stays held while the run's files are finished: the run's own thread cannot end the
+// watch (and free what the hook uses) meanwhile.
 [[noreturn]] void endProcess(std::unique_lock<std::mutex>& lock, ExitCode code,
                              const std::string& message) {
     ending = true;
-    std::optional<Watched> run = std::move(watched);
-    watched.reset();
-    lock.unlock();
-    if (run && run->abandon) {
+    if (watched && watched->abandon) {
         try {
-            run->abandon(message);
+            watched->abandon(message);
         } catch (...) {
         }
     }
+    watched.reset();
+    lock.unlock();
     std::fflush(nullptr);
     std::fprintf(stderr, "kvfmu-run: error: %s\n", message.c_str());
     std::fflush(stderr);
@@ -92,10 +94,7 @@ void watch() {
         }
         if (watched->tick && now - lastTick >= std::chrono::milliseconds(500)) {
             lastTick = now;
-            std::function<void()> tick = watched->tick;
-            lock.unlock();
-            tick();
-            lock.lock();
+            watched->tick();  // never waits for the run's own thread
         }
     }
 }
@@ -105,7 +104,9 @@ void watch() {
 void installInterruptHandling() {
     struct sigaction action {};
     action.sa_handler = onSignal;
+    // One handler at a time, so that the signals are counted one by one.
     sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     // A closed output pipe shows up as a write error.
     std::signal(SIGPIPE, SIG_IGN);
@@ -133,22 +134,27 @@ RunWatch::RunWatch(AbandonRun abandon, std::function<void()> tick, double timeou
 }
 
 RunWatch::~RunWatch() {
-    std::lock_guard<std::mutex> lock(watchMutex);
+    std::unique_lock<std::mutex> lock(watchMutex);
+    // The watcher is ending the process: this run's files are its to finish, and the
+    // process's exit code too.
+    if (ending) watchChanged.wait(lock, [] { return false; });
     watched.reset();
 }
 
 void abandonWatchedRun(const std::string& reason) {
-    std::optional<Watched> run;
-    {
-        std::unique_lock<std::mutex> lock(watchMutex, std::try_to_lock);
-        if (!lock) return;  // the watcher is ending the process already
-        run = std::move(watched);
-        watched.reset();
+    // The watcher holds the lock briefly to flush; it holds it for good once it ends the
+    // process itself, and then finishes the run's files.
+    std::unique_lock<std::mutex> lock(watchMutex, std::defer_lock);
+    for (int i = 0; i < 300 && !lock.try_lock(); ++i) {
+        if (ending) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (run && run->abandon) {
+    if (!lock || ending.exchange(true)) return;
+    if (watched && watched->abandon) {
         try {
-            run->abandon(reason);
+            watched->abandon(reason);
         } catch (...) {
         }
     }
+    watched.reset();
 }

@@ -95,6 +95,9 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
                    "Lowest status of FMU messages shown: info (all), warning, error, none")
         ->check(CLI::IsMember({"info", "warning", "error", "none"}))
         ->type_name("LEVEL");
+    app.add_flag("--info", options.info,
+                  "Describe the FMU (model, GUID, default experiment, every variable) and run "
+                  "nothing");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary");
     app.add_option("--vm-option", options.vmOptions,
                    "An extra Java VM option, e.g. --vm-option=-Xmx512m (repeatable)")

@@ -3,7 +3,6 @@
 #include "exit_codes.h"
 #include "numbers.h"
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -49,15 +48,6 @@ std::string keyOf(const std::string& line) {
     return key;
 }
 
-std::string escapedKey(const std::string& key) {
-    std::string escaped;
-    for (char c : key) {
-        if (c == '=' || c == ':' || c == ' ' || c == '#' || c == '!' || c == '\\') escaped += '\\';
-        escaped += c;
-    }
-    return escaped;
-}
-
 // Calls visit(name, first line, line count) for each parameter.<name> entry.
 template <typename Visit>
 void forEachParameter(const std::vector<std::string>& lines, Visit visit) {
@@ -73,13 +63,6 @@ void forEachParameter(const std::vector<std::string>& lines, Visit visit) {
     }
 }
 
-std::string knownList(const std::vector<std::string>& names) {
-    if (names.empty()) return "none";
-    std::string list;
-    for (const auto& name : names) list += (list.empty() ? "" : ", ") + name;
-    return list;
-}
-
 }  // namespace
 
 std::vector<std::string> parameterNames(const std::string& properties) {
@@ -89,48 +72,49 @@ std::vector<std::string> parameterNames(const std::string& properties) {
     return names;
 }
 
-std::string withParameterValues(const std::string& properties,
-                                const std::vector<NamedValue>& values) {
-    std::vector<std::string> lines = physicalLines(properties);
-    const std::vector<std::string> known = parameterNames(properties);
-    for (const auto& value : values) {
-        if (std::find(known.begin(), known.end(), value.first) == known.end()) {
-            throw RunError(ExitCode::unknownVariable,
-                           "--param " + value.first + ": the model has no parameter " +
-                               value.first + " (parameters: " + knownList(known) + ")");
-        }
+std::vector<const ModelVariable*> parametersOf(const ModelDescription& model) {
+    std::vector<const ModelVariable*> parameters;
+    for (const ModelVariable* variable : model.withCausality("parameter")) {
+        if (variable->type == "Real") parameters.push_back(variable);
     }
-    std::vector<bool> dropped(lines.size(), false);
-    forEachParameter(lines, [&](const std::string& name, size_t first, size_t count) {
-        for (const auto& [overridden, number] : values) {
-            if (overridden != name) continue;
-            lines[first] = parameterPrefix + escapedKey(name) + "=" + formatNumber(number);
-            for (size_t k = 1; k < count; ++k) dropped[first + k] = true;
-        }
-    });
-    std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (!dropped[i]) text += lines[i] + "\n";
-    }
-    return text;
+    return parameters;
 }
 
-void overrideParameters(const std::filesystem::path& descriptor,
-                        const std::vector<NamedValue>& values) {
-    if (values.empty()) return;
-    std::ifstream in(descriptor, std::ios::binary);
-    if (!in) {
-        throw RunError(
-            ExitCode::unknownVariable,
-            "--param " + values.front().first +
-                ": the FMU has no resources/model.properties, so it takes no parameters");
+bool packedBeforeParameterVariables(const ModelDescription& model,
+                                    const std::filesystem::path& resources) {
+    if (!parametersOf(model).empty()) return false;
+    std::ifstream in(resources / "model.properties", std::ios::binary);
+    std::ostringstream properties;
+    properties << in.rdbuf();
+    return !parameterNames(properties.str()).empty();
+}
+
+std::vector<ParameterValue> parameterValuesFor(const ModelDescription& model,
+                                               const std::vector<NamedValue>& values,
+                                               const std::filesystem::path& resources,
+                                               const std::string& where) {
+    const std::vector<const ModelVariable*> parameters = parametersOf(model);
+    std::vector<ParameterValue> found;
+    for (const auto& [name, value] : values) {
+        const ModelVariable* parameter = nullptr;
+        for (const ModelVariable* candidate : parameters) {
+            if (candidate->name == name) parameter = candidate;
+        }
+        if (parameter) {
+            found.push_back({parameter->valueReference, value});
+            continue;
+        }
+        if (packedBeforeParameterVariables(model, resources)) {
+            throw RunError(ExitCode::unknownVariable,
+                           where + " " + name +
+                               ": the FMU declares no parameters in its model description: it "
+                               "was packed by an earlier kvfmu-pack; pack it again to set its "
+                               "parameters");
+        }
+        throw RunError(ExitCode::unknownVariable, where + " " + name +
+                                                      ": the model has no parameter " + name +
+                                                      " (parameters: " + nameList(parameters) +
+                                                      ")");
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    in.close();
-    const std::string rewritten = withParameterValues(text.str(), values);
-    std::ofstream out(descriptor, std::ios::binary | std::ios::trunc);
-    out << rewritten;
-    out.close();
-    if (!out) throw RunError(ExitCode::internalError, "cannot rewrite " + descriptor.string());
+    return found;
 }

@@ -3,6 +3,7 @@
 #include "batch.h"
 #include "exit_codes.h"
 #include "experiment.h"
+#include "fmu_info.h"
 #include "fmu_session.h"
 #include "interrupts.h"
 #include "numbers.h"
@@ -93,7 +94,8 @@ void runOne(const RunOptions& options) {
     InputTable table;
     if (!options.inputFile.empty()) table = readInputTable(options.inputFile);
     const InputPlan inputs = makeInputPlan(model, std::move(table), options.inputValues);
-    overrideParameters(session.resources() / "model.properties", options.parameterValues);
+    const std::vector<ParameterValue> parameters = parameterValuesFor(
+        model, options.parameterValues, session.resources(), "--param");
 
     std::vector<std::string> columns;
     for (const ModelVariable* output : model.withCausality("output")) columns.push_back(output->name);
@@ -107,6 +109,7 @@ void runOne(const RunOptions& options) {
     FmuLog log;
     log.level = options.logLevel;
     log.beforeMessage = [&progress] { progress.clear(); };
+    nameVariables(log, model);
 
     SimulationSettings settings;
     settings.startTime = outcome.experiment.start;
@@ -114,6 +117,10 @@ void runOne(const RunOptions& options) {
     settings.stepSize = outcome.experiment.step;
     settings.resourceUri = session.resourceUri();
     settings.logFmiCalls = options.logFmiCalls;
+    for (const ParameterValue& parameter : parameters) {
+        settings.parameterReferences.push_back(parameter.valueReference);
+        settings.parameterValues.push_back(parameter.value);
+    }
 
     std::vector<double> inputValues;
     auto onRow = [&](double time, const std::vector<double>& values) {
@@ -142,6 +149,11 @@ void runOne(const RunOptions& options) {
 }  // namespace
 
 void run(const RunOptions& options) {
+    if (options.info) {
+        const FmuSession session(options.fmu);
+        std::fputs(describeFmu(session.model()).c_str(), stdout);
+        return;
+    }
     if (!options.runsFile.empty()) {
         runBatch(options);
         return;

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace {
@@ -62,7 +64,8 @@ namespace {
 constexpr double exactIntegerLimit = 9007199254740992.0;  // 2^53
 
 // The shortest decimal of the value as digits × 10^exponent; false when it has more digits
-// than a double holds exactly.
+// than a double holds exactly. Locale-independent: the Java VM may have set the C locale
+// from the environment.
 bool decimalParts(double value, double& digits, int& exponent) {
     const std::string text = formatNumber(value);
     std::string mantissa = text;
@@ -70,14 +73,19 @@ bool decimalParts(double value, double& digits, int& exponent) {
     const size_t e = text.find('e');
     if (e != std::string::npos) {
         mantissa = text.substr(0, e);
-        exponent = std::stoi(text.substr(e + 1));
+        const char* first = text.data() + e + 1;
+        if (*first == '+') ++first;
+        if (std::from_chars(first, text.data() + text.size(), exponent).ec != std::errc())
+            return false;
     }
     const size_t point = mantissa.find('.');
     if (point != std::string::npos) {
         exponent -= static_cast<int>(mantissa.size() - point - 1);
         mantissa.erase(point, 1);
     }
-    digits = std::stod(mantissa);
+    const std::optional<double> number = parseNumber(mantissa);
+    if (!number) return false;
+    digits = *number;
     return std::fabs(digits) < exactIntegerLimit;
 }
 
@@ -141,6 +149,12 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         check(
             fmu.setDebugLogging(component, fmi2True, 1, categories),
             [] { return "fmi2SetDebugLogging"; }, instance, log);
+    }
+    if (!settings.parameterReferences.empty()) {
+        check(
+            fmu.setReal(component, settings.parameterReferences.data(),
+                        settings.parameterReferences.size(), settings.parameterValues.data()),
+            [] { return "fmi2SetReal of the parameters"; }, instance, log);
     }
     check(
         fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,

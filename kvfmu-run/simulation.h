@@ -19,6 +19,9 @@ struct SimulationSettings {
     double stepSize = 0.01;
     std::string resourceUri;  // file: URI of the unpacked resources folder
     bool logFmiCalls = false;
+    // Set with fmi2SetReal right after instantiation, before set-up and initialization.
+    std::vector<fmi2ValueReference> parameterReferences;
+    std::vector<double> parameterValues;
 };
 
 struct SimulationResult {

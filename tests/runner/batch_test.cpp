@@ -154,7 +154,10 @@ TEST(RunnerBatch, BadRunsFilesAreRefusedBeforeAnyRun) {
         {"run,gain\na,2\n", {"-o", "x.csv"}, 2, "--output goes with a single run"},
         {"run,gain\na,2\n", {"--plot", "x.svg"}, 2, "--plot goes with a single run"},
         {"run,gain\na,2\n", {"--run-timeout", "0"}, 3, "--run-timeout: must be positive"},
+        {"run,gain\na,2\n", {"--vm-option=-Xnonsense"}, 30, "the Java VM cannot start"},
     };
+    std::filesystem::create_directories(scratch.file("out"));
+    scratch.write("out/summary.csv", "an earlier batch's summary\n");
     for (const auto& [text, extra, code, message] : cases) {
         scratch.write("runs.csv", text);
         std::vector<std::string> arguments = {fmu, "--runs", "runs.csv", "--output-dir", "out"};
@@ -164,6 +167,7 @@ TEST(RunnerBatch, BadRunsFilesAreRefusedBeforeAnyRun) {
         EXPECT_TRUE(contains(result.err, "kvfmu-run: error: ")) << result.err;
         EXPECT_TRUE(contains(result.err, message)) << result.err;
         EXPECT_FALSE(std::filesystem::exists(scratch.file("out/a.csv"))) << text;
+        EXPECT_EQ(scratch.read("out/summary.csv"), "an earlier batch's summary\n") << text;
     }
     RunnerResult result = runRunner(scratch, {fmu, "--runs", "runs.csv"});
     EXPECT_EQ(result.exitCode, 2);

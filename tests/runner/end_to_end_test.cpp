@@ -162,14 +162,42 @@ TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
 
 TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     Scratch scratch;
-    RunnerResult result = run(scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-o", "out.csv"});
+    RunnerResult result = run(
+        scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-p", "gain=3", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "[OK][logFmiCall] Integrator: fmi2DoStep")) << result.err;
+    // The FMU's variable references are shown as the variables' names.
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: gain = 3\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: u = 0.5\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2GetReal: y2 = 1.5\n")) << result.err;
 
     result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o",
                            "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
+}
+
+TEST(RunnerRun, InfoDescribesTheFmuAndRunsNothing) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {"--info", fmu});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "no Java VM, no instance";
+    for (const char* line :
+         {"Model:       Integrator\n",
+          "Description: Test model: y1 = initial + integral of u, y2 = gain * u\n",
+          "GUID:        {BA0A9140-44D0-41C3-AAA7-C152C647039F}\n",
+          "Experiment:  start 0 s, stop 2 s, step 0.01 s\n", "Variables (10):\n",
+          "  name     causality  variability  type  unit  start   description\n",
+          "  y1       output     continuous   Real  m     -       integral of u\n",
+          "  u        input      continuous   Real  m/s   0.5     rate\n",
+          "  gain     parameter  tunable      Real  s-1   2       factor from u to y2\n",
+          "  fail_at  parameter  fixed        Real  s     1e+300  a step that would pass this time "
+          "fails\n"}) {
+        EXPECT_TRUE(contains(result.out, line)) << line << " not in\n" << result.out;
+    }
+    result = run(scratch, {"--info", "missing.fmu"});
+    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: missing.fmu: no such file")) << result.err;
 }
 
 TEST(RunnerRun, ProgressBarOnATerminalOnly) {
@@ -485,7 +513,11 @@ TEST(RunnerBadInput, UnknownNames) {
     expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,
                   "--set y1 is an output, not an input (inputs: u)");
     expectRefused(scratch, {fmu, "--set", "gain=1"}, 17,
-                  "--set gain: the model has no input gain (inputs: u)");
+                  "--set gain is a parameter, not an input (inputs: u)");
+    expectRefused(scratch, {fmu, "--set", "K=1"}, 17, "--set K: the model has no input K (inputs: u)");
+    expectRefused(scratch, {fmu, "--param", "u=1"}, 17,
+                  "--param u: the model has no parameter u (parameters: gain, initial, fail_at, "
+                  "hang_at, exit_at)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
     expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,
@@ -493,6 +525,26 @@ TEST(RunnerBadInput, UnknownNames) {
 
     expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
                   "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at, exit_at)");
+}
+
+TEST(RunnerBadInput, ParametersOfAnFmuPackedBeforeTheyWereVariables) {
+    Scratch scratch;
+    std::string description = readEntry(fmu, "modelDescription.xml");
+    const size_t first = description.find("    <!-- 6 -->");
+    const size_t last = description.find("  </ModelVariables>");
+    description.erase(first, last - first);
+    makeVariant(fmu, scratch.file("old.fmu"),
+                {{"modelDescription.xml", description},
+                 {"resources/model.properties", "parameter.gain=2\nparameter.initial=0\n"}});
+    const std::string request =
+        "the FMU declares no parameters in its model description: it was packed by an earlier "
+        "kvfmu-pack; pack it again to set its parameters";
+    expectRefused(scratch, {"old.fmu", "-p", "gain=3"}, 17, "--param gain: " + request);
+    scratch.write("runs.csv", "run,gain\na,3\n");
+    expectRefused(scratch, {"old.fmu", "--runs", "runs.csv", "--output-dir", "out"}, 17,
+                  "runs.csv:1: column gain: " + request);
+    RunnerResult result = run(scratch, {"old.fmu", "-q", "--stop", "1", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 0) << "it still runs with its packed values: " << result.err;
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {

@@ -3,6 +3,7 @@
 #include "archive.h"
 #include "exit_codes.h"
 #include "file_uri.h"
+#include "fmu_logger.h"
 #include "input_plan.h"
 #include "numbers.h"
 #include "options.h"
@@ -104,7 +105,7 @@ TEST(Archive, EntryNamesMustStayInside) {
     }
 }
 
-TEST(ParameterOverrides, RewritesOnlyTheNamedLines) {
+TEST(ParameterOverrides, NamesOfTheParameterKeysInModelProperties) {
     const std::string properties =
         "model.class=com.example.Lag\n"
         "# parameter.K=5 in a comment stays\n"
@@ -113,28 +114,36 @@ TEST(ParameterOverrides, RewritesOnlyTheNamedLines) {
         "   0\n"
         "parameter.with\\ blank:3\n";
     EXPECT_EQ(parameterNames(properties), (std::vector<std::string>{"K", "T", "with blank"}));
-    EXPECT_EQ(withParameterValues(properties, {{"T", 0.5}, {"with blank", -1}}),
-              "model.class=com.example.Lag\n"
-              "# parameter.K=5 in a comment stays\n"
-              "parameter.K=1\n"
-              "parameter.T=0.5\n"
-              "parameter.with\\ blank=-1\n");
 }
 
-TEST(ParameterOverrides, UnknownNameListsTheKnownOnes) {
-    try {
-        withParameterValues("parameter.K=1\nparameter.T=2\n", {{"k", 1}});
-        FAIL();
-    } catch (const RunError& error) {
-        EXPECT_EQ(error.code(), ExitCode::unknownVariable);
-        EXPECT_STREQ(error.what(), "--param k: the model has no parameter k (parameters: K, T)");
+ModelDescription parameterModel() {
+    ModelDescription model;
+    model.variables = {{"y", 0, "output", "continuous", "Real", {}, "", ""},
+                       {"u", 1, "input", "continuous", "Real", {}, "", ""},
+                       {"K", 2, "parameter", "fixed", "Real", 1.0, "", ""},
+                       {"T", 3, "parameter", "tunable", "Real", 2.0, "s", ""},
+                       {"n", 4, "parameter", "fixed", "Integer", {}, "", ""}};
+    return model;
+}
+
+TEST(ParameterOverrides, NamesBecomeValueReferencesOfRealParameters) {
+    const std::vector<ParameterValue> values =
+        parameterValuesFor(parameterModel(), {{"T", 0.5}, {"K", -1}}, "/nonexistent", "--param");
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values[0].valueReference, 3u);
+    EXPECT_EQ(values[0].value, 0.5);
+    EXPECT_EQ(values[1].valueReference, 2u);
+    for (const char* name : {"u", "y", "n", "k"}) {
+        try {
+            parameterValuesFor(parameterModel(), {{name, 1}}, "/nonexistent", "--param");
+            ADD_FAILURE() << name;
+        } catch (const RunError& error) {
+            EXPECT_EQ(error.code(), ExitCode::unknownVariable);
+            EXPECT_EQ(std::string(error.what()), std::string("--param ") + name +
+                                                     ": the model has no parameter " + name +
+                                                     " (parameters: K, T)");
+        }
     }
-    EXPECT_EQ(codeOf([] {
-                  overrideParameters("/nonexistent/model.properties", {{"K", 1}});
-              }),
-              ExitCode::unknownVariable);
-    EXPECT_EQ(codeOf([] { overrideParameters("/nonexistent/model.properties", {}); }),
-              ExitCode::ok);
 }
 
 ModelDescription twoInputModel() {
@@ -237,6 +246,25 @@ TEST(InputPlan, AStepTimeAFewUlpsFromARowTimeIsThatRowTime) {
     EXPECT_EQ(values[0], 1);
     plan.valuesAt(0.8999, values);
     EXPECT_EQ(values[0], 0);
+}
+
+TEST(FmuLog, VariableReferencesBecomeNames) {
+    const std::map<std::pair<char, std::uint32_t>, std::string> names = {
+        {{'r', 0}, "x"}, {{'r', 12}, "speed"}, {{'i', 12}, "count"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"fmi2SetReal: #r12# = 4", "fmi2SetReal: speed = 4"},
+        {"#r0# and #i12#, #r12#", "x and count, speed"},
+        {"#r7# is unknown", "#r7# is unknown"},
+        {"#b0# has no name", "#b0# has no name"},
+        {"## and # and #r# and #r12 and #rx#", "## and # and #r# and #r12 and #rx#"},
+        {"Integrator#2: #r0#", "Integrator#2: x"},
+        {"#r99999999999999999999#", "#r99999999999999999999#"},
+        {"ends with #", "ends with #"},
+        {"", ""},
+    };
+    for (const auto& [message, expected] : cases) {
+        EXPECT_EQ(withVariableNames(message, names), expected) << message;
+    }
 }
 
 TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {

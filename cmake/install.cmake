@@ -2,8 +2,9 @@
 # makes of the same (`cpack -G DEB` in the build folder).
 #
 #   bin/kvfmu-run, bin/kvfmu-pack, bin/kvfmu-sweep
-#   lib/kvfmu/        libkvfmu.so (libkvfmu.dll when the build was given one), kvbridge.jar,
-#                     kvfmu-pack.jar, python/kvfmu_sweep/
+#   lib/kvfmu/        libkvfmu.so and the VM provider kvfmu_provider.so (libkvfmu.dll and
+#                     kvfmu_provider.dll when the build was given the Windows build),
+#                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/
 #   share/kvfmu/fmus/ the built-in models, packed
 #   share/doc/kvfmu/  README.md
 #
@@ -18,8 +19,22 @@ install(PROGRAMS ${KVFMU_PACK} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/kvfmu-sweep/kvfmu-sweep DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES $<TARGET_FILE:kvfmu> DESTINATION ${kvfmu_parts})
+if(TARGET kvfmu_provider)
+    install(FILES $<TARGET_FILE:kvfmu_provider> DESTINATION ${kvfmu_parts})
+endif()
 if(KVFMU_WINDOWS_LIBRARY)
     install(FILES ${KVFMU_WINDOWS_LIBRARY} DESTINATION ${kvfmu_parts} RENAME libkvfmu.dll)
+    if(TARGET kvfmu_provider)
+        # The provider DLL of the same Windows build, unless another one is named.
+        set(kvfmu_windows_provider "${KVFMU_WINDOWS_PROVIDER}")
+        if(NOT kvfmu_windows_provider)
+            get_filename_component(kvfmu_windows_build "${KVFMU_WINDOWS_LIBRARY}" DIRECTORY)
+            get_filename_component(kvfmu_windows_build "${kvfmu_windows_build}" DIRECTORY)
+            set(kvfmu_windows_provider "${kvfmu_windows_build}/provider/kvfmu_provider.dll")
+        endif()
+        install(FILES ${kvfmu_windows_provider} DESTINATION ${kvfmu_parts}
+                RENAME kvfmu_provider.dll)
+    endif()
 endif()
 get_target_property(kvfmu_bridge_jar kvbridge JAR_FILE)
 get_target_property(kvfmu_pack_jar kvfmu_pack JAR_FILE)

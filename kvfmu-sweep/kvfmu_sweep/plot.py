@@ -31,7 +31,8 @@ def write_plot(path, summary_path, parameters, output, trajectories, group=None)
                 runs = runs.sort_values(parameter)
                 ax.plot(runs[parameter], runs[output], marker="o", markersize=3,
                         label=f"{group} = {value:g}")
-            ax.legend(fontsize="small")
+            if len(ok):
+                ax.legend(fontsize="small")
         else:
             ax.scatter(ok[parameter], ok[output], s=12)
         ax.set_xlabel(parameter)

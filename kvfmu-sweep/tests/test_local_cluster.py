@@ -86,6 +86,18 @@ def test_bad_input_fails_before_any_run(tmp_path, standin_fmu, args, message):
     assert standin_log(log) == []
 
 
+@pytest.mark.parametrize("group", [None, "k"])
+def test_a_sweep_whose_runs_all_failed_still_has_its_summary_and_plot(tmp_path, standin_fmu,
+                                                                      group):
+    out = tmp_path / "out"
+    done = run_tool([standin_fmu, "--grid", "k=1,2", "--grid", "fail=1", "-o", out, "-q"]
+                    + (["--plot-group", group] if group else []) + LOCAL)
+    assert done.returncode == 1
+    assert done.stderr == ""
+    assert [r["status"] for r in read_summary(out / "summary.csv")] == ["failed", "failed"]
+    assert (out / "sweep.png").exists()
+
+
 def test_an_unreachable_scheduler(tmp_path, standin_fmu):
     import socket
     with socket.socket() as s:

@@ -204,12 +204,19 @@ TEST_F(KvbridgeHost, AStepThatSkipsTimeIsRefused) {
     fmu().freeInstance(c);
 }
 
-TEST_F(KvbridgeHost, ANativeHostThreadGetsTheReasonOfItsFailedStep) {
-    // The library attaches this thread for each call and detaches it again, so the reason
-    // is asked for on a Java thread other than the one whose step failed.
+TEST_F(KvbridgeHost, ANativeHostThreadIsNeverGivenAnotherCallsReason) {
+    // The library attaches this thread for each call and detaches it again. The server keeps
+    // a failure's text for the Java thread of the failed call only: the host hears the step's
+    // own reason, or none, but never the text of another instance or an earlier call.
     const std::vector<fmi2ValueReference> in{4, 5};
+    fmi2Component other = ready("other", tankUri, in, {0.01, 0.5});
     fmi2Component c = ready("native", tankUri, in, {0.01, 0.5});
+    ASSERT_NE(other, nullptr);
     ASSERT_NE(c, nullptr);
+    const double negative[] = {-1.0, 0.5};
+    ASSERT_EQ(fmu().setReal(other, in.data(), 2, negative), fmi2OK);
+    ASSERT_EQ(fmu().doStep(other, 0.0, 1.0, fmi2True), fmi2Error);  // a reason on this thread
+    const size_t before = testHost().log.size();
     fmi2Status first = fmi2Fatal, second = fmi2Fatal;
     std::thread host([&] {
         first = fmu().doStep(c, 0.0, 1.0, fmi2True);
@@ -220,8 +227,62 @@ TEST_F(KvbridgeHost, ANativeHostThreadGetsTheReasonOfItsFailedStep) {
     host.join();
     EXPECT_EQ(first, fmi2OK);
     EXPECT_EQ(second, fmi2Error);
-    EXPECT_TRUE(logged("valveOpening 2.0 is outside 0 to 1")) << logText();
+    ASSERT_EQ(testHost().log.size(), before + 1) << logText();
+    const LogRecord& error = testHost().log.back();
+    EXPECT_EQ(error.format, "Error: %s");
+    EXPECT_TRUE(error.text == "Error: " ||
+                error.text.find("valveOpening 2.0 is outside 0 to 1") != std::string::npos)
+        << logText();
     fmu().freeInstance(c);
+    fmu().freeInstance(other);
+}
+
+TEST_F(KvbridgeHost, ParametersSetBeforeInitializationRunAsThePackedValues) {
+    // The lag's parameters follow its input: K 3, T 4, y0 5, internalStepSize 6.
+    const std::string defaultsUri = resourceFolderUri(
+        "lag-defaults", {"model.class=com.korvan.kvbridge.models.FirstOrderLag",
+                         "model.outputs=1", "model.inputs=1"});
+    fmi2Component packed = ready("packed", lagUri, {2}, {1.0});
+    fmi2Component set = ready("set", defaultsUri, {2, 3, 4, 5}, {1.0, 2.0, 0.5, 0.3});
+    ASSERT_NE(packed, nullptr);
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(read(set, {0}), read(packed, {0}));
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(fmu().doStep(packed, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().doStep(set, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(read(set, {0}), read(packed, {0})) << "step " << i;
+    }
+    EXPECT_NEAR(read(set, {0})[0], lag(1.0), 1e-10);
+    finish(packed);
+    finish(set);
+}
+
+TEST_F(KvbridgeHost, AFixedParameterSetDuringARunFailsTheNextStepNamingIt) {
+    fmi2Component c = ready("fixed", lagUri, {2}, {1.0});
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(fmu().doStep(c, 0.0, 0.01, fmi2True), fmi2OK) << logText();
+    const fmi2ValueReference y0 = 5;
+    const double value = 0.8;
+    ASSERT_EQ(fmu().setReal(c, &y0, 1, &value), fmi2OK);
+    EXPECT_EQ(fmu().doStep(c, 0.01, 0.01, fmi2True), fmi2Error);
+    EXPECT_TRUE(logged("Error: Instance fixed: parameter y0 (value reference 5) is fixed and was"
+                       " set to 0.8 during the run"))
+        << logText();
+    fmu().freeInstance(c);
+}
+
+TEST_F(KvbridgeHost, AMillionStepsAddedUpByTheHostReachTheStopTime) {
+    // t += 1e-4 a million times ends about 2e-9 s away from 100 s: no step is refused.
+    fmi2Component c = ready("long", lagUri, {2}, {0.0}, 100.0);
+    ASSERT_NE(c, nullptr);
+    const double h = 1e-4;
+    double t = 0.0;
+    for (int i = 0; i < 1000000; ++i, t += h) {
+        ASSERT_EQ(fmu().doStep(c, t, h, fmi2True), fmi2OK) << "step " << i << ": " << logText();
+    }
+    EXPECT_NE(t, 100.0);
+    EXPECT_NEAR(t, 100.0, 1e-8);
+    finish(c);
 }
 
 TEST_F(KvbridgeHost, AUsersModelRunsFromItsOwnJarInTheResourcesFolder) {

@@ -78,6 +78,38 @@ TEST_F(ModelClassFmu, RunsTheModelFromItsJarWithThePackedParameters) {
     EXPECT_TRUE(testHost().log.empty()) << lastMessage();
 }
 
+// The parameters are variables after the inputs, with the packed values as start values;
+// values the host sets before initialization run the model as packed values would.
+TEST_F(ModelClassFmu, ParametersSetByTheHostTakeThePlaceOfThePackedValues) {
+    const auto parameters = description.with("parameter");
+    ASSERT_EQ(parameters.size(), 2u);
+    EXPECT_EQ(parameters[0]->name, "T");
+    EXPECT_EQ(parameters[0]->start, 0.5);
+    EXPECT_EQ(parameters[1]->name, "y0");
+    EXPECT_EQ(parameters[1]->start, 0.25);
+    const auto inputs = description.with("input");
+    const FmuVariable* sum = description.with("output")[1];
+    fmi2Component c = instantiate("tuned", resourceLocation(unpacked));
+    ASSERT_NE(c, nullptr) << lastMessage();
+    const fmi2ValueReference refs[] = {inputs[0]->valueReference, parameters[0]->valueReference,
+                                       parameters[1]->valueReference};
+    const double values[] = {2.0, 0.8, -0.5};
+    ASSERT_EQ(fmu.setReal(c, refs, 3, values), fmi2OK);
+    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
+    ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK) << lastMessage();
+    double y = -0.5;
+    EXPECT_EQ(read(c, sum), y + 2.0);
+    for (int step = 0; step < 10; ++step) {
+        ASSERT_EQ(fmu.doStep(c, step * 0.1, 0.1, fmi2True), fmi2OK) << lastMessage();
+        y += 0.1 * (2.0 - y) / 0.8;
+        EXPECT_DOUBLE_EQ(read(c, sum), y + 2.0) << "step " << step;
+    }
+    EXPECT_EQ(fmu.terminate(c), fmi2OK);
+    fmu.freeInstance(c);
+    EXPECT_TRUE(testHost().log.empty()) << lastMessage();
+}
+
 // A descriptor whose declared counts differ from the model's: the server refuses the
 // instance and the host hears why.
 TEST_F(ModelClassFmu, CountsThatDifferFromTheDescriptionAreRefused) {

@@ -14,6 +14,9 @@ import java.util.Map;
 /**
  * A room warmed by a heater and losing heat through its walls:
  * C dT/dt = P - (T - T_out) / R. The temperature settles at T_out + R P.
+ *
+ * <p>The heat loss depends directly on the outside temperature only (the room temperature is
+ * state), and the room's capacity and walls can be changed during a run.
  */
 public final class HeatedRoom extends ContinuousModel {
     private double heatCapacity;
@@ -23,16 +26,16 @@ public final class HeatedRoom extends ContinuousModel {
     protected Declaration declareModel() {
         return new Declaration("HeatedRoom", "A room with a heater, losing heat through its walls",
                 List.of(new Output("roomTemperature", "Air temperature in the room", "degC",
-                                false),
+                                List.of()),
                         new Output("heatLoss", "Heat flowing out through the walls", "W",
-                                true)),
+                                List.of("outsideTemperature"))),
                 List.of(new Input("heaterPower", "Heat the heater gives to the room", "W",
                                 1000.0),
                         new Input("outsideTemperature", "Air temperature outside", "degC",
                                 5.0)),
-                List.of(new Parameter("C", 2.0e6, "J/K", "Heat capacity of the room"),
-                        new Parameter("R", 0.005, "K/W", "Thermal resistance of the walls"),
-                        new Parameter("T0", 15.0, "degC", "Room temperature at the start")),
+                List.of(new Parameter("C", "Heat capacity of the room", "J/K", 2.0e6, true),
+                        new Parameter("R", "Thermal resistance of the walls", "K/W", 0.005, true),
+                        new Parameter("T0", "Room temperature at the start", "degC", 15.0)),
                 new DefaultExperiment(0.0, 86400.0, 60.0));
     }
 
@@ -47,6 +50,15 @@ public final class HeatedRoom extends ContinuousModel {
         heatCapacity = Parameters.positive(parameters, "C");
         wallResistance = Parameters.positive(parameters, "R");
         return new double[] {Parameters.value(parameters, "T0")};
+    }
+
+    @Override
+    protected void tuneParameter(String name, double value) {
+        switch (name) {
+            case "C" -> heatCapacity = Parameters.positive("C", value);
+            case "R" -> wallResistance = Parameters.positive("R", value);
+            default -> super.tuneParameter(name, value);
+        }
     }
 
     @Override

@@ -11,8 +11,10 @@ import com.korvan.kvbridge.server.SimulationServer;
  * and sends every instance's calls to the newest one, so all state lives in the server
  * and none in this object.
  *
- * <p>No exception leaves a method: a failure answers false (or null, or nothing) and its
- * text is kept for {@link #getLasterror()} of the calling thread.
+ * <p>No exception or error leaves a method, whatever the server or a model throws: a failure
+ * answers false (or null, or nothing) and its text is kept for {@link #getLasterror()} of
+ * the calling thread. Every other call first clears that text, so a reason never outlives the
+ * call it explains.
  */
 public final class KorvanSim {
     private volatile SimulationServer server;
@@ -33,19 +35,21 @@ public final class KorvanSim {
 
     /** Connects to the embedded server of this VM, starting it at the first call. */
     public boolean doInitConnection() {
+        LastFailure.clear();
         try {
             if (server == null) server = EmbeddedServer.get();
             return true;
-        } catch (RuntimeException | Error e) {
+        } catch (Throwable e) {
             return fail("The simulation server could not start: " + Failures.describe(e));
         }
     }
 
     public boolean doInstantiate(String name, String resourceLocation) {
+        LastFailure.clear();
         try {
             connected().instantiate(name, resourceLocation);
             return true;
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             return fail(e);
         }
     }
@@ -57,9 +61,10 @@ public final class KorvanSim {
 
     /** "number_of_outputs", "number_of_inputs" or "number_of_reals" as decimal digits. */
     public String getProp(String name, String key) {
+        LastFailure.clear();
         try {
             return connected().property(name, key);
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             fail(e);
             return null;
         }
@@ -67,63 +72,70 @@ public final class KorvanSim {
 
     public boolean doSetupExperiment(String name, double startTime, boolean stopTimeDefined,
                                      double stopTime) {
+        LastFailure.clear();
         try {
             connected().setupExperiment(name, startTime, stopTimeDefined, stopTime);
             return true;
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             return fail(e);
         }
     }
 
     public boolean doInitializeModel(String name) {
+        LastFailure.clear();
         try {
             connected().initialize(name);
             return true;
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             return fail(e);
         }
     }
 
     public void setReal(String name, int valueReference, double value) {
+        LastFailure.clear();
         try {
             connected().setReal(name, valueReference, value);
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             fail(e);
         }
     }
 
     public boolean doStepModel(String name, double time, double stepSize, double[] inputs) {
+        LastFailure.clear();
         try {
             connected().step(name, time, stepSize, inputs);
             return true;
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             return fail(e);
         }
     }
 
     /** The outputs after the last step or the initialization; null for an unknown name. */
     public double[] getData(String name) {
+        LastFailure.clear();
         try {
             return connected().outputs(name);
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             fail(e);
             return null;
         }
     }
 
     public void doTerminate(String name) {
+        LastFailure.clear();
         try {
             connected().terminate(name);
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             fail(e);
         }
     }
 
     /** Forgets the instance; a second free is harmless. */
     public void doFreeInstance(String name) {
+        LastFailure.clear();
         try {
             connected().free(name);
-        } catch (SimulationException | RuntimeException | Error e) {
+        } catch (Throwable e) {
             fail(e);
         }
     }

@@ -115,8 +115,9 @@ class KorvanSimTest {
     }
 
     @Test
-    void aFreshThreadGetsTheFailureOfAThreadThatEnded() throws Exception {
-        // A native host thread comes back to the VM as a new Java thread at every call.
+    void aFreshThreadNeverGetsTheFailureOfAnotherThread() throws Exception {
+        // A native host thread comes back to the VM as a new Java thread at every call: it
+        // must not be handed the reason of whichever thread failed last.
         KorvanSim facade = connected();
         Thread failing = new Thread(() -> facade.doInitializeModel("detached"));
         failing.start();
@@ -125,7 +126,28 @@ class KorvanSimTest {
         Thread asking = new Thread(() -> asked.set(facade.getLasterror()));
         asking.start();
         asking.join();
-        assertTrue(asked.get().contains("named detached"), asked.get());
+        assertEquals("", asked.get());
+    }
+
+    @Test
+    void everyCallClearsTheReasonOfTheCallBefore() {
+        KorvanSim facade = connected();
+        assertFalse(facade.doInstantiate("stale", "file://" + temp.resolve("elsewhere")));
+        assertTrue(facade.getLasterror().contains("elsewhere"));
+        assertTrue(facade.doInstantiate("fresh", Resources.idle(temp, "fresh")));
+        assertEquals("", facade.getLasterror());
+        assertEquals("", facade.getLasterror());  // reading does not clear or change it
+        facade.doFreeInstance("fresh");
+    }
+
+    @Test
+    void anUndeclaredCheckedExceptionIsContainedAndNotConfusedWithAnOlderReason() {
+        KorvanSim facade = connected();
+        assertFalse(facade.doInstantiate("stale", "file://" + temp.resolve("other-fmu")));
+        assertFalse(facade.doInstantiate("sneaky", Resources.sneakyDeclaration(temp, "sneaky")));
+        String reason = facade.getLasterror();
+        assertFalse(reason.contains("other-fmu"), reason);
+        assertTrue(reason.contains("model.ini is missing (IOException)"), reason);
     }
 
     @Test

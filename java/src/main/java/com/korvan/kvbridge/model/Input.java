@@ -9,6 +9,14 @@ package com.korvan.kvbridge.model;
  * @param start       the value the input has until the host sets it
  */
 public record Input(String name, String description, String unit, double start) {
+    /**
+     * Checks the name and the start value, and makes absent texts empty.
+     *
+     * @param name        the variable's name
+     * @param description one sentence for a host's variable list
+     * @param unit        the unit symbol; empty when dimensionless
+     * @param start       the value the input has until the host sets it
+     */
     public Input {
         Names.requireValid(name);
         description = description == null ? "" : description;

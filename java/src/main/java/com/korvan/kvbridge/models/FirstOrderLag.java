@@ -11,7 +11,7 @@ import com.korvan.kvbridge.model.Parameters;
 import java.util.List;
 import java.util.Map;
 
-/** A first-order lag: T dy/dt = K u - y, y(0) = y0. */
+/** A first-order lag: T dy/dt = K u - y, y(0) = y0. The gain and time constant are tunable. */
 public final class FirstOrderLag extends ContinuousModel {
     private double gain;
     private double timeConstant;
@@ -21,12 +21,12 @@ public final class FirstOrderLag extends ContinuousModel {
         return new Declaration("FirstOrderLag",
                 "First-order lag: the output follows the input times the gain with the time"
                         + " constant T",
-                List.of(new Output("y", "Output of the lag", "", false)),
+                List.of(new Output("y", "Output of the lag", "", List.of())),
                 List.of(new Input("u", "Input of the lag", "", 0.0)),
-                List.of(new Parameter("K", 1.0, "", "Static gain: y settles at K u"),
-                        new Parameter("T", 1.0, "s", "Time constant: y covers 63 % of a step"
-                                + " in T"),
-                        new Parameter("y0", 0.0, "", "Output at the start time")),
+                List.of(new Parameter("K", "Static gain: y settles at K u", "", 1.0, true),
+                        new Parameter("T", "Time constant: y covers 63 % of a step in T", "s",
+                                1.0, true),
+                        new Parameter("y0", "Output at the start time", "", 0.0)),
                 new DefaultExperiment(0.0, 10.0, 0.01));
     }
 
@@ -36,6 +36,15 @@ public final class FirstOrderLag extends ContinuousModel {
         gain = Parameters.value(parameters, "K");
         timeConstant = Parameters.positive(parameters, "T");
         return new double[] {Parameters.value(parameters, "y0")};
+    }
+
+    @Override
+    protected void tuneParameter(String name, double value) {
+        switch (name) {
+            case "K" -> gain = value;
+            case "T" -> timeConstant = Parameters.positive("T", value);
+            default -> super.tuneParameter(name, value);
+        }
     }
 
     @Override

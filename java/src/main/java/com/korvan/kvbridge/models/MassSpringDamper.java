@@ -11,7 +11,10 @@ import com.korvan.kvbridge.model.Parameters;
 import java.util.List;
 import java.util.Map;
 
-/** A mass on a spring with a viscous damper, driven by a force: m x'' + c x' + k x = F. */
+/**
+ * A mass on a spring with a viscous damper, driven by a force: m x'' + c x' + k x = F. Mass,
+ * damping and stiffness are tunable.
+ */
 public final class MassSpringDamper extends ContinuousModel {
     private double mass;
     private double damping;
@@ -22,14 +25,14 @@ public final class MassSpringDamper extends ContinuousModel {
         return new Declaration("MassSpringDamper",
                 "Mass on a linear spring with a viscous damper, driven by an external force",
                 List.of(new Output("x", "Position of the mass from the spring's rest length",
-                                "m", false),
-                        new Output("v", "Velocity of the mass", "m/s", false)),
+                                "m", List.of()),
+                        new Output("v", "Velocity of the mass", "m/s", List.of())),
                 List.of(new Input("F", "External force on the mass", "N", 0.0)),
-                List.of(new Parameter("m", 1.0, "kg", "Mass"),
-                        new Parameter("c", 0.4, "N.s/m", "Damping coefficient"),
-                        new Parameter("k", 4.0, "N/m", "Spring stiffness"),
-                        new Parameter("x0", 0.1, "m", "Position at the start time"),
-                        new Parameter("v0", 0.0, "m/s", "Velocity at the start time")),
+                List.of(new Parameter("m", "Mass", "kg", 1.0, true),
+                        new Parameter("c", "Damping coefficient", "N.s/m", 0.4, true),
+                        new Parameter("k", "Spring stiffness", "N/m", 4.0, true),
+                        new Parameter("x0", "Position at the start time", "m", 0.1),
+                        new Parameter("v0", "Velocity at the start time", "m/s", 0.0)),
                 new DefaultExperiment(0.0, 10.0, 0.01));
     }
 
@@ -41,6 +44,16 @@ public final class MassSpringDamper extends ContinuousModel {
         stiffness = Parameters.nonNegative(parameters, "k");
         return new double[] {Parameters.value(parameters, "x0"),
                              Parameters.value(parameters, "v0")};
+    }
+
+    @Override
+    protected void tuneParameter(String name, double value) {
+        switch (name) {
+            case "m" -> mass = Parameters.positive("m", value);
+            case "c" -> damping = Parameters.nonNegative("c", value);
+            case "k" -> stiffness = Parameters.nonNegative("k", value);
+            default -> super.tuneParameter(name, value);
+        }
     }
 
     @Override

@@ -14,7 +14,8 @@ import java.util.Map;
 /**
  * An open water tank with an inflow and an outlet valve. The outflow follows Torricelli's
  * law, q_out = Kv s sqrt(h) for valve opening s, so A dh/dt = q_in - Kv s sqrt(h). With a
- * constant inflow and opening the level settles at (q_in / (Kv s))^2.
+ * constant inflow and opening the level settles at (q_in / (Kv s))^2. The outflow depends
+ * directly on the valve opening (not on the inflow); the valve coefficient Kv is tunable.
  */
 public final class WaterTank extends ContinuousModel {
     private double area;
@@ -24,17 +25,17 @@ public final class WaterTank extends ContinuousModel {
     protected Declaration declareModel() {
         return new Declaration("WaterTank",
                 "Open water tank filled by an inflow and drained through an outlet valve",
-                List.of(new Output("level", "Water level above the outlet", "m", false),
+                List.of(new Output("level", "Water level above the outlet", "m", List.of()),
                         new Output("outflow", "Volume flow through the outlet valve", "m3/s",
-                                true)),
+                                List.of("valveOpening"))),
                 List.of(new Input("inflow", "Volume flow into the tank (0 or more)", "m3/s",
                                 0.02),
                         new Input("valveOpening", "Opening of the outlet valve, from 0 (shut)"
                                 + " to 1 (fully open)", "", 0.5)),
-                List.of(new Parameter("A", 1.0, "m2", "Cross-section area of the tank"),
-                        new Parameter("Kv", 0.05, "m2.5/s", "Outflow of the fully open valve"
-                                + " at a level of 1 m"),
-                        new Parameter("h0", 1.0, "m", "Water level at the start time")),
+                List.of(new Parameter("A", "Cross-section area of the tank", "m2", 1.0),
+                        new Parameter("Kv", "Outflow of the fully open valve at a level of 1 m",
+                                "m2.5/s", 0.05, true),
+                        new Parameter("h0", "Water level at the start time", "m", 1.0)),
                 new DefaultExperiment(0.0, 300.0, 1.0));
     }
 
@@ -49,6 +50,12 @@ public final class WaterTank extends ContinuousModel {
         area = Parameters.positive(parameters, "A");
         valveCoefficient = Parameters.nonNegative(parameters, "Kv");
         return new double[] {Parameters.nonNegative(parameters, "h0")};
+    }
+
+    @Override
+    protected void tuneParameter(String name, double value) {
+        if (!name.equals("Kv")) super.tuneParameter(name, value);
+        valveCoefficient = Parameters.nonNegative("Kv", value);
     }
 
     @Override

@@ -30,10 +30,14 @@ public final class EmbeddedServer implements SimulationServer {
         if (instances.containsKey(name)) throw duplicate(name);
         Path folder = ResourceLocation.folder(resourceLocation);
         LoadedModel loaded = LoadedModel.load(folder, ModelDescriptor.read(folder));
-        ServerInstance instance = new ServerInstance(name, loaded);
-        if (instances.putIfAbsent(name, instance) != null) {
-            instance.close();
-            throw duplicate(name);
+        boolean kept = false;
+        try {
+            if (instances.putIfAbsent(name, new ServerInstance(name, loaded)) != null) {
+                throw duplicate(name);
+            }
+            kept = true;
+        } finally {
+            if (!kept) loaded.close();
         }
     }
 

@@ -14,6 +14,7 @@ import java.net.URLClassLoader;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Collections;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
@@ -21,11 +22,12 @@ import java.util.Map;
 /**
  * A model object made from a descriptor, with the class loader of its own that found it
  * (the model jars of the resources folder over the classes of kvbridge.jar), and every
- * declared parameter's value for the run.
+ * declared parameter's value from the descriptor.
  *
- * @param model       the model object
+ * @param model       the model object, for the first run
  * @param declaration what the model declared
- * @param parameters  every declared parameter: the descriptor's value or the default
+ * @param parameters  every declared parameter in declaration order: the descriptor's value
+ *                    or the default
  * @param classLoader the instance's own loader; closed when the instance is freed
  */
 public record LoadedModel(Model model, Declaration declaration, Map<String, Double> parameters,
@@ -36,16 +38,22 @@ public record LoadedModel(Model model, Declaration declaration, Map<String, Doub
             throws SimulationException {
         URLClassLoader loader = new URLClassLoader("model " + descriptor.modelClass(),
                 jarUrls(resourceFolder, descriptor), LoadedModel.class.getClassLoader());
+        boolean loaded = false;
         try {
-            Model model = construct(loader, descriptor);
+            Model model = construct(loader, descriptor.modelClass(), descriptor.modelJars());
             Declaration declaration = declarationOf(model, descriptor.modelClass());
             checkCounts(declaration, descriptor);
             Map<String, Double> parameters = parameterValues(declaration, descriptor);
+            loaded = true;
             return new LoadedModel(model, declaration, parameters, loader);
-        } catch (SimulationException | RuntimeException | Error e) {
-            closeQuietly(loader);
-            throw e;
+        } finally {
+            if (!loaded) closeQuietly(loader);  // whatever was thrown, checked or not
         }
+    }
+
+    /** Another object of the model's class, for a new run of the same instance. */
+    public Model newModel() throws SimulationException {
+        return construct(classLoader, model.getClass().getName(), List.of());
     }
 
     @Override
@@ -76,16 +84,15 @@ public record LoadedModel(Model model, Declaration declaration, Map<String, Doub
         return urls.toArray(new URL[0]);
     }
 
-    private static Model construct(ClassLoader loader, ModelDescriptor descriptor)
+    private static Model construct(ClassLoader loader, String name, List<String> modelJars)
             throws SimulationException {
-        String name = descriptor.modelClass();
         Class<?> type;
         try {
             type = Class.forName(name, true, loader);
         } catch (ClassNotFoundException e) {
             throw new SimulationException("Model class " + name + " not found in kvbridge.jar"
-                    + (descriptor.modelJars().isEmpty() ? "" : " or the model jars "
-                    + String.join(", ", descriptor.modelJars()))
+                    + (modelJars.isEmpty() ? "" : " or the model jars "
+                    + String.join(", ", modelJars))
                     + ": check model.class and model.jars in model.properties");
         } catch (LinkageError e) {
             throw new SimulationException("Model class " + name + " cannot be loaded: "
@@ -111,7 +118,7 @@ public record LoadedModel(Model model, Declaration declaration, Map<String, Doub
         } catch (InvocationTargetException e) {
             throw new SimulationException("Model class " + name + " failed to construct: "
                     + Failures.describe(e.getCause()));
-        } catch (ReflectiveOperationException | LinkageError e) {
+        } catch (Throwable e) {  // also what a static initializer or the VM throws
             throw new SimulationException("Model class " + name + " cannot be constructed: "
                     + Failures.describe(e));
         }
@@ -122,7 +129,7 @@ public record LoadedModel(Model model, Declaration declaration, Map<String, Doub
         Declaration declaration;
         try {
             declaration = model.declaration();
-        } catch (RuntimeException | LinkageError e) {
+        } catch (Throwable e) {  // anything, also checked exceptions it does not declare
             throw new SimulationException("Model class " + name + " failed to declare its"
                     + " variables: " + Failures.describe(e));
         }
@@ -167,7 +174,7 @@ public record LoadedModel(Model model, Declaration declaration, Map<String, Doub
                     + " of model " + declaration.modelName() + ", whose parameters are "
                     + (values.isEmpty() ? "none" : String.join(", ", values.keySet())));
         }
-        return Map.copyOf(values);
+        return Collections.unmodifiableMap(values);
     }
 
     private static void closeQuietly(URLClassLoader loader) {

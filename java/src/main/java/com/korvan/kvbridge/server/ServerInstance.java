@@ -1,11 +1,23 @@
 package com.korvan.kvbridge.server;
 
+import com.korvan.kvbridge.model.ContinuousModel;
 import com.korvan.kvbridge.model.Declaration;
+import com.korvan.kvbridge.model.Model;
+
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.LinkedHashMap;
+import java.util.Map;
 
 /**
  * One instance on the embedded server: its model and the state of its run. Every method
  * holds the instance's lock, so one instance is driven by one thread at a time while
  * other instances run on other threads.
+ *
+ * <p>The instance keeps the current value of every input and parameter (from the start
+ * values and what the host set) and starts each run from them. The library does not tell the
+ * server about {@code fmi2Reset}: a new initialization is how a new run begins, whatever state
+ * the previous run ended in, and it gets a new model object.
  */
 final class ServerInstance implements AutoCloseable {
     private enum Run { INSTANTIATED, SET_UP, INITIALIZED, TERMINATED }
@@ -13,13 +25,18 @@ final class ServerInstance implements AutoCloseable {
     private final String name;
     private final LoadedModel loaded;
     private final Declaration declaration;
-    private final int outputCount;
-    private final int inputCount;
+    private final ValueLayout layout;
     private final String outputCountText;
     private final String inputCountText;
     private final String realCountText;
     private final double[] inputs;
+    private final double[] parameters;      // current values, for the next run
+    private final boolean[] tunePending;    // tunable parameters set during the run
+    private String fixedParameterRefusal;  // a fixed parameter set during the run, or null
     private final double[] outputs;
+    private final double[] stepOutputs;     // what the model writes; kept only on success
+    private Model model;
+    private boolean modelUsed;              // whether the object has begun a run
     private Run run = Run.INSTANTIATED;
     private double startTime;
     private boolean stopTimeDefined;
@@ -31,14 +48,20 @@ final class ServerInstance implements AutoCloseable {
         this.name = name;
         this.loaded = loaded;
         this.declaration = loaded.declaration();
-        this.outputCount = declaration.outputs().size();
-        this.inputCount = declaration.inputs().size();
-        this.outputCountText = Integer.toString(outputCount);
-        this.inputCountText = Integer.toString(inputCount);
-        this.realCountText = Integer.toString(2 * outputCount + inputCount);
-        this.inputs = new double[inputCount];
-        for (int i = 0; i < inputCount; i++) inputs[i] = declaration.inputs().get(i).start();
-        this.outputs = new double[outputCount];
+        this.layout = new ValueLayout(declaration);
+        this.outputCountText = Integer.toString(layout.outputs());
+        this.inputCountText = Integer.toString(layout.inputs());
+        this.realCountText = Integer.toString(layout.reals());
+        this.inputs = new double[layout.inputs()];
+        for (int i = 0; i < inputs.length; i++) inputs[i] = declaration.inputs().get(i).start();
+        this.parameters = new double[layout.parameters()];
+        for (int p = 0; p < parameters.length; p++) {
+            parameters[p] = loaded.parameters().get(declaration.parameters().get(p).name());
+        }
+        this.tunePending = new boolean[parameters.length];
+        this.outputs = new double[layout.outputs()];
+        this.stepOutputs = new double[layout.outputs()];
+        this.model = loaded.model();
     }
 
     /** Needs no lock: the counts never change. */
@@ -67,53 +90,87 @@ final class ServerInstance implements AutoCloseable {
         run = Run.SET_UP;  // a new run, also after a reset of the instance
     }
 
+    /**
+     * Starts a run from the current inputs and parameters. After a run (the host reset the
+     * instance) the run starts over with a new model object, as a fresh instance would.
+     */
     synchronized void initialize() throws SimulationException {
         if (run == Run.INSTANTIATED) {
             throw wrongOrder("cannot be initialized before its experiment is set up:"
                     + " call fmi2SetupExperiment first");
         }
+        run = Run.SET_UP;
+        fixedParameterRefusal = null;
+        Arrays.fill(tunePending, false);
+        for (int p = 0; p < parameters.length; p++) {
+            if (!Double.isFinite(parameters[p])) {
+                throw new SimulationException("Instance " + name + ": parameter "
+                        + describeParameter(p) + " is " + parameters[p]
+                        + "; parameters must be finite numbers");
+            }
+        }
+        if (modelUsed) model = loaded.newModel();
+        modelUsed = true;
         try {
-            loaded.model().initialize(loaded.parameters(), startTime, inputs.clone(), outputs);
-        } catch (RuntimeException | LinkageError | StackOverflowError e) {
-            run = Run.SET_UP;
+            model.initialize(parameterMap(), startTime, inputs.clone(), stepOutputs);
+        } catch (Throwable e) {  // whatever the model throws, checked or not, ends the run
             throw new SimulationException("Model " + modelName() + " failed to initialize at t = "
                     + startTime + ": " + Failures.describe(e), e);
         }
-        if (!outputsFinite()) throw nonFiniteOutput("at the start time " + startTime);
+        keepFiniteOutputs("at the start time " + startTime);
         nextTime = startTime;
         lastStepSize = 0;
         run = Run.INITIALIZED;
     }
 
+    /**
+     * Records an input or parameter. A parameter set during a run takes effect from the next
+     * step when it is tunable; a fixed one makes the next step fail, and takes effect at the
+     * next initialization.
+     */
     synchronized void setReal(int valueReference, double value) throws SimulationException {
-        int input = valueReference - 2 * outputCount;
-        if (input < 0 || input >= inputCount) {
-            throw new SimulationException("Instance " + name + ": value reference "
-                    + Integer.toUnsignedString(valueReference) + " is not an input; the inputs"
-                    + " are " + (inputCount == 0 ? "none" : "value references " + 2 * outputCount
-                    + " to " + (2 * outputCount + inputCount - 1)));
+        int input = layout.input(valueReference);
+        if (input >= 0) {
+            inputs[input] = value;
+            return;
         }
-        inputs[input] = value;
+        int parameter = layout.parameter(valueReference);
+        if (parameter < 0) {
+            throw new SimulationException("Instance " + name + ": value reference "
+                    + Integer.toUnsignedString(valueReference) + " is not an input or a"
+                    + " parameter; " + layout.describe());
+        }
+        parameters[parameter] = value;
+        if (run != Run.INITIALIZED) return;
+        if (declaration.parameters().get(parameter).tunable()) {
+            tunePending[parameter] = true;
+        } else if (fixedParameterRefusal == null) {
+            fixedParameterRefusal = "Instance " + name + ": parameter "
+                    + describeParameter(parameter) + " is fixed and was set to " + value
+                    + " during the run; a fixed parameter can only be set before"
+                    + " fmi2ExitInitializationMode (reset the instance with fmi2Reset to start"
+                    + " a run with the new value)";
+        }
     }
 
     synchronized void step(double time, double stepSize, double[] stepInputs)
             throws SimulationException {
         checkStep(time, stepSize, stepInputs);
-        System.arraycopy(stepInputs, 0, inputs, 0, inputCount);
+        System.arraycopy(stepInputs, 0, inputs, 0, inputs.length);
         try {
-            loaded.model().step(time, stepSize, inputs, outputs);
-        } catch (RuntimeException | LinkageError | StackOverflowError e) {
+            tunePendingParameters();
+            model.step(time, stepSize, inputs, stepOutputs);
+        } catch (Throwable e) {  // whatever the model throws, checked or not, ends the run
             run = Run.TERMINATED;
             throw new SimulationException("Model " + modelName() + " failed in the step from"
                     + " t = " + time + " over " + stepSize + " s: " + Failures.describe(e), e);
         }
-        if (!outputsFinite()) {
-            throw nonFiniteOutput("in the step from t = " + time + " over " + stepSize + " s");
-        }
+        keepFiniteOutputs("in the step from t = " + time + " over " + stepSize + " s");
         nextTime = time + stepSize;
         lastStepSize = stepSize;
     }
 
+    /** The outputs of the last successful initialization or step. */
     synchronized double[] outputs() {
         return outputs.clone();
     }
@@ -127,6 +184,21 @@ final class ServerInstance implements AutoCloseable {
         loaded.close();
     }
 
+    private void tunePendingParameters() {
+        for (int p = 0; p < parameters.length; p++) {
+            if (tunePending[p]) {
+                tunePending[p] = false;
+                model.tune(parameterName(p), parameters[p]);
+            }
+        }
+    }
+
+    private Map<String, Double> parameterMap() {
+        Map<String, Double> map = new LinkedHashMap<>();
+        for (int p = 0; p < parameters.length; p++) map.put(parameterName(p), parameters[p]);
+        return Collections.unmodifiableMap(map);
+    }
+
     private void checkStep(double time, double stepSize, double[] stepInputs)
             throws SimulationException {
         if (run != Run.INITIALIZED) {
@@ -136,6 +208,7 @@ final class ServerInstance implements AutoCloseable {
                     : "cannot step before its model is initialized: call"
                     + " fmi2EnterInitializationMode and fmi2ExitInitializationMode first");
         }
+        if (fixedParameterRefusal != null) throw new SimulationException(fixedParameterRefusal);
         if (!(Double.isFinite(time) && Double.isFinite(stepSize) && stepSize > 0)) {
             throw new SimulationException("Instance " + name + ": a step needs a finite start"
                     + " time and a positive step size, not t = " + time + ", h = " + stepSize);
@@ -148,40 +221,62 @@ final class ServerInstance implements AutoCloseable {
                     + " s)");
         }
         double end = time + stepSize;
-        if (stopTimeDefined && end > stopTime
-                && !StepTiming.continues(stopTime, stepSize, end)) {
+        if (stopTimeDefined && !StepTiming.endsByStop(end, stopTime, stepSize)) {
             throw new SimulationException("Instance " + name + ": the step to t = " + end
                     + " goes beyond the stop time " + stopTime + " set by fmi2SetupExperiment");
         }
-        if (stepInputs == null || stepInputs.length != inputCount) {
+        if (stepInputs == null || stepInputs.length != inputs.length) {
             throw new SimulationException("Instance " + name + ": the step brought "
                     + (stepInputs == null ? "no" : Integer.toString(stepInputs.length))
-                    + " input values, the model has " + inputCount + " inputs");
+                    + " input values, the model has " + inputs.length + " inputs");
         }
-        for (int i = 0; i < inputCount; i++) {
+        for (int i = 0; i < inputs.length; i++) {
             if (!Double.isFinite(stepInputs[i])) {
                 throw new SimulationException("Instance " + name + ": input "
                         + declaration.inputs().get(i).name() + " is " + stepInputs[i]
                         + " at t = " + time + "; inputs must be finite numbers");
             }
         }
-    }
-
-    private boolean outputsFinite() {
-        for (double output : outputs) {
-            if (!Double.isFinite(output)) return false;
+        for (int p = 0; p < parameters.length; p++) {
+            if (tunePending[p] && !Double.isFinite(parameters[p])) {
+                throw new SimulationException("Instance " + name + ": parameter "
+                        + describeParameter(p) + " was set to " + parameters[p]
+                        + " during the run; parameters must be finite numbers");
+            }
         }
-        return true;
     }
 
-    /** The failure of a model that left a non-finite output; {@code when} says where. */
-    private SimulationException nonFiniteOutput(String when) {
-        run = Run.TERMINATED;
-        int i = 0;
-        while (Double.isFinite(outputs[i])) i++;
-        return new SimulationException("Model " + modelName() + " produced " + outputs[i]
-                + " for output " + declaration.outputs().get(i).name() + " " + when
-                + ": check its parameters and inputs");
+    /**
+     * Takes the model's outputs when all are finite; otherwise the run ends, the last good
+     * outputs stay, and the failure names the first output that is not finite.
+     */
+    private void keepFiniteOutputs(String when) throws SimulationException {
+        for (int i = 0; i < stepOutputs.length; i++) {
+            if (!Double.isFinite(stepOutputs[i])) {
+                run = Run.TERMINATED;
+                throw new SimulationException("Model " + modelName() + " produced "
+                        + stepOutputs[i] + " for output " + declaration.outputs().get(i).name()
+                        + " " + when + ": check its parameters and inputs" + integrationHint());
+            }
+        }
+        System.arraycopy(stepOutputs, 0, outputs, 0, outputs.length);
+    }
+
+    private String integrationHint() {
+        return model instanceof ContinuousModel continuous
+                ? ", or lower " + ContinuousModel.INTERNAL_STEP + " (now "
+                + continuous.internalStepSize() + " s) if its integration became unstable"
+                : "";
+    }
+
+    private String parameterName(int parameter) {
+        return declaration.parameters().get(parameter).name();
+    }
+
+    /** The parameter's name and value reference, for messages. */
+    private String describeParameter(int parameter) {
+        return parameterName(parameter) + " (value reference "
+                + layout.parameterReference(parameter) + ")";
     }
 
     private SimulationException wrongOrder(String what) {

@@ -12,7 +12,8 @@ public interface SimulationServer {
 
     /**
      * The value of a property of the instance as text: "number_of_outputs",
-     * "number_of_inputs" or "number_of_reals" (2 outputs + inputs), in decimal digits.
+     * "number_of_inputs" or "number_of_reals" (2 outputs + inputs + parameters), in decimal
+     * digits.
      */
     String property(String name, String key) throws SimulationException;
 
@@ -20,12 +21,18 @@ public interface SimulationServer {
     void setupExperiment(String name, double startTime, boolean stopTimeDefined, double stopTime)
             throws SimulationException;
 
-    /** Initializes the model at the start time; its outputs are then available. */
+    /**
+     * Initializes the model at the start time from the current inputs and parameters; its
+     * outputs are then available. Called again (after the host reset the instance) it starts
+     * a new run, the same as a fresh instance's.
+     */
     void initialize(String name) throws SimulationException;
 
     /**
-     * Sets a real variable by value reference; inputs begin at 2 outputs. Values set on
-     * other variables are refused.
+     * Sets a real variable by value reference: inputs begin at 2 outputs, parameters follow
+     * them. A parameter set before initialization holds for the run; a tunable one set during
+     * a run takes effect from the next step; a fixed one set during a run makes the next step
+     * fail, until a new initialization. Values set on other variables are refused.
      */
     void setReal(String name, int valueReference, double value) throws SimulationException;
 

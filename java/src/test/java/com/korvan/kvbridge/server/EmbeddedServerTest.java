@@ -17,6 +17,8 @@ import java.util.concurrent.Executors;
 import java.util.concurrent.Future;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.CsvSource;
 
 class EmbeddedServerTest {
     @TempDir Path temp;
@@ -70,11 +72,11 @@ class EmbeddedServerTest {
     }
 
     @Test
-    void onlyInputsCanBeSet() throws SimulationException {
+    void onlyInputsAndParametersCanBeSet() throws SimulationException {
         server.instantiate("a", Resources.idle(temp, "a"));
         assertTrue(refusal(() -> server.setReal("a", 0, 1.0))
-                .contains("value reference 0 is not an input; the inputs are value references"
-                        + " 4 to 4"));
+                .contains("value reference 0 is not an input or a parameter; the inputs are"
+                        + " value reference 4 and the parameters none"));
         assertTrue(refusal(() -> server.setReal("a", -1, 1.0))
                 .contains("value reference 4294967295 is not an input"));
     }
@@ -172,6 +174,44 @@ class EmbeddedServerTest {
         for (int n = 0; n < 99; n++) {
             server.step("a", t, h, new double[1]);
             t += h;
+        }
+    }
+
+    @Test
+    void aMillionStepsAddedUpByTheHostEndAtTheStopTime() throws SimulationException {
+        // 1e6 additions of 1e-4 s miss 100 s by about 2e-9 s: the last step is not refused.
+        server.instantiate("long", Resources.idle(temp, "long"));
+        server.setupExperiment("long", 0.0, true, 100.0);
+        server.initialize("long");
+        double t = 0;
+        double[] input = new double[1];
+        for (int n = 0; n < 1_000_000; n++) {
+            server.step("long", t, 1e-4, input);
+            t += 1e-4;
+        }
+        assertTrue(t != 100.0 && Math.abs(t - 100.0) < 1e-8, "t = " + t);
+        assertEquals(t, server.outputs("long")[1]);
+    }
+
+    @ParameterizedTest(name = "stop {0}, step from {1} over {2}: {3}")
+    @CsvSource({
+        "100.0, 99.9, 0.1000000020, accepted",  // a host's rounding, far below a step
+        "100.0, 99.9, 0.100001,     refused",   // a step past the stop time
+        "1.0,   0.9,  0.10000002,   accepted",  // a millionth of the step
+        "1.0,   0.9,  0.1000002,    refused",
+        "1e-3,  0.0,  1.0000000001e-3, accepted",
+        "1e-3,  0.0,  1.00001e-3,   refused",
+    })
+    void theStopTimeAllowsForRoundingOnly(double stop, double from, double step, String outcome)
+            throws SimulationException {
+        server.instantiate("a", Resources.idle(temp, "a"));
+        server.setupExperiment("a", from, true, stop);
+        server.initialize("a");
+        if (outcome.equals("accepted")) {
+            server.step("a", from, step, new double[1]);
+        } else {
+            assertTrue(refusal(() -> server.step("a", from, step, new double[1]))
+                    .contains("goes beyond the stop time " + stop));
         }
     }
 

@@ -2,6 +2,7 @@ package com.korvan.kvbridge.server;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -10,6 +11,7 @@ import com.korvan.kvbridge.testmodels.Resources;
 import java.io.File;
 import java.io.IOException;
 import java.io.OutputStream;
+import java.net.URLClassLoader;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.jar.JarEntry;
@@ -43,16 +45,21 @@ class ModelJarTest {
                     static final double GAIN = %s;
                 }
                 """.formatted(gain));
+        jar(folder.resolve("gain.jar"), source, "user/Gain.class");
+    }
+
+    /** Compiles the source against kvbridge.jar into a jar holding the one class. */
+    private void jar(Path target, Path source, String classFile) throws IOException {
         String apiPath = new File(Model.class.getProtectionDomain().getCodeSource()
                 .getLocation().getPath()).getPath();
-        Path classes = Files.createDirectories(temp.resolve("classes" + gain));
+        Path classes = Files.createTempDirectory(temp, "classes");
         int result = ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", apiPath,
                 "-d", classes.toString(), source.toString());
         assertEquals(0, result);
-        try (OutputStream file = Files.newOutputStream(folder.resolve("gain.jar"));
+        try (OutputStream file = Files.newOutputStream(target);
              JarOutputStream jar = new JarOutputStream(file)) {
-            jar.putNextEntry(new JarEntry("user/Gain.class"));
-            jar.write(Files.readAllBytes(classes.resolve("user/Gain.class")));
+            jar.putNextEntry(new JarEntry(classFile));
+            jar.write(Files.readAllBytes(classes.resolve(classFile)));
             jar.closeEntry();
         }
     }
@@ -78,6 +85,34 @@ class ModelJarTest {
         assertArrayEquals(new double[] {15.0}, server.outputs("three"));
         server.free("two");
         server.free("three");
+    }
+
+    @Test
+    void aFailedLoadClosesTheInstancesClassLoader() throws Exception {
+        // The model's declaration hands its class loader out, then fails the load.
+        Path folder = Resources.folder(temp, "leaky", "model.class=user.Leaky",
+                "model.jars=leaky.jar", "model.outputs=1", "model.inputs=0");
+        Path sources = Files.createDirectories(temp.resolve("leaky-src").resolve("user"));
+        Path source = Files.writeString(sources.resolve("Leaky.java"), """
+                package user;
+                import com.korvan.kvbridge.model.*;
+                import java.util.*;
+                public class Leaky implements Model {
+                    public Declaration declaration() {
+                        System.getProperties().put("kvfmu.test.loader", getClass().getClassLoader());
+                        throw new IllegalStateException("no declaration today");
+                    }
+                    public void initialize(Map<String, Double> p, double t, double[] u,
+                                           double[] y) {}
+                    public void step(double t, double h, double[] u, double[] y) {}
+                }
+                """);
+        jar(folder.resolve("leaky.jar"), source, "user/Leaky.class");
+        String message = assertThrows(SimulationException.class, () -> new EmbeddedServer()
+                .instantiate("leaky", Resources.uri(folder))).getMessage();
+        assertTrue(message.contains("no declaration today"), message);
+        URLClassLoader loader = (URLClassLoader) System.getProperties().get("kvfmu.test.loader");
+        assertNull(loader.findResource("user/Leaky.class"), "the loader is closed");
     }
 
     @Test

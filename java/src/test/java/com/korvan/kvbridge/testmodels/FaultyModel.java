@@ -21,7 +21,7 @@ public class FaultyModel implements Model {
     public Declaration declaration() {
         return new Declaration("Faulty", "", List.of(new Output("y", "", "", true)),
                 List.of(new Input("u", "", "", 0)),
-                List.of(new Parameter("failAt", 0, "", "")), new DefaultExperiment(0, 1, 0.1));
+                List.of(new Parameter("failAt", "", "", 0)), new DefaultExperiment(0, 1, 0.1));
     }
 
     @Override

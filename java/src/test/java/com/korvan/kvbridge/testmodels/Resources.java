@@ -36,4 +36,15 @@ public final class Resources {
         return uri(folder(parent, name, "model.class=" + FaultyModel.class.getName(),
                 "model.outputs=1", "model.inputs=1", "parameter.failAt=" + failAt));
     }
+
+    public static String sneakyDeclaration(Path parent, String name) {
+        return uri(folder(parent, name, "model.class=" + SneakyDeclaration.class.getName(),
+                "model.outputs=1", "model.inputs=0"));
+    }
+
+    public static String throwing(Path parent, String name, int where, int what) {
+        return uri(folder(parent, name, "model.class=" + ThrowingModel.class.getName(),
+                "model.outputs=2", "model.inputs=1", "parameter.where=" + where,
+                "parameter.what=" + what));
+    }
 }

@@ -15,8 +15,9 @@ import javax.xml.stream.XMLStreamWriter;
 
 /**
  * Writes modelDescription.xml for the library: real variables only, laid out as the library
- * holds them (outputs, their copies as calculated locals, inputs with start values), and a
- * model structure whose dependencies are the model's direct feedthrough.
+ * holds them (outputs, their copies as calculated locals, inputs with start values, then
+ * parameters with their packed values), and a model structure whose dependencies are the
+ * model's direct feedthrough.
  */
 final class ModelDescriptionWriter {
     /** The GUID the library accepts at instantiation. */
@@ -69,6 +70,7 @@ final class ModelDescriptionWriter {
         Set<String> taken = new HashSet<>();
         model.outputs().forEach(o -> taken.add(o.name()));
         model.inputs().forEach(i -> taken.add(i.name()));
+        model.parameters().forEach(p -> taken.add(p.name()));
         List<String> names = new ArrayList<>();
         for (OutputVariable output : model.outputs()) {
             String name = output.name() + "_copy";
@@ -114,6 +116,7 @@ final class ModelDescriptionWriter {
         Set<String> units = new TreeSet<>();
         model.outputs().forEach(o -> units.add(o.unit()));
         model.inputs().forEach(i -> units.add(i.unit()));
+        model.parameters().forEach(p -> units.add(p.unit()));
         units.remove("");
         if (units.isEmpty()) return;  // the element needs at least one unit
         open("UnitDefinitions");
@@ -126,29 +129,39 @@ final class ModelDescriptionWriter {
         List<OutputVariable> outputs = model.outputs();
         for (int i = 0; i < outputs.size(); i++) {
             OutputVariable output = outputs.get(i);
-            variable(output.name(), i, output.description(), "output", output.unit(), null);
+            variable(output.name(), i, output.description(), "output", "continuous",
+                     output.unit(), null);
         }
         List<String> copies = copyNames(model);
         for (int i = 0; i < outputs.size(); i++) {
             OutputVariable output = outputs.get(i);
             String description = "Copy of the output " + output.name()
                 + ", refreshed at the first read after each step";
-            variable(copies.get(i), model.copyReference(i), description, "local", output.unit(),
-                     null);
+            variable(copies.get(i), model.copyReference(i), description, "local", "continuous",
+                     output.unit(), null);
         }
         List<Input> inputs = model.inputs();
         for (int k = 0; k < inputs.size(); k++) {
             Input input = inputs.get(k);
             variable(input.name(), model.inputReference(k), input.description(), "input",
-                     input.unit(), input.start());
+                     "continuous", input.unit(), input.start());
+        }
+        List<ParameterVariable> parameters = model.parameters();
+        for (int p = 0; p < parameters.size(); p++) {
+            ParameterVariable parameter = parameters.get(p);
+            variable(parameter.name(), model.parameterReference(p), parameter.description(),
+                     "parameter", parameter.tunable() ? "tunable" : "fixed", parameter.unit(),
+                     parameter.start());
         }
         close();
     }
 
     // Outputs and copies are continuous and calculated (no start); inputs are continuous
-    // with a start value and no initial attribute.
+    // and parameters fixed or tunable, both with a start value and the default initial
+    // (none for inputs, exact for parameters).
     private void variable(String name, int valueReference, String description, String causality,
-                          String unit, Double start) throws XMLStreamException {
+                          String variability, String unit, Double start)
+            throws XMLStreamException {
         xml.writeCharacters("\n" + "  ".repeat(depth));
         xml.writeComment(" Index " + (valueReference + 1) + " ");
         open("ScalarVariable");
@@ -156,7 +169,7 @@ final class ModelDescriptionWriter {
         xml.writeAttribute("valueReference", Integer.toString(valueReference));
         if (!description.isEmpty()) xml.writeAttribute("description", Text.oneLine(description));
         xml.writeAttribute("causality", causality);
-        xml.writeAttribute("variability", "continuous");
+        xml.writeAttribute("variability", variability);
         if (start == null) xml.writeAttribute("initial", "calculated");
         List<String[]> real = new ArrayList<>();
         if (!unit.isEmpty()) real.add(new String[] {"unit", unit});
@@ -165,16 +178,18 @@ final class ModelDescriptionWriter {
         close();
     }
 
-    // Every output once under Outputs and, being calculated, once under InitialUnknowns,
-    // with the same direct dependencies on inputs (indices are 1-based into ModelVariables).
+    // Every output once under Outputs, depending on exactly the inputs it feeds through,
+    // and, being calculated, once under InitialUnknowns, where the parameters are known too:
+    // the initial outputs may depend on any of them (indices are 1-based into ModelVariables).
     private void modelStructure(ModelInterface model) throws XMLStreamException {
         open("ModelStructure");
         for (String list : new String[] {"Outputs", "InitialUnknowns"}) {
+            boolean initial = list.equals("InitialUnknowns");
             open(list);
             for (int i = 0; i < model.outputs().size(); i++) {
                 empty("Unknown", new String[][] {
                     {"index", Integer.toString(i + 1)},
-                    {"dependencies", dependencies(model, model.outputs().get(i))},
+                    {"dependencies", dependencies(model, model.outputs().get(i), initial)},
                 });
             }
             close();
@@ -182,12 +197,16 @@ final class ModelDescriptionWriter {
         close();
     }
 
-    private static String dependencies(ModelInterface model, OutputVariable output) {
+    private static String dependencies(ModelInterface model, OutputVariable output,
+                                       boolean withParameters) {
         List<String> indices = new ArrayList<>();
         for (int k = 0; k < model.inputs().size(); k++) {
             if (output.dependsOn().contains(model.inputs().get(k).name())) {
                 indices.add(Integer.toString(model.inputReference(k) + 1));
             }
+        }
+        for (int p = 0; withParameters && p < model.parameters().size(); p++) {
+            indices.add(Integer.toString(model.parameterReference(p) + 1));
         }
         return String.join(" ", indices);
     }

@@ -94,11 +94,18 @@ public final class PackCommand {
     }
 
     // kvbridge.jar, the model jars and the descriptor naming the class and parameter values.
+    // The model must start with the packed parameters: a value it refuses is found now.
     private static Contents fromModelClass(Options options) throws PackException {
-        Declaration declaration = ModelClassReader.read(options.modelClass, options.modelJars);
-        ModelInterface model = interfaceOf(options.modelClass, declaration);
-        Map<String, Double> parameters = ParameterValues.resolve(
-            options.modelClass, declaration.parameters(), options.parameters);
+        ModelInterface model;
+        Map<String, Double> parameters;
+        try (ModelClassReader.OpenModel open =
+                 ModelClassReader.open(options.modelClass, options.modelJars)) {
+            Declaration declaration = open.declaration();
+            parameters = ParameterValues.resolve(options.modelClass, declaration.parameters(),
+                                                 options.parameters);
+            model = interfaceOf(options.modelClass, declaration, parameters);
+            open.checkStartState(parameters);
+        }
         Jars.requireJar("bridge jar", options.bridgeJar);
         List<ResourceJar> modelJars = resourceJars(options.modelJars, "model jar", BRIDGE_JAR);
         List<ResourceJar> jars = new ArrayList<>();
@@ -118,10 +125,11 @@ public final class PackCommand {
         return new Contents(model, resourceJars(options.facadeJars, "facade jar"), null);
     }
 
-    private static ModelInterface interfaceOf(String modelClass, Declaration declaration)
+    private static ModelInterface interfaceOf(String modelClass, Declaration declaration,
+                                              Map<String, Double> parameters)
             throws PackException {
         try {
-            return ModelClassReader.toInterface(declaration);
+            return ModelClassReader.toInterface(declaration, parameters);
         } catch (IllegalArgumentException e) {
             throw PackException.input(modelClass + ": " + e.getMessage());
         }

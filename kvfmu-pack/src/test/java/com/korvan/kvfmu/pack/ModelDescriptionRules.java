@@ -15,7 +15,9 @@ import org.w3c.dom.Node;
  * order and required attributes of the schema, the allowed combinations of causality,
  * variability and initial, start values where required and nowhere else, unique names and
  * value references, declared units, and a model structure whose indices are valid, with
- * every output once under Outputs and InitialUnknowns complete. Answers what it finds wrong.
+ * every output once under Outputs and InitialUnknowns complete. Outputs may depend on inputs
+ * only; initial unknowns also on what is exact at the start (parameters). Answers what it
+ * finds wrong.
  */
 final class ModelDescriptionRules {
     private static final List<String> ROOT_ORDER = List.of(
@@ -235,9 +237,10 @@ final class ModelDescriptionRules {
                 expect(dependency > previous, listName + " " + index + ": dependencies not ascending");
                 previous = dependency;
                 Variable known = variables.get(dependency - 1);
+                String knownInitial = known.initial().isEmpty() ? defaultInitial(known) : known.initial();
                 boolean isKnown = known.causality().equals("input")
                     || known.causality().equals("independent")
-                    || (listName.equals("InitialUnknowns") && "exact".equals(known.initial()));
+                    || (listName.equals("InitialUnknowns") && knownInitial.equals("exact"));
                 expect(isKnown, listName + " " + index + ": depends on " + dependency
                        + " (" + known.name() + "), which is not a known");
             }

@@ -4,10 +4,14 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.korvan.kvbridge.model.Declaration;
+import com.korvan.kvbridge.model.Model;
+import com.korvan.kvbridge.model.Parameter;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.Map;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.w3c.dom.Element;
@@ -59,6 +63,44 @@ class ModelDescriptionRulesTest {
         assertEquals(List.of(), failures);
     }
 
+    /**
+     * The built-in models' FMUs list each output's exact dependencies and every parameter with
+     * its variability, as the model class declares them.
+     */
+    @Test
+    void builtInFmusShowTheirModelsDependenciesAndParameters() throws Exception {
+        for (String fmu : System.getProperty("kvfmu.test.fmus", "").split(":")) {
+            if (fmu.isEmpty()) continue;
+            Element root = Packing.modelDescription(Path.of(fmu));
+            Declaration declaration = ((Model) Class.forName("com.korvan.kvbridge.models."
+                + root.getAttribute("modelName")).getConstructor().newInstance()).declaration();
+            ModelInterface model = ModelClassReader.toInterface(declaration, Map.of());
+            List<Element> variables = ModelDescriptionRules.children(
+                (Element) root.getElementsByTagName("ModelVariables").item(0));
+            List<Element> outputs = ModelDescriptionRules.children(
+                (Element) root.getElementsByTagName("Outputs").item(0));
+            for (int i = 0; i < declaration.outputs().size(); i++) {
+                List<String> named = new ArrayList<>();
+                for (String index : outputs.get(i).getAttribute("dependencies").split(" ")) {
+                    if (!index.isEmpty()) {
+                        named.add(variables.get(Integer.parseInt(index) - 1).getAttribute("name"));
+                    }
+                }
+                List<String> declared = new ArrayList<>(declaration.outputs().get(i).dependsOn());
+                declared.sort(null);
+                named.sort(null);
+                assertEquals(declared, named, fmu + " output " + i);
+            }
+            for (int p = 0; p < declaration.parameters().size(); p++) {
+                Parameter parameter = declaration.parameters().get(p);
+                Element variable = variables.get(model.parameterReference(p));
+                assertEquals(parameter.name(), variable.getAttribute("name"), fmu);
+                assertEquals(parameter.tunable() ? "tunable" : "fixed",
+                             variable.getAttribute("variability"), fmu + " " + parameter.name());
+            }
+        }
+    }
+
     // The checker itself: each edit of a valid description breaks one rule it must find.
     @Test
     void rulesFindBrokenDescriptions() throws Exception {
@@ -70,12 +112,19 @@ class ModelDescriptionRulesTest {
             {"causality=\"local\" variability=\"continuous\" initial=\"calculated\"",
              "causality=\"parameter\" variability=\"continuous\" initial=\"calculated\"",
              "is not allowed"},
-            {"<Unknown index=\"2\" dependencies=\"5 6\"/>\n    </Outputs>", "</Outputs>", "Outputs lists"},
-            {"<Unknown index=\"2\" dependencies=\"5 6\"/>\n    </InitialUnknowns>", "</InitialUnknowns>",
+            {"<Unknown index=\"2\" dependencies=\"5\"/>\n    </Outputs>", "</Outputs>", "Outputs lists"},
+            {"<Unknown index=\"2\" dependencies=\"5 7 8\"/>\n    </InitialUnknowns>", "</InitialUnknowns>",
              "InitialUnknowns lists"},
-            {"dependencies=\"5 6\"", "dependencies=\"6 5\"", "not ascending"},
-            {"dependencies=\"5 6\"", "dependencies=\"3\"", "which is not a known"},
-            {"dependencies=\"5 6\"", "dependencies=\"9\"", "is not an index"},
+            {"dependencies=\"5 7 8\"", "dependencies=\"7 5 8\"", "not ascending"},
+            {"dependencies=\"5\"", "dependencies=\"3\"", "which is not a known"},
+            {"dependencies=\"5\"", "dependencies=\"5 7\"", "7 (T), which is not a known"},
+            {"dependencies=\"5\"", "dependencies=\"9\"", "is not an index"},
+            {"causality=\"parameter\" variability=\"tunable\"",
+             "causality=\"parameter\" variability=\"continuous\"", "is not allowed"},
+            {"causality=\"parameter\" variability=\"fixed\"",
+             "causality=\"parameter\" variability=\"fixed\" initial=\"calculated\"",
+             "initial calculated not allowed"},
+            {"<Real unit=\"m\" start=\"0.0\"/>", "<Real unit=\"m\"/>", "(y0): start value missing"},
             {"valueReference=\"1\"", "valueReference=\"0\"", "used twice"},
             {"<Unit name=\"m\"/>", "<Unit name=\"km\"/>", "not declared"},
             {"<DefaultExperiment", "<VendorAnnotations/><DefaultExperiment", "must precede"},

@@ -91,15 +91,64 @@ class PackCommandTest {
         assertEquals("kvfmu-pack " + BuildInfo.VERSION, root.getAttribute("generationTool"));
         List<Element> variables = ModelDescriptionRules.children(
             (Element) root.getElementsByTagName("ModelVariables").item(0));
-        assertEquals(List.of("y:0:output", "sum:1:output", "y_copy:2:local", "sum_copy:3:local",
-                             "u:4:input", "gain:5:input"),
+        assertEquals(List.of("y:0:output:continuous:", "sum:1:output:continuous:",
+                             "y_copy:2:local:continuous:", "sum_copy:3:local:continuous:",
+                             "u:4:input:continuous:1.5", "gain:5:input:continuous:2.0",
+                             "T:6:parameter:tunable:2.0", "y0:7:parameter:fixed:0.0"),
                      variables.stream().map(v -> v.getAttribute("name") + ":"
-                         + v.getAttribute("valueReference") + ":" + v.getAttribute("causality")).toList());
+                         + v.getAttribute("valueReference") + ":" + v.getAttribute("causality") + ":"
+                         + v.getAttribute("variability") + ":"
+                         + ((Element) v.getElementsByTagName("Real").item(0)).getAttribute("start"))
+                         .toList());
         Element cs = (Element) root.getElementsByTagName("CoSimulation").item(0);
         assertEquals("libkvfmu", cs.getAttribute("modelIdentifier"));
         assertEquals(10, cs.getAttributes().getLength());
         Element experiment = (Element) root.getElementsByTagName("DefaultExperiment").item(0);
         assertEquals("0.01", experiment.getAttribute("stepSize"));
+    }
+
+    @Test
+    void parametersShowTheirPackedValueUnitAndDescription() throws Exception {
+        Element root = Packing.modelDescription(Packing.packLag(folder, "--parameter", "y0=-0.25"));
+        Element y0 = ModelDescriptionRules.children(
+            (Element) root.getElementsByTagName("ModelVariables").item(0)).get(7);
+        assertEquals("Initial output", y0.getAttribute("description"));
+        Element real = (Element) y0.getElementsByTagName("Real").item(0);
+        assertEquals("m", real.getAttribute("unit"));
+        assertEquals("-0.25", real.getAttribute("start"));
+    }
+
+    @Test
+    void dependenciesAreExactlyTheInputsAnOutputFeedsThrough() throws Exception {
+        // Lag: y depends on no input, sum = y + u on u alone (not on gain); at the start
+        // the outputs may also depend on the parameters T and y0 (indices 7 and 8).
+        Element root = Packing.modelDescription(Packing.packLag(folder));
+        assertEquals(List.of("1:", "2:5"), unknowns(root, "Outputs"));
+        assertEquals(List.of("1:7 8", "2:5 7 8"), unknowns(root, "InitialUnknowns"));
+    }
+
+    private static List<String> unknowns(Element root, String list) {
+        return ModelDescriptionRules.children((Element) root.getElementsByTagName(list).item(0))
+            .stream().map(u -> u.getAttribute("index") + ":" + u.getAttribute("dependencies")).toList();
+    }
+
+    @Test
+    void startValuesAreTheInputsThenTheParametersInValueReferenceOrder() throws Exception {
+        ModelInterface model = ModelClassReader.toInterface(
+            new com.korvan.kvbridge.models.FirstOrderLag().declaration(), Map.of("T", 0.5));
+        assertEquals(List.of(new StartValue(2, 0.0), new StartValue(3, 1.0), new StartValue(4, 0.5),
+                             new StartValue(5, 0.0), new StartValue(6, 1e-3)),
+                     model.startValues());
+        assertEquals(7, model.numberOfReals());
+    }
+
+    @Test
+    void outputDirIsMadeWhenMissing() throws IOException {
+        Path nested = folder.resolve("a").resolve("b");
+        Packing.Run run = Packing.run("--class", Packing.LAG, "--model-jar",
+                                      Packing.buildFile("modelJar").toString(), "--output-dir", nested.toString());
+        assertEquals(0, run.exitCode(), run.err());
+        assertTrue(Files.isRegularFile(nested.resolve("Lag.fmu")));
     }
 
     @Test
@@ -128,6 +177,7 @@ class PackCommandTest {
     static Stream<Arguments> badInput() {
         String jar = System.getProperty("kvfmu.test.modelJar");
         String model = "com.korvan.kvfmu.testmodel.";
+        String builtIn = "com.korvan.kvbridge.models.";
         return Stream.of(
             Arguments.of(new String[] {"--class", model + "Nowhere", "--model-jar", jar}, 3,
                          "model class " + model + "Nowhere not found"),
@@ -151,6 +201,18 @@ class PackCommandTest {
                          "'1e400' is not a finite decimal number"),
             Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "T=NaN"}, 3,
                          "'NaN' is not a finite decimal number"),
+            Arguments.of(new String[] {"--class", builtIn + "FirstOrderLag", "--parameter", "T=-1"}, 3,
+                         "model FirstOrderLag cannot start with the packed parameters and the inputs'"
+                         + " start values: Parameter T must be greater than 0, not -1.0"
+                         + " (IllegalArgumentException)"),
+            Arguments.of(new String[] {"--class", builtIn + "WaterTank", "--parameter", "h0=-0.5"}, 3,
+                         "Parameter h0 must not be negative, not -0.5"),
+            Arguments.of(new String[] {"--class", model + "StartsBadly", "--model-jar", jar}, 3,
+                         "model StartsBadly cannot start with the packed parameters and the inputs'"
+                         + " start values: it gives NaN for output y at the start time 0.0"),
+            Arguments.of(new String[] {"--class", model + "StartsBadly", "--model-jar", jar,
+                                       "--parameter", "mode=1"}, 3,
+                         "start values: the pump table is missing (IOException)"),
             Arguments.of(new String[] {"--class", model + "Lag", "--model-jar", jar, "--parameter", "T"}, 2,
                          "--parameter T: expected NAME=VALUE"),
             Arguments.of(new String[] {"--class", model + "Lag", "--variables", "x.txt"}, 2,

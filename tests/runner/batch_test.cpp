@@ -120,10 +120,10 @@ TEST(RunnerBatch, ARunThatExceedsItsTimeoutEndsTheProcessWithItsCode) {
     scratch.write("runs.csv", "run,hang_at\nfine,1e300\nhangs,0.5\nnever,1e300\n");
     RunnerResult result =
         runRunner(scratch, {fmu, "--runs", "runs.csv", "--output-dir", "out", "--stop", "1",
-                            "--step", "0.25", "--run-timeout", "1.5", "-q"});
+                            "--step", "0.25", "--run-timeout", "3", "-q"});
     EXPECT_EQ(result.exitCode, 60) << result.err;
     EXPECT_TRUE(contains(result.err,
-                         "kvfmu-run: error: run hangs exceeded --run-timeout 1.5 s and was "
+                         "kvfmu-run: error: run hangs exceeded --run-timeout 3 s and was "
                          "abandoned; the runs after it were not started"))
         << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});

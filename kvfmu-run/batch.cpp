@@ -1,23 +1,19 @@
 #include "batch.h"
 
-#include "csv_output.h"
+#include "batch_summary.h"
 #include "exit_codes.h"
 #include "experiment.h"
 #include "fmu_session.h"
 #include "interrupts.h"
 #include "numbers.h"
-#include "parameter_overrides.h"
+#include "run_parameters.h"
 #include "replaced_file.h"
 #include "run_record.h"
 #include "runs_table.h"
 #include "simulation.h"
 
-#include <cerrno>
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -73,66 +69,6 @@ std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription&
     return uses;
 }
 
-// DIR/summary.csv, a row appended and flushed as each run ends. The file is made when the
-// first run ends: a batch refused before that leaves an earlier summary as it was.
-class Summary {
-public:
-    Summary(const fs::path& file, const std::vector<std::string>& columns,
-            const std::vector<std::string>& outputs)
-        : file_(file), outputCount_(outputs.size()) {
-        header_ = "run";
-        for (const auto& column : columns) header_ += "," + csvCell(column);
-        header_ += ",status,error,wall_seconds";
-        for (const auto& output : outputs) header_ += "," + csvCell(output);
-    }
-    ~Summary() {
-        if (out_) std::fclose(out_);
-    }
-    Summary(const Summary&) = delete;
-    Summary& operator=(const Summary&) = delete;
-
-    void add(const RunsTable::Run& run, const RunEnd& end) {
-        std::string row = run.id;
-        for (double value : run.values) row += "," + formatNumber(value);
-        std::string error;
-        for (char c : end.error) error += c == '\n' || c == '\r' ? ' ' : c;
-        // Not printf: the Java VM may have set the C locale's decimal separator.
-        char seconds[64];
-        const auto written = std::to_chars(seconds, seconds + sizeof seconds, end.wallSeconds,
-                                           std::chars_format::fixed, 6);
-        row += std::string(end.ok ? ",ok," : ",failed,") + csvCell(error) + "," +
-               std::string(seconds, written.ptr);
-        for (size_t i = 0; i < outputCount_; ++i) {
-            row += ",";
-            if (i < end.finalOutputs.size()) row += formatNumber(end.finalOutputs[i]);
-        }
-        write(row);
-    }
-
-private:
-    void write(const std::string& line) {
-        if (!out_) {
-            out_ = std::fopen(file_.c_str(), "w");
-            if (!out_) {
-                throw RunError(ExitCode::outputNotWritable, file_.string() +
-                                                                ": cannot write the summary: " +
-                                                                std::strerror(errno));
-            }
-            std::fprintf(out_, "%s\n", header_.c_str());
-        }
-        std::fprintf(out_, "%s\n", line.c_str());
-        if (std::fflush(out_) != 0) {
-            throw RunError(ExitCode::outputNotWritable,
-                           file_.string() + ": cannot write the summary: " + std::strerror(errno));
-        }
-    }
-
-    fs::path file_;
-    std::string header_;
-    std::FILE* out_ = nullptr;
-    size_t outputCount_ = 0;
-};
-
 }  // namespace
 
 void runBatch(const RunOptions& options) {
@@ -162,7 +98,7 @@ void runBatch(const RunOptions& options) {
                            (error ? ": " + error.message() : std::string()));
     }
     ReplacedFile{folder / "summary.csv"};  // the folder takes files
-    Summary summary(folder / "summary.csv", runs.columns, outputs);
+    BatchSummary summary(folder / "summary.csv", runs.columns, outputs);
 
     session.load(options.vmOptions);
 

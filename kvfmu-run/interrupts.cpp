@@ -30,7 +30,7 @@ void onSignal(int) {
         stopFlag = 1;
         static const char message[] =
             "\nkvfmu-run: interrupted: the run stops at the next communication point "
-            "(interrupt again to abandon the step in progress)\n";
+            "(a second Ctrl-C abandons the step in progress)\n";
         writeMessage(message, sizeof message - 1);
     } else if (count >= 3) {
         static const char message[] = "\nkvfmu-run: error: interrupted three times: ending now\n";

@@ -50,7 +50,8 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     CLI::App app{
         "Runs an FMI 2.0 co-simulation FMU whose library needs a Java VM in the host "
         "process: unpacks it, starts the VM with the FMU's resources/*.jar on the class "
-        "path, steps it from start to stop and writes its outputs as CSV (and a plot).",
+        "path, steps it from start to stop and writes its outputs as CSV (and a plot); "
+        "with --runs, many runs with one VM.",
         "kvfmu-run"};
     app.set_version_flag("--version", std::string("kvfmu-run ") + KVFMU_VERSION);
     app.footer(exitCodeHelp());
@@ -76,8 +77,8 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     app.add_option("-s,--set", sets, "name=value: a constant value for an input (repeatable)")
         ->type_name("NAME=VALUE");
     app.add_option("-p,--param", params,
-                   "name=value: a parameter value for this run (repeatable; the names are the "
-                   "parameter.<name> keys of the FMU's resources/model.properties)")
+                   "name=value: a parameter value for this run, set with fmi2SetReal before "
+                   "initialization (repeatable; the names are the FMU's parameters, see --info)")
         ->type_name("NAME=VALUE");
     app.add_option("-o,--output", options.outputFile, "Output CSV file (default: standard output)")
         ->type_name("FILE.csv");

@@ -7,7 +7,7 @@
 #include "fmu_session.h"
 #include "interrupts.h"
 #include "numbers.h"
-#include "parameter_overrides.h"
+#include "run_parameters.h"
 #include "plot.h"
 #include "progress.h"
 #include "run_record.h"

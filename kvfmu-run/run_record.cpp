@@ -35,21 +35,6 @@ void RunRecord::flushIfDue() {
     if (lock && !finished_) csv_.flushIfDue();
 }
 
-bool RunRecord::hasRows() const {
-    std::lock_guard<std::timed_mutex> lock(mutex_);
-    return hasRows_;
-}
-
-double RunRecord::lastTime() const {
-    std::lock_guard<std::timed_mutex> lock(mutex_);
-    return lastTime_;
-}
-
-std::string RunRecord::wherePhrase() const {
-    std::lock_guard<std::timed_mutex> lock(mutex_);
-    return hasRows_ ? "after t = " + formatNumber(lastTime_) : "before its first row";
-}
-
 void RunRecord::complete() {
     std::lock_guard<std::timed_mutex> lock(mutex_);
     if (finished_) return;

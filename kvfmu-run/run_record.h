@@ -54,16 +54,11 @@ public:
     // Hands the rows written so far to the file, at least once a second.
     void flushIfDue();
 
-    bool hasRows() const;
-    double lastTime() const;
-    // "after t = 0.5" or "before its first row".
-    std::string wherePhrase() const;
-
 private:
     void finish(bool ok, const std::string& error);
     void drawPlot(const std::string& stopNote);
 
-    mutable std::timed_mutex mutex_;
+    std::timed_mutex mutex_;
     CsvWriter csv_;
     std::optional<PlotSetup> plot_;
     std::function<void(const RunEnd&)> onEnd_;

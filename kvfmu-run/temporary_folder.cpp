@@ -69,14 +69,15 @@ void emptyFolder(int folder, int depth) {
     close(folder);
 }
 
-}  // namespace
-
+// Removes the folder tree at `path` (or the file) with async-signal-safe calls only.
 void removeTreeSignalSafe(const char* path) {
     if (unlink(path) == 0) return;
     const int folder = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder >= 0) emptyFolder(folder, 16);
     rmdir(path);
 }
+
+}  // namespace
 
 bool registerTemporaryPath(const fs::path& path) {
     const std::string text = path.string();

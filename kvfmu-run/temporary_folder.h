@@ -18,9 +18,6 @@ void removeTemporaryFoldersFromSignal();
 bool registerTemporaryPath(const std::filesystem::path& path);
 void releaseTemporaryPath(const std::filesystem::path& path);
 
-// Removes the folder tree at `path` (or the file) with async-signal-safe calls only.
-void removeTreeSignalSafe(const char* path);
-
 class TemporaryFolder {
 public:
     TemporaryFolder();

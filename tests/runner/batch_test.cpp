@@ -120,10 +120,10 @@ TEST(RunnerBatch, ARunThatExceedsItsTimeoutEndsTheProcessWithItsCode) {
     scratch.write("runs.csv", "run,hang_at\nfine,1e300\nhangs,0.5\nnever,1e300\n");
     RunnerResult result =
         runRunner(scratch, {fmu, "--runs", "runs.csv", "--output-dir", "out", "--stop", "1",
-                            "--step", "0.25", "--run-timeout", "1.5", "-q"});
+                            "--step", "0.25", "--run-timeout", "3", "-q"});
     EXPECT_EQ(result.exitCode, 60) << result.err;
     EXPECT_TRUE(contains(result.err,
-                         "kvfmu-run: error: run hangs exceeded --run-timeout 1.5 s and was "
+                         "kvfmu-run: error: run hangs exceeded --run-timeout 3 s and was "
                          "abandoned; the runs after it were not started"))
         << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
@@ -134,6 +134,22 @@ TEST(RunnerBatch, ARunThatExceedsItsTimeoutEndsTheProcessWithItsCode) {
     const std::vector<std::string> hung = lines(scratch.read("out/hangs.csv"));
     ASSERT_EQ(hung.size(), 5u);
     EXPECT_EQ(hung[3], "0.5,0.25,1");
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("out/never.csv")));
+}
+
+TEST(RunnerBatch, JavaCodeEndingTheProcessIsRecordedAsTheRunsFailure) {
+    Scratch scratch;
+    scratch.write("runs.csv", "run,exit_at\nfine,1e300\nexits,0.5\nnever,1e300\n");
+    RunnerResult result = runRunner(scratch, {fmu, "--runs", "runs.csv", "--output-dir", "out",
+                                              "--stop", "1", "--step", "0.25", "-q"});
+    EXPECT_EQ(result.exitCode, 40) << result.err;
+    EXPECT_TRUE(contains(result.err, "the Java VM ended the process with status 3")) << result.err;
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+    const std::vector<std::string> summary = lines(scratch.read("out/summary.csv"));
+    ASSERT_EQ(summary.size(), 3u);
+    const std::string failed = "exits,0.5,failed,the process was ended (see the error message),";
+    EXPECT_EQ(summary[2].substr(0, failed.size()), failed);
+    EXPECT_EQ(csvRows(scratch.read("out/exits.csv")).size(), 3u);
     EXPECT_FALSE(std::filesystem::exists(scratch.file("out/never.csv")));
 }
 

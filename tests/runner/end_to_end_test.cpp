@@ -300,7 +300,7 @@ TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
     EXPECT_TRUE(contains(result.err, "interrupted at t=")) << result.err;
     EXPECT_TRUE(contains(result.err,
                          "kvfmu-run: interrupted: the run stops at the next communication point "
-                         "(interrupt again to abandon the step in progress)"))
+                         "(a second Ctrl-C abandons the step in progress)"))
         << result.err;
     EXPECT_GE(csvRows(scratch.read("out.csv")).size(), 2u);
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
@@ -326,12 +326,12 @@ TEST(RunnerRun, SecondInterruptEndsAStepThatHangsAndKeepsTheRows) {
     ASSERT_EQ(csvRows(partialText(scratch, "out.csv")).size(), 6u);
     kill(child, SIGINT);
     // The first interrupt says at once what happens and what a second one does.
-    for (int i = 0; i < 100 && !contains(scratch.read("runner.err"), "interrupt again"); ++i) {
+    for (int i = 0; i < 100 && !contains(scratch.read("runner.err"), "a second Ctrl-C"); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_TRUE(contains(scratch.read("runner.err"),
                          "kvfmu-run: interrupted: the run stops at the next communication point "
-                         "(interrupt again to abandon the step in progress)"));
+                         "(a second Ctrl-C abandons the step in progress)"));
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
     EXPECT_EQ(result.exitCode, 130) << result.err;

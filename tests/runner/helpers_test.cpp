@@ -1,13 +1,14 @@
 // The runner's small pieces: numbers, URIs, entry names, parameter lines, input plans,
 // the step grid, the progress line and the plot's point reduction.
 #include "archive.h"
+#include "batch_summary.h"
 #include "exit_codes.h"
 #include "file_uri.h"
 #include "fmu_logger.h"
 #include "input_plan.h"
 #include "numbers.h"
 #include "options.h"
-#include "parameter_overrides.h"
+#include "run_parameters.h"
 #include "plot.h"
 #include "progress.h"
 #include "simulation.h"
@@ -265,6 +266,21 @@ TEST(FmuLog, VariableReferencesBecomeNames) {
     for (const auto& [message, expected] : cases) {
         EXPECT_EQ(withVariableNames(message, names), expected) << message;
     }
+}
+
+TEST(BatchSummary, RowsQuoteTheErrorOnOneLineAndLeaveAFailedRunsOutputsEmpty) {
+    const RunsTable::Run run{"r1", {0.1, 1e300}};
+    RunEnd ok;
+    ok.ok = true;
+    ok.wallSeconds = 0.25;
+    ok.finalOutputs = {1.0 / 3, -2};
+    EXPECT_EQ(summaryRow(run, ok, 2), "r1,0.1,1e+300,ok,,0.250000,0.3333333333333333,-2");
+    RunEnd failed;
+    failed.error = "fmi2DoStep failed: x, \"y\"\nand more";
+    failed.wallSeconds = 1234.5678915;
+    failed.finalOutputs = {1, 2};
+    EXPECT_EQ(summaryRow(run, failed, 2),
+              "r1,0.1,1e+300,failed,\"fmi2DoStep failed: x, \"\"y\"\" and more\",1234.567892,,");
 }
 
 TEST(Progress, LineShowsTimePercentRateAndTimeLeft) {

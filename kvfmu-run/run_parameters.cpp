@@ -1,4 +1,4 @@
-#include "parameter_overrides.h"
+#include "run_parameters.h"
 
 #include "exit_codes.h"
 #include "numbers.h"

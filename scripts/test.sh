@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jdk=/usr/lib/jvm/java-17-openjdk-amd64
-linux_packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils
+linux_packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils python3 python3-pytest
                 junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo)
 
 missing_packages() {

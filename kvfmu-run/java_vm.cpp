@@ -1,6 +1,9 @@
 #include "java_vm.h"
 
 #include "exit_codes.h"
+#include "java_runtime.h"
+#include "java_vm_library.h"
+#include "provider_settings.h"
 #include "temporary_folder.h"
 
 #include <unistd.h>
@@ -12,23 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string jniErrorText(jint code) {
-    switch (code) {
-        case JNI_EDETACHED:
-            return "thread detached from the VM";
-        case JNI_EVERSION:
-            return "JNI version not supported";
-        case JNI_ENOMEM:
-            return "not enough memory";
-        case JNI_EEXIST:
-            return "a Java VM already exists in this process";
-        case JNI_EINVAL:
-            return "invalid VM option";
-        default:
-            return "error " + std::to_string(code);
-    }
-}
 
 std::atomic<bool> vmStarted{false};
 
@@ -80,56 +66,67 @@ bool sendJavaOutputToStderr(JNIEnv* env) {
 
 }  // namespace
 
-std::vector<fs::path> jarsIn(const fs::path& resources) {
-    std::vector<fs::path> jars;
+FmuJars jarsIn(const fs::path& resources) { return {resources, jarFilesIn(resources)}; }
+
+namespace {
+
+// The options packed into the FMU; none for an FMU packed before they were.
+std::vector<std::string> packedVmOptions(const fs::path& resources) {
+    const fs::path file = resources / providerSettingsFile;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(resources, error)) {
-        if (entry.is_regular_file() && entry.path().extension() == ".jar")
-            jars.push_back(entry.path());
+    if (!fs::exists(file, error)) return {};
+    const SettingsReading reading = readProviderSettings(file);
+    if (!reading.problems.empty()) {
+        throw RunError(ExitCode::javaVmFailed,
+                       "the FMU's " + std::string(providerSettingsFile) + " is damaged: " +
+                           reading.problems.front() + " (pack the FMU again)");
     }
-    std::sort(jars.begin(), jars.end());
-    return jars;
+    return reading.settings.vmOptions;
 }
 
-JavaVM* startJavaVm(const std::vector<fs::path>& classPath,
-                    const std::vector<std::string>& extraOptions) {
-    std::string classPathOption = "-Djava.class.path=";
-    for (size_t i = 0; i < classPath.size(); ++i) {
-        if (i > 0) classPathOption += ':';
-        classPathOption += classPath[i].string();
+JavaVmLibrary loadJavaRuntime() {
+    const RuntimeSearch search = findJavaRuntime(usualJavaPlaces());
+    if (!search.runtime) throw RunError(ExitCode::javaVmFailed, noRuntimeMessage(search));
+    std::string error;
+    const std::optional<JavaVmLibrary> library = loadVmLibrary(search.runtime->vmLibrary, error);
+    if (!library) {
+        throw RunError(ExitCode::javaVmFailed,
+                       "cannot load the Java VM " + pathText(search.runtime->vmLibrary) + ": " + error);
     }
-    // The VM's own messages go to stderr: stdout may carry the result CSV.
-    std::vector<std::string> texts = {classPathOption, "-Xrs", "-XX:+DisplayVMOutputToStderr"};
-    texts.insert(texts.end(), extraOptions.begin(), extraOptions.end());
+    return *library;
+}
 
-    std::vector<JavaVMOption> options(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
-        options[i].optionString = texts[i].data();
-        options[i].extraInfo = nullptr;
-    }
+JavaVM* runnerVm = nullptr;
+
+}  // namespace
+
+JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions) {
+    if (runnerVm) return runnerVm;
+    std::vector<std::string> options = packedVmOptions(classPath.resources);
+    options.insert(options.end(), extraOptions.begin(), extraOptions.end());
+    // The VM's own messages go to stderr: stdout may carry the result CSV.
+    options.push_back("-XX:+DisplayVMOutputToStderr");
+    const JavaVmLibrary library = loadJavaRuntime();
+
     static char exitHook[] = "exit";
     static char abortHook[] = "abort";
-    options.push_back({exitHook, reinterpret_cast<void*>(vmExits)});
-    options.push_back({abortHook, reinterpret_cast<void*>(vmAborts)});
-    JavaVMInitArgs arguments{};
-    arguments.version = JNI_VERSION_1_8;
-    arguments.nOptions = static_cast<jint>(options.size());
-    arguments.options = options.data();
-    arguments.ignoreUnrecognized = JNI_FALSE;
-
+    const std::vector<JavaVMOption> hooks = {{exitHook, reinterpret_cast<void*>(vmExits)},
+                                             {abortHook, reinterpret_cast<void*>(vmAborts)}};
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
-    jint result = JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&env), &arguments);
+    const jint result =
+        createJavaVm(library, vmOptionsFor(classPath.files, {}, options), hooks, &vm, &env);
     if (result != JNI_OK) {
         std::string message = "the Java VM cannot start: " + jniErrorText(result);
-        if (!extraOptions.empty()) {
+        if (!options.empty()) {
             message += " (VM options:";
-            for (const auto& option : extraOptions) message += " " + option;
+            for (const auto& option : options) message += " " + option;
             message += ")";
         }
         throw RunError(ExitCode::javaVmFailed, message);
     }
     vmStarted = true;
+    runnerVm = vm;
     if (!sendJavaOutputToStderr(env)) {
         throw RunError(ExitCode::javaVmFailed,
                        "the Java VM started, but its System.out cannot be redirected");

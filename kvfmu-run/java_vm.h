@@ -1,5 +1,6 @@
-// The Java VM of the runner's process, created through the JNI invocation interface. The
-// FMU's library finds it and attaches to it.
+// The Java VM of the runner's process. The runner does not link the VM: it finds a Java
+// runtime as an FMU's VM provider does (JAVA_HOME, java on PATH, the usual places), loads
+// its VM library and creates the VM; the FMU's binary then finds the VM running.
 #pragma once
 
 #include <jni.h>
@@ -8,13 +9,18 @@
 #include <string>
 #include <vector>
 
-// The class path for an unpacked FMU: every resources/*.jar, sorted by name.
-std::vector<std::filesystem::path> jarsIn(const std::filesystem::path& resources);
+// What an unpacked FMU puts on the VM's class path: every resources/*.jar, sorted by name.
+struct FmuJars {
+    std::filesystem::path resources;
+    std::vector<std::filesystem::path> files;
+};
+FmuJars jarsIn(const std::filesystem::path& resources);
 
-// Starts the VM with the class path and the extra options (-Xmx512m, -Dkey=value, ...).
-// The VM leaves SIGINT, SIGTERM and SIGHUP to the runner (-Xrs); its own messages and
-// what Java code prints to System.out go to stderr. Throws
-// RunError(javaVmFailed) when the VM cannot be created. The VM stays up until the process
-// ends: one VM per process.
-JavaVM* startJavaVm(const std::vector<std::filesystem::path>& classPath,
-                    const std::vector<std::string>& extraOptions);
+// Starts the VM with the FMU's jars on its class path, then the VM options packed into the
+// FMU (resources/provider.conf; FMUs packed before it have none), the extra options
+// (-Xmx512m, -Dkey=value, ...), -Xrs (SIGINT, SIGTERM and SIGHUP stay the runner's) and
+// -XX:-UsePerfData (no performance-data file left behind). Its own messages and what Java
+// code prints to System.out go to stderr. Throws RunError(javaVmFailed) when no Java runtime
+// is found or the VM cannot be created. The VM stays up until the process ends; a second
+// call answers the same VM.
+JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions);

@@ -35,9 +35,13 @@ fi
 build_started=$SECONDS
 [ -f "$build/CMakeCache.txt" ] && echo "Reusing the build in $build/"
 # Configuring again is quick and picks up new sources; the build redoes only what changed.
-# The FMUs carry the Windows DLL too once scripts/test.sh has built it.
+# The FMUs carry the Windows DLL and the Windows provider beside it when that build has both.
 windows_dll=build-win/src/libkvfmu.dll
-[ -f "$windows_dll" ] && windows_dll=$PWD/$windows_dll || windows_dll=
+if [ -f "$windows_dll" ] && [ -f build-win/provider/kvfmu_provider.dll ]; then
+    windows_dll=$PWD/$windows_dll
+else
+    windows_dll=
+fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJAVA_HOME="$jdk" -DKVFMU_BUILD_BENCHMARKS=ON \
       -DKVFMU_WINDOWS_LIBRARY="$windows_dll" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target kvfmu-run fmus

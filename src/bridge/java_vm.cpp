@@ -1,5 +1,6 @@
 #include "java_vm.h"
 
+#include "text_encoding.h"
 #include "trace.h"
 
 thread_local JNIEnv* java_env = nullptr;
@@ -45,13 +46,29 @@ bool exceptionCheck(JNIEnv* env, const wchar_t* trace) {
 
 bool exceptionCheck(const wchar_t* trace) { return exceptionCheck(java_env, trace); }
 
+jstring newJavaString(JNIEnv* env, const char* text) {
+    static_assert(sizeof(jchar) == sizeof(uint16_t), "jchar is a UTF-16 code unit");
+    // Short ASCII texts (keys, property names) are every call's: no heap for them.
+    jchar ascii[64];
+    jsize length = 0;
+    for (const char* c = text ? text : ""; length < 64; ++c, ++length) {
+        if (*c == '\0') return env->NewString(ascii, length);
+        if (static_cast<unsigned char>(*c) >= 0x80) break;
+        ascii[length] = static_cast<jchar>(*c);
+    }
+    const std::vector<uint16_t> units = utf16FromUtf8(text);
+    return env->NewString(reinterpret_cast<const jchar*>(units.data()),
+                          static_cast<jsize>(units.size()));
+}
+
 std::string takeText(jstring value, bool* unreadable) {
     JNIEnv* const env = java_env;
     std::string text;
-    const char* chars = env->GetStringUTFChars(value, nullptr);
+    const jsize length = env->GetStringLength(value);
+    const jchar* chars = env->GetStringChars(value, nullptr);
     if (chars) {
-        text = chars;
-        env->ReleaseStringUTFChars(value, chars);
+        text = utf8FromUtf16(reinterpret_cast<const uint16_t*>(chars), static_cast<size_t>(length));
+        env->ReleaseStringChars(value, chars);
     } else {
         exceptionCheck(env, nullptr);
         if (unreadable) *unreadable = true;
@@ -74,7 +91,7 @@ std::string getJavaProperty(const char* key) {
     exceptionCheck(L"Exception getJavaProperty");
     if (getProperty) {
         debugTrace(L"methodid getProperty OK");
-        jstring jkey = env->NewStringUTF(key);
+        jstring jkey = newJavaString(env, key);
         if (!exceptionCheck(nullptr)) {
             auto value =
                 static_cast<jstring>(env->CallStaticObjectMethod(systemClass, getProperty, jkey));
@@ -165,6 +182,15 @@ JavaBracket java_attach() {
     pushBracketFrame(threadEnv, bracket);
     lookUpFacadeClass(threadEnv);
     korvansim_ref = facadeReference();
+    return bracket;
+}
+
+JavaBracket java_attach_setup(JNIEnv* env) {
+    JavaBracket bracket{false, false, korvansim_cls, korvansim_ref, java_env, env, nullptr};
+    ++bracketDepth;
+    java_env = env;
+    korvansim_ref = nullptr;
+    pushBracketFrame(env, bracket);
     return bracket;
 }
 

@@ -50,13 +50,22 @@ struct JavaBracket {
 };
 JavaBracket java_attach();
 void java_detach(const JavaBracket& bracket);
+// The bracket of an instance set-up, on the environment java_setup has just taken (the VM
+// knows the thread, so nothing is looked up or attached). The brackets of the set-up's
+// facade calls nest in it and call the facade object the set-up puts into korvansim_ref:
+// its own, which no other thread sees before it is connected.
+JavaBracket java_attach_setup(JNIEnv* env);
 
 // The facade object for a set-up that runs outside any bracket: a local reference of the
 // current frame (null when there is none).
 jobject facadeReference();
 
-// The bytes of a (non-null) Java string, which is released; empty when the VM cannot
-// provide them, which *unreadable (when given) then tells.
+// Texts cross as UTF-16 (text_encoding.h); a host's ill-formed UTF-8 arrives as U+FFFD.
+// A Java string of the UTF-8 text (null as the empty string); null, with the VM's exception
+// pending, when the VM could not make one.
+jstring newJavaString(JNIEnv* env, const char* text);
+// The UTF-8 text of a (non-null) Java string, which is released; empty when the VM cannot
+// provide its characters, which *unreadable (when given) then tells.
 std::string takeText(jstring value, bool* unreadable = nullptr);
 
 // Describes and clears a pending Java exception, after tracing the given text (none when

@@ -12,24 +12,27 @@
 
 namespace {
 
-constexpr jint setUpFrameCapacity = 16;
-
-// Steps of the set-up after the environment is known; LastError says why one failed.
-bool setUpServerInstance(const char* instanceName, const char* resourceLocation) {
-    korvansim_setup();
-    // Whichever set-up left the facade object, this one's calls go to it.
-    korvansim_ref = facadeReference();
+// Steps of the set-up after the environment is known, inside the set-up's bracket;
+// LastError says why one failed.
+bool setUpServerInstance(const char* serverKey, const char* resourceLocation) {
+    // The set-up's own facade object: no other thread sees it before it is connected. When
+    // none could be made, the one an earlier set-up left serves.
+    const jobject made = korvansim_setup();
+    korvansim_ref = made ? java_env->NewLocalRef(made) : facadeReference();
     if (!korvansim_ref) {
         debugTrace(L"FATAL ERROR: korvansim is null");
         LastError = "Cannot find Java classes";
+        if (made) java_env->DeleteGlobalRef(made);
         return false;
     }
     if (!j_initConnection()) {
         debugTrace(L"FATAL ERROR: not connected");
         LastError = "Not connected";
+        if (made) java_env->DeleteGlobalRef(made);
         return false;
     }
-    if (j_doInstantiate(instanceName, resourceLocation)) return true;
+    if (made) publishFacade(made);
+    if (j_doInstantiate(serverKey, resourceLocation)) return true;
     debugTrace(L"FATAL ERROR: j_doInstantiate");
     LastError = j_getLasterror();
     return false;
@@ -54,24 +57,35 @@ bool collectInputs(const FmuInstance* comp, int32_t nIn, int32_t nOut,
     return true;
 }
 
-// A count for a caller that must not take a failure of the Java VM for the server's
-// answer: false, with the reason in LastError, when the VM failed the query itself (a
-// missing method or a text without a number is the server's answer and counts 0).
-bool readCount(const char* instanceName, const char* key, int32_t& count) {
-    bool vmFailed = false;
-    const std::string text = j_getProp(instanceName, key, &vmFailed);
-    if (vmFailed) {
-        LastError = std::string("The Java VM failed while asking the server for \"") + key +
-                    "\" (it could not make or read a string, e.g. for lack of memory)";
+// A count of the instance; false, with the reason in LastError, when the server gave none.
+bool readCount(const char* serverKey, const char* property, int32_t& count) {
+    const PropertyAnswer answer = j_getProp(serverKey, property);
+    const std::string quoted = std::string("\"") + property + "\"";
+    switch (answer.kind) {
+    case PropertyAnswer::answered:
+        if (parseCount(answer.text.c_str(), count)) return true;
+        LastError = "The server reported \"" + answer.text + "\" for " + quoted +
+                    ", which is not a count";
         return false;
+    case PropertyAnswer::refused:
+        LastError = "The server did not report " + quoted +
+                    (answer.text.empty() ? std::string() : ": " + answer.text);
+        return false;
+    case PropertyAnswer::noMethod:
+        LastError = "The server did not report " + quoted +
+                    ": the facade com.korvan.kvbridge.KorvanSim has no method getProp(String, "
+                    "String) or could not be reached";
+        return false;
+    case PropertyAnswer::vmFailed:
+        break;
     }
-    count = parseCount(text.c_str());
-    return true;
+    LastError = "The Java VM failed while asking the server for " + quoted + " (" + answer.text + ")";
+    return false;
 }
 
 }  // namespace
 
-bool doInstantiate(const char* instanceName, const char* resourceLocation) {
+bool doInstantiate(const char* serverKey, const char* resourceLocation) {
     debugTrace(L"doInstantiate");
     LastError.clear();
     debugTraceComposed("counter: ", ++counter);
@@ -86,12 +100,8 @@ bool doInstantiate(const char* instanceName, const char* resourceLocation) {
         const std::lock_guard<std::mutex> lock(facadeLock);
         ++liveInstances;
     }
-    const jclass enclosingClass = korvansim_cls;
-    const jobject enclosingFacade = korvansim_ref;
-    // The set-up runs outside any bracket: its local references get a frame of their own.
-    const bool framed = env->PushLocalFrame(setUpFrameCapacity) == JNI_OK;
-    exceptionCheck(nullptr);
-    const bool created = setUpServerInstance(instanceName, resourceLocation);
+    const JavaBracket bracket = java_attach_setup(env);
+    const bool created = setUpServerInstance(serverKey, resourceLocation);
     if (!created) {
         const std::lock_guard<std::mutex> lock(facadeLock);
         // A facade object that serves no instance is not kept.
@@ -100,62 +110,54 @@ bool doInstantiate(const char* instanceName, const char* resourceLocation) {
             korvansim = nullptr;
         }
     }
-    if (framed) env->PopLocalFrame(nullptr);
-    // This set-up's references went with its frame.
-    korvansim_cls = enclosingClass;
-    korvansim_ref = enclosingFacade;
-    java_env = env;
+    java_detach(bracket);
     return created;
 }
 
-int32_t parseCount(const char* text) {
-    if (!text) return 0;
+bool parseCount(const char* text, int32_t& count) {
+    if (!text) return false;
     const char* p = text;
     while (std::isspace(static_cast<unsigned char>(*p))) ++p;
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
     int64_t value = 0;
     for (; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
         // Saturate rather than wrap: an absurd count must stay absurd.
         if (value <= std::numeric_limits<int32_t>::max()) value = value * 10 + (*p - '0');
     }
     if (negative) value = -value;
-    if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
+    count = static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                     std::numeric_limits<int32_t>::max()));
+    return true;
 }
 
-int32_t getNumberOfReals(const char* instanceName) {
-    return parseCount(j_getProp(instanceName, "number_of_reals").c_str());
+bool getNumberOfReals(const char* serverKey, int32_t& count) {
+    return readCount(serverKey, "number_of_reals", count);
 }
 
-int32_t getNumberOfInputs(const char* instanceName) {
-    return parseCount(j_getProp(instanceName, "number_of_inputs").c_str());
+bool getNumberOfInputs(const char* serverKey, int32_t& count) {
+    return readCount(serverKey, "number_of_inputs", count);
 }
 
-int32_t getNumberOfOutputs(const char* instanceName) {
-    return parseCount(j_getProp(instanceName, "number_of_outputs").c_str());
-}
-
-bool readNumberOfReals(const char* instanceName, int32_t& count) {
-    return readCount(instanceName, "number_of_reals", count);
+bool getNumberOfOutputs(const char* serverKey, int32_t& count) {
+    return readCount(serverKey, "number_of_outputs", count);
 }
 
 fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
     debugTrace(L"stepModel");
-    debugTrace(comp->instanceName);
+    debugTrace(comp->serverKey);
     LastError.clear();
     const JavaBracket bracket = java_attach();
     int32_t nIn = 0;
     int32_t nOut = 0;
     std::vector<double> inputs;
     fmi2Status status = fmi2Error;
-    // Counts the VM could not carry would send the wrong block as the inputs: no step then.
-    if (readCount(comp->instanceName, "number_of_inputs", nIn) &&
-        readCount(comp->instanceName, "number_of_outputs", nOut) &&
+    // Without both counts the input block is unknown: no step then.
+    if (getNumberOfInputs(comp->serverKey, nIn) && getNumberOfOutputs(comp->serverKey, nOut) &&
         collectInputs(comp, nIn, nOut, inputs)) {
         exceptionCheck(L"Exception before j_stepModel");
-        status = j_stepModel(comp->instanceName, comp->time, communicationStepSize, inputs);
+        status = j_stepModel(comp->serverKey, comp->time, communicationStepSize, inputs);
     }
     if (status == fmi2OK) {
         // A step whose outputs did not arrive must not pass for one that gave them.
@@ -163,6 +165,9 @@ fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
         exceptionCheck(L"Exception after getoutputsfromkorvan");
     } else {
         debugTraceComposed("j_stepModel did not return fmi2OK: ", status);
+        // The server's reason, asked on the attachment of the failed call: a thread unknown
+        // to the VM is a new Java thread at its next attachment.
+        if (LastError.empty()) LastError = j_getLasterror();
     }
     java_detach(bracket);
     return status;
@@ -171,7 +176,7 @@ fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
 bool getoutputsfromkorvan(FmuInstance* comp) {
     debugTrace(L"getoutputsfromkorvan");
     bool vmFailed = false;
-    const std::vector<double> values = j_getData(comp->instanceName, &vmFailed);
+    const std::vector<double> values = j_getData(comp->serverKey, &vmFailed);
     if (vmFailed) {
         LastError = "The Java VM failed while fetching the outputs from the server (it could "
                     "not make a string or read the array, e.g. for lack of memory)";
@@ -196,7 +201,7 @@ bool calculateValues(FmuInstance* comp) {
         }
     }
     int32_t nOut = 0;
-    const bool counted = readCount(comp->instanceName, "number_of_outputs", nOut);
+    const bool counted = getNumberOfOutputs(comp->serverKey, nOut);
     const size_t length = comp->realValuesLength;
     for (size_t i = 0; nOut > 0 && i < static_cast<size_t>(nOut) && nOut + i < length; ++i)
         comp->realValues[nOut + i] = comp->realValues[i];

@@ -5,25 +5,29 @@
 
 #include <cstdint>
 
-bool doInstantiate(const char* instanceName, const char* resourceLocation);
+// Creates the server-side instance under its server key.
+bool doInstantiate(const char* serverKey, const char* resourceLocation);
 
-// Counts the server reports; a text that holds no number counts 0. Never cached.
-int32_t getNumberOfReals(const char* instanceName);
-int32_t getNumberOfInputs(const char* instanceName);
-int32_t getNumberOfOutputs(const char* instanceName);
-int32_t parseCount(const char* text);
-// The number of reals for a caller that must not take a failure of the Java VM for a
-// count of 0: false, with the reason in LastError, when the VM failed the query itself.
-bool readNumberOfReals(const char* instanceName, int32_t& count);
+// Counts the server reports for the instance, asked anew on every call. False, with the
+// reason in LastError, when the server gave none: the Java VM could not carry the query,
+// the facade has no getProp, the server refused it (answered null) or answered a text that
+// holds no number. A count that is not there is never taken for 0.
+bool getNumberOfReals(const char* serverKey, int32_t& count);
+bool getNumberOfInputs(const char* serverKey, int32_t& count);
+bool getNumberOfOutputs(const char* serverKey, int32_t& count);
+// A property text read as a base-10 count (leading blanks, a sign, the digits up to the
+// first other character, saturated to 32 bits); false when it holds no digits.
+bool parseCount(const char* text, int32_t& count);
 
-// One communication step from comp->time: sends the input block, fetches the outputs.
-// A step whose counts the VM failed to carry is not sent (fmi2Error, reason in LastError).
+// One communication step from comp->time: sends the input block, fetches the outputs. On
+// failure LastError holds the reason: the bridge's own, or the server's, asked on the same
+// attachment as the failed call.
 fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize);
 // False (with the reason in LastError) when the Java VM could not carry the fetch: the
 // values and valuesDirty are then unchanged.
 bool getoutputsfromkorvan(FmuInstance* comp);
 // Refreshes the output copy block (fetching the outputs first in initialization mode);
-// false, with the reason in LastError, when the VM failed the count query and the copy
-// block was left as it was.
+// false, with the reason in LastError, when the outputs or their count could not be had
+// and the copy block was left as it was.
 bool calculateValues(FmuInstance* comp);
 fmi2Real getReal(const FmuInstance* comp, fmi2ValueReference vr);

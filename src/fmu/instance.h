@@ -46,4 +46,7 @@ struct FmuInstance {
     // Number of entries allocated in realValues: the server's count may change later,
     // the array does not.
     size_t realValuesLength;
+    // The key of the instance on the server, unique in the process (server_keys.h); every
+    // facade call names the instance by it, while the host's logger sees instanceName.
+    char* serverKey;
 };

@@ -4,7 +4,7 @@ void releaseInstanceMemory(FmuInstance* comp) {
     const fmi2CallbackFreeMemory freeMemory = comp->functions->freeMemory;
     void* const blocks[] = {comp->realValues,     comp->integerValues,  comp->booleanValues,
                             comp->stringValues,   comp->indicatorFlags, comp->instanceName,
-                            comp->fmuGUID};
+                            comp->fmuGUID,        comp->serverKey};
     for (void* block : blocks) {
         if (block) freeMemory(block);
     }

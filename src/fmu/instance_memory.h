@@ -3,5 +3,5 @@
 
 #include "instance.h"
 
-// Gives back the seven blocks (those obtained) in field order, then the record.
+// Gives back the eight blocks (those obtained) in field order, then the record.
 void releaseInstanceMemory(FmuInstance* comp);

@@ -7,8 +7,10 @@
 #include "facade.h"
 #include "java_vm.h"
 #include "server_exchange.h"
+#include "server_keys.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -37,13 +39,13 @@ char* copyText(const fmi2CallbackFunctions* functions, const char* text) {
 
 bool allBlocksObtained(const FmuInstance* comp) {
     return comp->realValues && comp->integerValues && comp->booleanValues && comp->stringValues &&
-           comp->indicatorFlags && comp->instanceName && comp->fmuGUID;
+           comp->indicatorFlags && comp->instanceName && comp->fmuGUID && comp->serverKey;
 }
 
-// Undoes a set-up that cannot be completed: the server discards its instance and the host
-// gets back every block it gave.
-void abandonInstance(FmuInstance* comp, fmi2String instanceName) {
-    j_doFreeInstance(instanceName);
+// Undoes a set-up that cannot be completed: the server discards its instance (its key is
+// free again once it has), and the host gets back every block it gave.
+void abandonInstance(FmuInstance* comp, const std::string& serverKey) {
+    if (j_doFreeInstance(serverKey.c_str())) releaseServerKey(serverKey);
     if (comp) releaseInstanceMemory(comp);
 }
 
@@ -76,7 +78,9 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
                          fmuGUID, modelGuid);
         return nullptr;
     }
-    if (!doInstantiate(instanceName, fmuResourceLocation ? fmuResourceLocation : "")) {
+    const std::string serverKey = reserveServerKey(instanceName);
+    if (!doInstantiate(serverKey.c_str(), fmuResourceLocation ? fmuResourceLocation : "")) {
+        releaseServerKey(serverKey);
         instantiateError(functions, instanceName, "fmi2Instantiate: Process error");
         // The server's text is shown as it is, never read as a format.
         instantiateError(functions, instanceName, "%s", LastError.c_str());
@@ -86,19 +90,24 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     auto* comp = allocate<FmuInstance>(functions, 1);
     if (!comp) {
         instantiateError(functions, instanceName, "fmi2Instantiate: Out of memory.");
-        abandonInstance(nullptr, instanceName);
+        abandonInstance(nullptr, serverKey);
         return nullptr;
     }
     debugTrace(L"Allocating memory");
     *comp = FmuInstance{};
     comp->functions = functions;
-    const int32_t numberOfReals = getNumberOfReals(instanceName);
+    int32_t numberOfReals = 0;
+    if (!getNumberOfReals(serverKey.c_str(), numberOfReals)) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: %s", LastError.c_str());
+        abandonInstance(comp, serverKey);
+        return nullptr;
+    }
     if (numberOfReals < 0) {
         instantiateError(functions, instanceName,
                          "fmi2Instantiate: Invalid number of real variables %d reported by the "
                          "server.",
                          numberOfReals);
-        abandonInstance(comp, instanceName);
+        abandonInstance(comp, serverKey);
         return nullptr;
     }
     comp->realValues = allocate<fmi2Real>(functions, static_cast<size_t>(numberOfReals));
@@ -108,9 +117,10 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     comp->indicatorFlags = allocate<fmi2Boolean>(functions, 1);
     comp->instanceName = copyText(functions, instanceName);
     comp->fmuGUID = copyText(functions, fmuGUID);
+    comp->serverKey = copyText(functions, serverKey.c_str());
     if (!allBlocksObtained(comp)) {
         instantiateError(functions, instanceName, "fmi2Instantiate: Out of memory.");
-        abandonInstance(comp, instanceName);
+        abandonInstance(comp, serverKey);
         return nullptr;
     }
     comp->realValuesLength = static_cast<size_t>(numberOfReals);

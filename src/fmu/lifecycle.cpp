@@ -9,6 +9,7 @@
 #include "facade.h"
 #include "java_vm.h"
 #include "server_exchange.h"
+#include "server_keys.h"
 
 namespace {
 FmuInstance* instance(fmi2Component c) { return static_cast<FmuInstance*>(c); }
@@ -25,7 +26,7 @@ fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fm
     logCall(comp, "fmi2SetupExperiment: toleranceDefined=%d tolerance=%g", toleranceDefined,
             tolerance);
     comp->time = startTime;
-    if (j_doSetupExperiment(comp->instanceName, startTime, stopTimeDefined != fmi2False, stopTime))
+    if (j_doSetupExperiment(comp->serverKey, startTime, stopTimeDefined != fmi2False, stopTime))
         return fmi2OK;
     filteredLog(comp, fmi2Error, logFmiCall, "%s", LastError.c_str());
     return fmi2Error;
@@ -48,7 +49,7 @@ fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
         return fmi2Error;
     logCall(comp, "fmi2ExitInitializationMode");
     debugTrace(L"Calling doInitializeModel");
-    if (!j_doInitializeModel(comp->instanceName)) {
+    if (!j_doInitializeModel(comp->serverKey)) {
         // The model could not start: a host must not step it or read outputs as if it had.
         logErrorLine(comp, "fmi2ExitInitializationMode: %s",
                      LastError.empty() ? "The model could not be initialized." : LastError.c_str());
@@ -56,16 +57,15 @@ fmi2Status fmi2ExitInitializationMode(fmi2Component c) {
         return fmi2Error;
     }
     debugTrace(L"doInitializeModel returned true");
-    if (comp->valuesDirty) {
-        // Still in initialization mode: this fetches the initial outputs.
-        if (!calculateValues(comp)) {
-            // Without them the host would read zeros as the model's initial outputs.
-            logErrorLine(comp, "fmi2ExitInitializationMode: %s", LastError.c_str());
-            comp->state = modelError;
-            return fmi2Error;
-        }
-        comp->valuesDirty = fmi2False;
+    // Still in initialization mode: this fetches the initial outputs, now that the model is
+    // initialized, whatever a read during initialization mode fetched before.
+    if (!calculateValues(comp)) {
+        // Without them the host would read zeros as the model's initial outputs.
+        logErrorLine(comp, "fmi2ExitInitializationMode: %s", LastError.c_str());
+        comp->state = modelError;
+        return fmi2Error;
     }
+    comp->valuesDirty = fmi2False;
     if (comp->fmuType == fmi2ModelExchange) {
         comp->state = modelEventMode;
         comp->newEventIteration = fmi2True;
@@ -81,7 +81,7 @@ fmi2Status fmi2Terminate(fmi2Component c) {
     if (invalidState(comp, "fmi2Terminate", maskTerminate)) return fmi2Error;
     logCall(comp, "fmi2Terminate");
     comp->state = modelTerminated;
-    j_doTerminate(comp->instanceName);
+    j_doTerminate(comp->serverKey);
     return fmi2OK;
 }
 
@@ -101,10 +101,14 @@ void fmi2FreeInstance(fmi2Component c) {
     if (!comp) return;
     if (invalidState(comp, "fmi2FreeInstance", maskFreeInstanceReset)) return;
     logCall(comp, "fmi2FreeInstance");
-    // The host cannot retry: it learns at least that the server keeps the instance.
-    if (!j_doFreeInstance(comp->instanceName))
+    // The host cannot retry: it learns at least that the server keeps the instance, whose
+    // key therefore stays taken.
+    if (j_doFreeInstance(comp->serverKey)) {
+        releaseServerKey(comp->serverKey);
+    } else {
         logErrorLine(comp, "fmi2FreeInstance: The server could not be told to free instance %s.",
                      comp->instanceName);
+    }
     releaseInstanceMemory(comp);
     debugTrace(L"Done");
 }

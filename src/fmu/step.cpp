@@ -27,9 +27,8 @@ fmi2Status fmi2DoStep(fmi2Component c, fmi2Real currentCommunicationPoint,
     comp->time = currentCommunicationPoint;
     if (stepModel(comp, communicationStepSize) != fmi2OK) {
         debugTrace(L"stepModel did not return fmi2OK");
-        // A step the bridge refused itself carries its own reason; otherwise the server's.
-        const std::string reason = LastError.empty() ? j_getLasterror() : LastError;
-        logErrorLine(comp, "Error: %s", reason.c_str());
+        // The bridge's own reason or the server's, which the step asked for itself.
+        logErrorLine(comp, "Error: %s", LastError.c_str());
         comp->state = modelError;
         return fmi2Error;
     }

@@ -37,8 +37,8 @@ bool refreshIfDirty(FmuInstance* comp) {
     return true;
 }
 
-// A read the Java VM could not serve: what the host would get is not the model's values.
-fmi2Status vmFailedRead(FmuInstance* comp) {
+// A read the server could not serve: what the host would get is not the model's values.
+fmi2Status failedRead(FmuInstance* comp) {
     logErrorLine(comp, "fmi2GetReal: %s", LastError.c_str());
     comp->state = modelError;
     return fmi2Error;
@@ -102,14 +102,35 @@ fmi2Status setReals(FmuInstance* comp, const fmi2ValueReference vr[], size_t nvr
         return fmi2Error;
     }
     logCall(comp, "fmi2SetReal: nvr = %d", static_cast<int>(nvr));
-    const int32_t bound = realBound(comp, getNumberOfReals(comp->instanceName));
+    int32_t numberOfReals = 0;
+    const bool counted = getNumberOfReals(comp->serverKey, numberOfReals);
     if (nvr == 0) return fmi2OK;
+    int32_t numberOfOutputs = 0;
+    // Without the counts nothing tells an input from an output or a value reference too
+    // large: nothing is stored or sent.
+    if (!counted || !getNumberOfOutputs(comp->serverKey, numberOfOutputs)) {
+        logErrorLine(comp, "fmi2SetReal: %s", LastError.c_str());
+        comp->state = modelError;
+        return fmi2Error;
+    }
+    const int32_t bound = realBound(comp, numberOfReals);
+    // The outputs and their copies: the model computes them, and the server ignores them.
+    const int64_t computed = 2 * static_cast<int64_t>(numberOfOutputs);
     for (size_t i = 0; i < nvr; ++i) {
         if (vrOutOfRange(comp, name, vr[i], bound)) return fmi2Error;
+        if (vr[i] < computed) {
+            logErrorLine(comp,
+                         "fmi2SetReal: #r%u# is an output; outputs are computed by the model and "
+                         "cannot be set.",
+                         vr[i]);
+            comp->state = modelError;
+            debugTraceComposed("    output refused: vr: ", vr[i], ". outputs: ", numberOfOutputs);
+            return fmi2Error;
+        }
         logCall(comp, "fmi2SetReal: #r%d# = %.16g", vr[i], value[i]);
         debugTraceComposed("i: ", i, ". vr[i]: ", vr[i], ". value[i]:", value[i]);
         comp->realValues[vr[i]] = value[i];
-        j_doSetReal(comp->instanceName, vr[i], value[i]);
+        j_doSetReal(comp->serverKey, vr[i], value[i]);
     }
     comp->valuesDirty = fmi2True;
     return fmi2OK;
@@ -151,15 +172,12 @@ fmi2Status fmi2GetReal(fmi2Component c, const fmi2ValueReference vr[], size_t nv
     if (nvr > 0) {
         if (nullPointer(comp, name, "vr[]", vr)) return fmi2Error;
         if (nullPointer(comp, name, "value[]", value)) return fmi2Error;
-        if (!refreshIfDirty(comp)) return vmFailedRead(comp);
+        if (!refreshIfDirty(comp)) return failedRead(comp);
     }
     int32_t numberOfReals = 0;
-    if (!readNumberOfReals(comp->instanceName, numberOfReals) && nvr > 0)
-        return vmFailedRead(comp);
-    if (numberOfReals <= 0) {
-        debugTrace(L"return fmi2OK");
-        return fmi2OK;
-    }
+    if (!getNumberOfReals(comp->serverKey, numberOfReals) && nvr > 0) return failedRead(comp);
+    // A count of 0 or less refuses every value reference: values to read are written or
+    // the call fails.
     const int32_t bound = realBound(comp, numberOfReals);
     for (size_t i = 0; i < nvr; ++i) {
         if (vrOutOfRange(comp, name, vr[i], bound)) return fmi2Error;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ inline std::vector<std::string> traceTexts() {
 inline bool traced(const std::string& text) {
     const auto texts = traceTexts();
     return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// A count of the server's, or nothing when it gave none (the reason is in LastError).
+inline std::optional<int32_t> countOf(bool (*query)(const char*, int32_t&), const char* key) {
+    int32_t count = -12345;
+    if (query(key, count)) return count;
+    return std::nullopt;
+}
+inline std::optional<int32_t> numberOfReals(const char* key) {
+    return countOf(getNumberOfReals, key);
 }
 
 // The calls of facadeCalls() that name the given method.
@@ -77,6 +88,7 @@ protected:
         instance.realValues = memory.data() + guardEntries;
         instance.realValuesLength = length;
         instance.instanceName = instanceName;
+        instance.serverKey = instanceName;
         instance.fmuType = fmi2CoSimulation;
         instance.state = state;
         return instance;

@@ -17,8 +17,9 @@ TEST_F(NoDoInitConnection, SetUpFailsNotConnected) {
 
 TEST_F(NoDoInitConnection, ThreadAttachedForTheConnectionIsDetachedAgain) {
     ASSERT_TRUE(java_setup());
-    korvansim_setup();
-    ASSERT_NE(korvansim, nullptr);
+    const jobject made = korvansim_setup();
+    ASSERT_NE(made, nullptr);
+    publishFacade(made);
     bool connected = true;
     jint after = JNI_OK;
     std::thread([&] {
@@ -27,6 +28,7 @@ TEST_F(NoDoInitConnection, ThreadAttachedForTheConnectionIsDetachedAgain) {
     }).join();
     EXPECT_FALSE(connected);
     EXPECT_EQ(after, JNI_EDETACHED);
+    publishFacade(nullptr);
 }
 
 using NoDoInstantiate = BridgeTest;
@@ -50,22 +52,27 @@ TEST_F(NoGetLasterror, FailedStepsHaveAnEmptyText) {
     EXPECT_FALSE(j_doSetupExperiment("inst", 0.0, false, 0.0));
     EXPECT_EQ(LastError, "");
     scriptProp("number_of_reals", "4");
-    EXPECT_EQ(getNumberOfReals("inst"), 4);
+    EXPECT_EQ(numberOfReals("inst"), 4);
 }
 
 using NoGetProp = BridgeTest;
 
-TEST_F(NoGetProp, CountsAreZeroAndTheStepRunsWithoutInputs) {
+TEST_F(NoGetProp, NoCountMeansNoStep) {
     serverInstance();
     layout("6", "2", "2");
     scriptData({1.5, 2.5});
-    EXPECT_EQ(getNumberOfReals("inst"), 0);
+    EXPECT_EQ(numberOfReals("inst"), std::nullopt);
+    const std::string missing =
+        "The server did not report \"number_of_inputs\": the facade "
+        "com.korvan.kvbridge.KorvanSim has no method getProp(String, String) or could not be "
+        "reached";
     FmuInstance& comp = record(6);
     comp.realValues[4] = 1.0;
-    EXPECT_EQ(stepModel(&comp, 1.0), fmi2OK);
-    calculateValues(&comp);
-    EXPECT_EQ(facadeCalls(), (Calls{"doStepModel(inst,0.0,1.0,[])", "getData(inst)"}));
-    EXPECT_EQ(reals(), (std::vector<double>{1.5, 2.5, 0.0, 0.0, 1.0, 0.0}));
+    EXPECT_EQ(stepModel(&comp, 1.0), fmi2Error);
+    EXPECT_EQ(LastError, missing);
+    EXPECT_FALSE(calculateValues(&comp));
+    EXPECT_TRUE(facadeCalls().empty());
+    EXPECT_EQ(reals(), (std::vector<double>{0.0, 0.0, 0.0, 0.0, 1.0, 0.0}));
 }
 
 using NoDoInitializeModel = BridgeTest;
@@ -89,7 +96,7 @@ TEST_F(NoSetReal, ValuesAreNotSentAndTheLoopGoesOn) {
     const JavaBracket bracket = java_attach();
     j_doSetReal("inst", 4, 1.0);
     j_doSetReal("inst", 5, 2.0);
-    EXPECT_EQ(getNumberOfReals("inst"), 6);
+    EXPECT_EQ(numberOfReals("inst"), 6);
     java_detach(bracket);
     EXPECT_EQ(facadeCalls(), Calls{"getProp(inst,number_of_reals)"});
 }

@@ -31,8 +31,10 @@ TEST(NoJavaVm, BridgeOperationsFailQuietly) {
     comp.realValues = reals;
     comp.realValuesLength = 4;
     comp.instanceName = const_cast<char*>("inst");
+    comp.serverKey = comp.instanceName;
     comp.state = modelInitializationMode;
-    EXPECT_EQ(getNumberOfReals("inst"), 0);
+    int32_t count = 0;
+    EXPECT_FALSE(getNumberOfReals("inst", count));
     EXPECT_EQ(stepModel(&comp, 1.0), fmi2Error);
     calculateValues(&comp);
     EXPECT_FALSE(j_doSetupExperiment("inst", 0.0, false, 0.0));

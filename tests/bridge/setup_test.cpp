@@ -109,7 +109,7 @@ TEST_F(ServerSetUp, FacadeLivesUntilTheLastInstanceIsFreed) {
     j_doFreeInstance("a");
     forgetServerInstance("a");
     scriptProp("number_of_reals", "5");
-    EXPECT_EQ(getNumberOfReals("b"), 5);
+    EXPECT_EQ(numberOfReals("b"), 5);
     EXPECT_EQ(facadeCalls(), (Calls{"doFreeInstance(a)", "getProp(b,number_of_reals)"}));
     EXPECT_EQ(liveFacadeObjects(), before + 1);
 
@@ -118,7 +118,7 @@ TEST_F(ServerSetUp, FacadeLivesUntilTheLastInstanceIsFreed) {
     EXPECT_EQ(liveFacadeObjects(), before);
     scriptReset();
     scriptProp("number_of_reals", "5");
-    EXPECT_EQ(getNumberOfReals("b"), 0);
+    EXPECT_EQ(numberOfReals("b"), std::nullopt);
     EXPECT_TRUE(facadeCalls().empty());
 }
 

@@ -45,6 +45,36 @@ TEST_F(SharedFacade, OperationKeepsItsFacadeWhenAnotherThreadReplacesIt) {
     EXPECT_EQ(liveFacadeObjects(), 1);  // the replaced one went with the operation
 }
 
+TEST_F(SharedFacade, ANewFacadeIsSharedOnlyOnceItIsConnected) {
+    serverInstance("inst");
+    const jobject shared = korvansim;
+    for (const bool connects : {false, true}) {
+        SCOPED_TRACE(connects ? "connected" : "refused");
+        scriptAnswer("doInitConnection", connects);
+        scriptHoldIn("doInitConnection");
+        bool created = !connects;
+        std::thread setUp([&] {
+            JNIEnv* env = nullptr;
+            testJavaVm()->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+            created = doInstantiate("other", "file:///res");
+            testJavaVm()->DetachCurrentThread();
+        });
+        scriptAwaitHeld();
+        // Meanwhile the running instance's calls go to the facade it had.
+        EXPECT_EQ(korvansim, shared);
+        const JavaBracket bracket = java_attach();
+        j_doSetReal("inst", 4, 1.5);
+        java_detach(bracket);
+        scriptRelease();
+        setUp.join();
+        EXPECT_EQ(created, connects);
+    }
+    serverInstances.push_back("other");
+    EXPECT_NE(korvansim, shared);
+    EXPECT_EQ(callsOf("setReal"), (Calls{"setReal(inst,4,1.5)", "setReal(inst,4,1.5)"}));
+    EXPECT_EQ(liveFacadeObjects(), 1);  // the refused one and the replaced one are let go
+}
+
 TEST_F(SharedFacade, EachThreadHasItsOwnFailureReason) {
     scriptAnswer("doInitConnection", false);
     LastError = "main thread's";

@@ -31,7 +31,7 @@ TEST_F(StepExchange, SendsTheInputBlockAndFetchesTheOutputs) {
 }
 
 TEST_F(StepExchange, NoInputsSendAnEmptyArrayAndStillFetch) {
-    for (const char* inputs : {"0", "-2", "none"}) {
+    for (const char* inputs : {"0", "-2"}) {
         SCOPED_TRACE(inputs);
         scriptReset();
         layout("4", "2", inputs);
@@ -41,6 +41,33 @@ TEST_F(StepExchange, NoInputsSendAnEmptyArrayAndStillFetch) {
         EXPECT_EQ(callsOf("doStepModel"), Calls{"doStepModel(inst,0.0,1.0,[])"});
         EXPECT_EQ(callsOf("getData"), Calls{"getData(inst)"});
         EXPECT_EQ(reals(), (std::vector<double>{1.5, 2.5, 0.0, 0.0}));
+    }
+}
+
+TEST_F(StepExchange, ACountTheServerDoesNotGiveStopsTheStep) {
+    const struct {
+        const char* inputs;
+        const char* outputs;
+        std::string reason;
+    } cases[] = {
+        {"none", "2", "The server reported \"none\" for \"number_of_inputs\", which is not a count"},
+        {nullptr, "2", "The server did not report \"number_of_inputs\": no such instance"},
+        {"2", "", "The server reported \"\" for \"number_of_outputs\", which is not a count"},
+        {"2", nullptr, "The server did not report \"number_of_outputs\": no such instance"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        scriptReset();
+        layout("6", c.outputs, c.inputs);
+        scriptLastError("no such instance");
+        scriptData({1.5, 2.5});
+        FmuInstance& comp = record(6);
+        EXPECT_EQ(stepModel(&comp, 1.0), fmi2Error);
+        EXPECT_EQ(LastError, c.reason);
+        EXPECT_EQ(callsOf("doStepModel"), Calls{});
+        EXPECT_EQ(callsOf("getData"), Calls{});
+        EXPECT_EQ(reals(), (std::vector<double>(6, 0.0)));
+        EXPECT_EQ(comp.valuesDirty, fmi2False);
     }
 }
 

@@ -37,7 +37,7 @@ protected:
 
     long long mainJavaThread() {
         scriptReset();
-        getNumberOfReals("inst");
+        numberOfReals("inst");
         const auto ids = facadeCallThreads();
         scriptReset();
         layout("6", "2", "2");
@@ -104,7 +104,7 @@ TEST_F(HostThreads, EveryBracketedOperationDetachesOnItsWayOut) {
         {"initConnection", nothing, [] { j_initConnection(); }},
         {"instantiate", nothing, [] { j_doInstantiate("inst", "file:///res"); }},
         {"last error", nothing, [] { j_getLasterror(); }},
-        {"property", nothing, [] { getNumberOfOutputs("inst"); }},
+        {"property", nothing, [] { countOf(getNumberOfOutputs, "inst"); }},
         {"experiment", nothing, [] { j_doSetupExperiment("inst", 0.0, false, 0.0); }},
         {"refused experiment", [] { scriptAnswer("doSetupExperiment", false); },
          [] { j_doSetupExperiment("inst", 0.0, false, 0.0); }},

@@ -88,24 +88,26 @@ TEST_F(CoSimulation, CompleteRunReachesTheServerInOrder) {
         "getProp(inst,number_of_reals)",
         "doSetupExperiment(inst,0.0,true,10.0)",
         "doInitializeModel(inst)", "getData(inst)", "getProp(inst,number_of_outputs)",
-        "getProp(inst,number_of_reals)", "setReal(inst,4,1.0)", "setReal(inst,5,2.0)",
+        "getProp(inst,number_of_reals)", "getProp(inst,number_of_outputs)",
+        "setReal(inst,4,1.0)", "setReal(inst,5,2.0)",
         "getProp(inst,number_of_inputs)", "getProp(inst,number_of_outputs)",
         "doStepModel(inst,0.0,0.5,[1.0, 2.0])", "getData(inst)",
         "getProp(inst,number_of_outputs)", "getProp(inst,number_of_reals)",
         "doTerminate(inst)", "doFreeInstance(inst)"}));
     EXPECT_TRUE(errors().empty());
 
-    // Eight blocks from the host, eight given back: the seven in field order, then the record.
+    // Nine blocks from the host, nine given back: the eight in field order, then the record.
     const auto& allocations = testHost().allocations;
-    ASSERT_EQ(allocations.size(), 8u);
+    ASSERT_EQ(allocations.size(), 9u);
     EXPECT_EQ(allocations[0].size, sizeof(FmuInstance));
     EXPECT_EQ(allocations[1].count, 6u);
     EXPECT_EQ(allocations[1].size, 8u);
     EXPECT_EQ(allocations[6].count, 5u);  // "inst" and its NUL
     EXPECT_EQ(allocations[7].count, std::string(guid).size() + 1);
-    ASSERT_EQ(testHost().freed.size(), 8u);
-    for (size_t i = 0; i < 7; ++i) EXPECT_EQ(testHost().freed[i], allocations[i + 1].pointer);
-    EXPECT_EQ(testHost().freed[7], allocations[0].pointer);
+    EXPECT_EQ(allocations[8].count, 5u);  // the server key, "inst" as well
+    ASSERT_EQ(testHost().freed.size(), 9u);
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(testHost().freed[i], allocations[i + 1].pointer);
+    EXPECT_EQ(testHost().freed[8], allocations[0].pointer);
     EXPECT_EQ(liveFacadeObjects(), 0);
 }
 
@@ -278,7 +280,8 @@ TEST_F(CoSimulation, SetRealStopsAtTheFirstBadReference) {
     EXPECT_EQ(comp->realValues[5], 8.0);
     EXPECT_FALSE(comp->valuesDirty);
     EXPECT_EQ(comp->state, modelError);
-    EXPECT_EQ(facadeCalls(), (Calls{"getProp(inst,number_of_reals)", "setReal(inst,4,7.0)",
+    EXPECT_EQ(facadeCalls(), (Calls{"getProp(inst,number_of_reals)",
+                                    "getProp(inst,number_of_outputs)", "setReal(inst,4,7.0)",
                                     "setReal(inst,5,8.0)"}));
     EXPECT_EQ(errors().back().text, "fmi2SetReal: Illegal value reference 6.");
     EXPECT_EQ(fmi2SetReal(comp, vr, 1, value), fmi2Error);
@@ -297,10 +300,12 @@ TEST_F(CoSimulation, ReadsAskTheCountButRefreshOnlyWhenNeeded) {
     EXPECT_TRUE(comp->valuesDirty);
     EXPECT_EQ(facadeCalls(), (Calls{"getProp(inst,number_of_reals)"}));
 
+    // A count of 0 has no value reference to read: the host hears so.
     scriptProp("number_of_reals", "0");
     const fmi2ValueReference big[] = {4000000000u};
     fmi2Real value[] = {-1.0};
-    EXPECT_EQ(fmi2GetReal(comp, big, 1, value), fmi2OK);
+    EXPECT_EQ(fmi2GetReal(comp, big, 1, value), fmi2Error);
+    EXPECT_EQ(errors().back().text, "fmi2GetReal: Illegal value reference 4000000000.");
     EXPECT_EQ(value[0], -1.0);
 
     // A count that grew since instantiation must not reach past the array.

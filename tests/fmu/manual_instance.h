@@ -22,6 +22,8 @@ inline FmuInstance* manualInstance(ModelState state, const fmi2CallbackFunctions
     comp->instanceName = static_cast<char*>(functions->allocateMemory(std::strlen(name) + 1, 1));
     std::strcpy(comp->instanceName, name);
     comp->fmuGUID = static_cast<char*>(functions->allocateMemory(2, 1));
+    comp->serverKey = static_cast<char*>(functions->allocateMemory(std::strlen(name) + 1, 1));
+    std::strcpy(comp->serverKey, name);
     comp->fmuType = fmi2CoSimulation;
     comp->functions = functions;
     comp->componentEnvironment = functions->componentEnvironment;

@@ -11,18 +11,26 @@ extern const char* const sharedCaseRecords;  // shared_cases.records, built in
 
 namespace {
 
-// One line per entry: line breaks and backslashes written as escapes.
+// One line per entry, in ASCII: line breaks, backslashes and every byte beyond ASCII
+// written as escapes, so that the records file holds exactly the bytes that crossed.
 std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '\\')
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
             out += "\\\\";
-        else if (c == '\n')
+        } else if (c == '\n') {
             out += "\\n";
-        else if (c == '\r')
+        } else if (c == '\r') {
             out += "\\r";
-        else
+        } else if (byte >= 0x80) {
+            static const char digits[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 0xF];
+        } else {
             out.push_back(c);
+        }
     }
     return out;
 }
@@ -45,7 +53,7 @@ void CaseRecord::takeLog() {
 
 void CaseRecord::hostCall(const std::string& call, const std::string& result) {
     takeLog();
-    host_.push_back("host " + call + " -> " + result);
+    host_.push_back("host " + escaped(call) + " -> " + result);
 }
 
 void CaseRecord::hostCall(const std::string& call, fmi2Status status) {
@@ -55,7 +63,7 @@ void CaseRecord::hostCall(const std::string& call, fmi2Status status) {
 std::vector<std::string> CaseRecord::finish() {
     takeLog();
     std::vector<std::string> lines = host_;
-    for (const std::string& call : standinFacadeCalls()) lines.push_back("call " + call);
+    for (const std::string& call : standinFacadeCalls()) lines.push_back("call " + escaped(call));
     for (const std::string& trace : capturedTrace()) lines.push_back("trace " + escaped(trace));
     lines.push_back("end server instances " + std::to_string(jvmStandinLiveServerInstances()));
     lines.push_back("end global references " + std::to_string(jvmStandinLiveGlobalRefs()));

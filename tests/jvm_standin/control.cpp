@@ -27,7 +27,7 @@ const char* joined(const std::vector<std::string>& lines, std::string& buffer) {
 
 const std::set<std::string> failingFunctions = {
     "JNI_GetCreatedJavaVMs", "GetEnv", "AttachCurrentThread", "FindClass", "GetMethodID",
-    "GetStaticMethodID", "NewStringUTF", "GetStringUTFChars", "NewDoubleArray",
+    "GetStaticMethodID", "NewString", "GetStringChars", "NewDoubleArray",
     "GetDoubleArrayElements", "PushLocalFrame", "NewGlobalRef"};
 
 }  // namespace
@@ -135,6 +135,12 @@ const char* jvmStandinViolations(void) {
     static std::string buffer;
     Held h;
     return joined(vm().violations, buffer);
+}
+
+const char* jvmStandinCreationOptions(void) {
+    Held h;
+    static std::string buffer;
+    return joined(vm().creationOptions, buffer);
 }
 
 void jvmStandinCheckQuiescent(void) {

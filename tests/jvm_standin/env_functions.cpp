@@ -179,18 +179,19 @@ void JNICALL deleteLocalRef(JNIEnv* env, jobject reference) {
 
 // ---- strings
 
-jstring JNICALL newStringUTF(JNIEnv* env, const char* bytes) {
-    Entry e(env, "NewStringUTF", Pending::forbidden);
+jstring JNICALL newStringOfUnits(JNIEnv* env, const jchar* units, jsize length) {
+    Entry e(env, "NewString", Pending::forbidden);
     if (!e.thread()) return nullptr;
-    if (!bytes) {
-        violation("NewStringUTF: null bytes");
+    if (!units || length < 0) {
+        violation("NewString: no characters or a negative length");
         return nullptr;
     }
     if (e.fails()) {
         throwNew(*e.thread(), outOfMemory, "string");
         return nullptr;
     }
-    return static_cast<jstring>(newLocal(*e.thread(), newObject(Object::string, bytes)));
+    Object* made = newString(std::vector<jchar>(units, units + length));
+    return static_cast<jstring>(newLocal(*e.thread(), made));
 }
 
 Object* typed(ThreadState& thread, jobject reference, Object::Kind kind, const char* function) {
@@ -200,18 +201,25 @@ Object* typed(ThreadState& thread, jobject reference, Object::Kind kind, const c
     return nullptr;
 }
 
-const char* JNICALL getStringUTFChars(JNIEnv* env, jstring string, jboolean* isCopy) {
-    Entry e(env, "GetStringUTFChars", Pending::forbidden);
+jsize JNICALL getStringLength(JNIEnv* env, jstring string) {
+    Entry e(env, "GetStringLength", Pending::forbidden);
+    if (!e.thread()) return 0;
+    Object* source = typed(*e.thread(), string, Object::string, "GetStringLength");
+    return source ? static_cast<jsize>(source->units.size()) : 0;
+}
+
+const jchar* JNICALL getStringChars(JNIEnv* env, jstring string, jboolean* isCopy) {
+    Entry e(env, "GetStringChars", Pending::forbidden);
     if (!e.thread()) return nullptr;
-    Object* source = typed(*e.thread(), string, Object::string, "GetStringUTFChars");
+    Object* source = typed(*e.thread(), string, Object::string, "GetStringChars");
     if (!source) return nullptr;
     if (e.fails()) {
         throwNew(*e.thread(), outOfMemory, "string characters");
         return nullptr;
     }
-    Loan loan{source, e.thread(), std::vector<char>(source->text.begin(), source->text.end()), {}};
-    loan.chars.push_back('\0');
-    const char* chars = loan.chars.data();
+    Loan loan{source, e.thread(), source->units, {}};
+    loan.chars.push_back(0);  // a distinct buffer also for an empty string; not a terminator
+    const jchar* chars = loan.chars.data();
     vm().loans.emplace(chars, std::move(loan));
     if (isCopy) *isCopy = JNI_TRUE;
     return chars;
@@ -227,11 +235,11 @@ Loan* loanOf(const void* buffer, const Object* source, const char* function) {
     return &found->second;
 }
 
-void JNICALL releaseStringUTFChars(JNIEnv* env, jstring string, const char* chars) {
-    Entry e(env, "ReleaseStringUTFChars", Pending::allowed);
+void JNICALL releaseStringChars(JNIEnv* env, jstring string, const jchar* chars) {
+    Entry e(env, "ReleaseStringChars", Pending::allowed);
     if (!e.thread()) return;
-    Object* source = typed(*e.thread(), string, Object::string, "ReleaseStringUTFChars");
-    if (source && loanOf(chars, source, "ReleaseStringUTFChars")) vm().loans.erase(chars);
+    Object* source = typed(*e.thread(), string, Object::string, "ReleaseStringChars");
+    if (source && loanOf(chars, source, "ReleaseStringChars")) vm().loans.erase(chars);
 }
 
 // ---- double arrays
@@ -358,9 +366,10 @@ JNINativeInterface_ makeTable() {
     table.DeleteGlobalRef = deleteGlobalRef;
     table.DeleteLocalRef = deleteLocalRef;
     table.NewLocalRef = newLocalRef;
-    table.NewStringUTF = newStringUTF;
-    table.GetStringUTFChars = getStringUTFChars;
-    table.ReleaseStringUTFChars = releaseStringUTFChars;
+    table.NewString = newStringOfUnits;
+    table.GetStringLength = getStringLength;
+    table.GetStringChars = getStringChars;
+    table.ReleaseStringChars = releaseStringChars;
     table.GetArrayLength = getArrayLength;
     table.NewDoubleArray = newDoubleArray;
     table.GetDoubleArrayElements = getDoubleArrayElements;

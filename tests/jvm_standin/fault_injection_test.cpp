@@ -188,11 +188,11 @@ TEST_P(FaultInjection, EveryPlaceOnAWholeRun) {
 
 const Case cases[] = {
     {"AttachCurrentThread", HostThread::native},
-    {"NewStringUTF", HostThread::java},
-    {"NewStringUTF", HostThread::native},
+    {"NewString", HostThread::java},
+    {"NewString", HostThread::native},
     {"NewDoubleArray", HostThread::java},
-    {"GetStringUTFChars", HostThread::java},
-    {"GetStringUTFChars", HostThread::native},
+    {"GetStringChars", HostThread::java},
+    {"GetStringChars", HostThread::native},
     {"GetDoubleArrayElements", HostThread::java},
     {"PushLocalFrame", HostThread::java},
     {"PushLocalFrame", HostThread::native},
@@ -226,16 +226,21 @@ protected:
     const fmi2CallbackFunctions callbacks = hostCallbacks();
 };
 
-TEST_F(FaultAt, VmLookupFailingDuringTheSetUpIsAProcessError) {
-    // Calls 1 and 2 find the VM for the set-up; the 3rd is the connection's bracket.
+TEST_F(FaultAt, VmLookupFailingForTheCountAfterTheSetUpUndoesIt) {
+    // Calls 1 and 2 find the VM for the set-up, whose facade calls use the environment it
+    // took; the 3rd is the bracket of the count of reals that sizes the instance's array.
     ASSERT_TRUE(jvmStandinFailAt("JNI_GetCreatedJavaVMs", 3));
     EXPECT_EQ(instantiate(), nullptr);
-    ASSERT_EQ(testHost().log.size(), 2u);
-    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Process error");
-    EXPECT_EQ(testHost().log[1].text, "Not connected");
+    ASSERT_EQ(testHost().log.size(), 1u);
+    EXPECT_EQ(testHost().log[0].text,
+              "fmi2Instantiate: The Java VM failed while asking the server for "
+              "\"number_of_reals\" (it was not found, or the thread could not be attached)");
+    EXPECT_EQ(standinFacadeCalls().back(), "doFreeInstance(inst)");
+    EXPECT_EQ(jvmStandinLiveServerInstances(), 0);
     jvmStandinCheckQuiescent();
     EXPECT_EQ(standinViolations(), std::vector<std::string>{});
     EXPECT_EQ(jvmStandinLiveGlobalRefs(), 0);
+    EXPECT_EQ(allocationsOutstanding(), 0u);
 }
 
 TEST_F(FaultAt, AttachFailingForAStepLeavesNoStaleEnvironment) {
@@ -258,7 +263,7 @@ TEST_F(FaultAt, AttachFailingForAStepLeavesNoStaleEnvironment) {
 TEST_F(FaultAt, FreeThatCannotReachTheServerSaysSo) {
     fmi2Component c = instantiate();
     ASSERT_NE(c, nullptr);
-    ASSERT_TRUE(jvmStandinFailAt("NewStringUTF", 1));
+    ASSERT_TRUE(jvmStandinFailAt("NewString", 1));
     fmi().fmi2FreeInstance(c);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_EQ(testHost().log[0].status, fmi2Error);
@@ -278,9 +283,9 @@ struct CountFault {
 };
 
 std::vector<CountFault> countFaults(const char* first, const char* second) {
-    return {{"NewStringUTF", 1, first},      {"NewStringUTF", 2, first},
-            {"GetStringUTFChars", 1, first}, {"NewStringUTF", 3, second},
-            {"NewStringUTF", 4, second},     {"GetStringUTFChars", 2, second}};
+    return {{"NewString", 1, first},      {"NewString", 2, first},
+            {"GetStringChars", 1, first}, {"NewString", 3, second},
+            {"NewString", 4, second},     {"GetStringChars", 2, second}};
 }
 
 std::string countFailure(const std::string& key) {
@@ -428,7 +433,7 @@ const char* const fetchFailure =
 
 TEST_F(CountQueryFault, StepWhoseOutputsCannotBeFetchedFailsAndSaysWhy) {
     // A step makes four strings for its two counts, one for doStepModel, then getData's.
-    const std::vector<CountFault> faults = {{"NewStringUTF", 6, "getData"},
+    const std::vector<CountFault> faults = {{"NewString", 6, "getData"},
                                             {"GetDoubleArrayElements", 1, "getData"}};
     for (const HostThread thread : {HostThread::java, HostThread::native}) {
         for (const CountFault& fault : faults) {

@@ -45,7 +45,7 @@ JVM_STANDIN_API void jvmStandinVmCount(int count);
 
 /* Makes the n-th call (1 = the next one) of the named function from now on fail as the VM
    fails it: JNI_GetCreatedJavaVMs, GetEnv, AttachCurrentThread, FindClass, GetMethodID,
-   GetStaticMethodID, NewStringUTF, GetStringUTFChars, NewDoubleArray,
+   GetStaticMethodID, NewString, GetStringChars, NewDoubleArray,
    GetDoubleArrayElements, PushLocalFrame, NewGlobalRef. Answers 0 for any other name. */
 JVM_STANDIN_API int jvmStandinFailAt(const char* function, int nth);
 /* Failures injected since the reset. */
@@ -58,6 +58,10 @@ JVM_STANDIN_API int jvmStandinCallCount(const char* function);
 JVM_STANDIN_API const char* jvmStandinJniCalls(void);
 JVM_STANDIN_API const char* jvmStandinFacadeCalls(void);
 JVM_STANDIN_API const char* jvmStandinViolations(void);
+
+/* The options JNI_CreateJavaVM was called with, one a line (a hook's marked " (hook)");
+   empty when it was not called. A reset keeps them: a VM is created once per process. */
+JVM_STANDIN_API const char* jvmStandinCreationOptions(void);
 
 /* End-of-test checks, added to the violations: threads the library left attached, frames,
    characters and elements not given back, exceptions left pending. */

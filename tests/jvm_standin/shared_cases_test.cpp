@@ -57,8 +57,9 @@ protected:
     }
 
     // Host calls, each written to the record with its result.
-    fmi2Component instantiate(const char* name, fmi2Type type, bool logging) {
-        fmi2Component c = fmi().fmi2Instantiate(name, type, guid, "file:///res", &callbacks,
+    fmi2Component instantiate(const char* name, fmi2Type type, bool logging,
+                              const char* resources = "file:///res") {
+        fmi2Component c = fmi().fmi2Instantiate(name, type, guid, resources, &callbacks,
                                                 fmi2False, logging ? fmi2True : fmi2False);
         record.hostCall(std::string("fmi2Instantiate ") + name, c ? "instance" : "null");
         return c;
@@ -165,6 +166,45 @@ TEST_F(SharedCase, TwoInstances) {
     getReals(b, {2, 3});
     note("fmi2Terminate", fmi().fmi2Terminate(b));
     freeInstance(b);
+}
+
+TEST_F(SharedCase, LiveInstancesOfOneName) {
+    fmi2Component first = instantiate("twin", fmi2CoSimulation, false);
+    fmi2Component second = instantiate("twin", fmi2CoSimulation, false);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    initialize(first);
+    initialize(second);
+    setReals(first, {4}, {1.0});
+    setReals(second, {4}, {2.0});
+    // Outputs are the model's: setting one is refused, naming it.
+    setReals(first, {5, 1}, {3.0, 4.0});
+    step(second, 0.0, 0.5);
+    freeInstance(first);
+    // The freed key is the first to be given again.
+    fmi2Component third = instantiate("twin", fmi2CoSimulation, false);
+    ASSERT_NE(third, nullptr);
+    initialize(third);
+    jvmStandinAnswer("doStepModel", 0);
+    jvmStandinLastError("step refused");
+    step(third, 0.0, 0.5);
+    freeInstance(second);
+    freeInstance(third);
+}
+
+TEST_F(SharedCase, TextsBeyondAscii) {
+    // Characters beyond U+FFFF both ways, and bytes that are no UTF-8 at all.
+    fmi2Component c = instantiate("Tank \xF0\x9F\x99\x82 \xC3\xA9", fmi2CoSimulation, false,
+                                  "file:///srv/models/\xF0\x9F\x99\x82/resources");
+    ASSERT_NE(c, nullptr);
+    initialize(c);
+    jvmStandinAnswer("doStepModel", 0);
+    jvmStandinLastError("Resource folder /srv/models/\xF0\x9F\x99\x82/resources: \xE2\x88\x85");
+    step(c, 0.0, 0.5);
+    freeInstance(c);
+    fmi2Component bad = instantiate("bad \xFF\xC3 \xED\xA0\x80", fmi2CoSimulation, false);
+    ASSERT_NE(bad, nullptr);
+    freeInstance(bad);
 }
 
 TEST_F(SharedCase, ModelExchangeModeSwitches) {

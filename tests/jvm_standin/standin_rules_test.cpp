@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -22,6 +23,24 @@ JavaVM* theVm() {
 JNIEnv* currentEnv() {
     void* env = nullptr;
     return theVm()->GetEnv(&env, JNI_VERSION_1_8) == JNI_OK ? static_cast<JNIEnv*>(env) : nullptr;
+}
+
+// A Java string of an ASCII text, made as the library makes its strings.
+jstring newText(JNIEnv* env, const std::string& ascii) {
+    const std::vector<jchar> units(ascii.begin(), ascii.end());
+    const jchar none = 0;
+    return env->NewString(units.empty() ? &none : units.data(), static_cast<jsize>(units.size()));
+}
+
+// The characters of a Java string, given back again.
+std::string textOf(JNIEnv* env, jstring string) {
+    const jsize length = env->GetStringLength(string);
+    const jchar* chars = env->GetStringChars(string, nullptr);
+    if (!chars) return "(none)";
+    std::string text;
+    for (jsize i = 0; i < length; ++i) text += static_cast<char>(chars[i] < 0x80 ? chars[i] : '?');
+    env->ReleaseStringChars(string, chars);
+    return text;
 }
 
 // Whether one of the broken rules recorded so far contains the text.
@@ -55,7 +74,7 @@ TEST_F(StandinRules, KeepingTheRulesBreaksNone) {
     jobject object = facade();
     jclass cls = env->FindClass("com/korvan/kvbridge/KorvanSim");
     jmethodID getData = env->GetMethodID(cls, "getData", "(Ljava/lang/String;)[D");
-    jstring name = env->NewStringUTF("inst");
+    jstring name = newText(env, "inst");
     auto data = static_cast<jdoubleArray>(env->CallObjectMethod(object, getData, name));
     ASSERT_FALSE(env->ExceptionCheck());
     ASSERT_EQ(env->GetArrayLength(data), 2);
@@ -86,8 +105,8 @@ TEST_F(StandinRules, AnEntryItDoesNotProvideNamesItself) {
 
 TEST_F(StandinRules, CallsWithAnExceptionPending) {
     EXPECT_EQ(env->FindClass("no/such/Class"), nullptr);
-    env->NewStringUTF("x");
-    EXPECT_TRUE(reported("NewStringUTF on thread 1: called with an exception pending"));
+    newText(env, "x");
+    EXPECT_TRUE(reported("NewString on thread 1: called with an exception pending"));
     // The exception functions themselves are allowed.
     EXPECT_TRUE(env->ExceptionCheck());
     env->ExceptionClear();
@@ -98,23 +117,23 @@ TEST_F(StandinRules, CallsAfterAJavaCallWithoutAnExceptionCheck) {
     jclass cls = env->FindClass("com/korvan/kvbridge/KorvanSim");
     jmethodID create = env->GetStaticMethodID(cls, "create", "()Lcom/korvan/kvbridge/KorvanSim;");
     env->CallStaticObjectMethod(cls, create);
-    env->NewStringUTF("x");
-    EXPECT_TRUE(reported("NewStringUTF on thread 1: called after CallStaticObjectMethodV"));
+    newText(env, "x");
+    EXPECT_TRUE(reported("NewString on thread 1: called after CallStaticObjectMethodV"));
 }
 
 TEST_F(StandinRules, LocalReferencesStayInTheirFrameAndThread) {
     ASSERT_EQ(env->PushLocalFrame(4), JNI_OK);
-    jstring inner = env->NewStringUTF("inner");
+    jstring inner = newText(env, "inner");
     env->PopLocalFrame(nullptr);
-    env->GetStringUTFChars(inner, nullptr);
+    env->GetStringChars(inner, nullptr);
     EXPECT_TRUE(reported("used after it was deleted or its frame was popped"));
 
-    jstring mine = env->NewStringUTF("mine");
+    jstring mine = newText(env, "mine");
     std::thread other([&] {
         JNIEnv* otherEnv = nullptr;
         theVm()->AttachCurrentThread(reinterpret_cast<void**>(&otherEnv), nullptr);
         otherEnv->NewGlobalRef(mine);
-        env->NewStringUTF("wrong thread");  // the first thread's environment
+        newText(env, "wrong thread");  // the first thread's environment
         theVm()->DetachCurrentThread();
     });
     other.join();
@@ -124,7 +143,7 @@ TEST_F(StandinRules, LocalReferencesStayInTheirFrameAndThread) {
 
 TEST_F(StandinRules, FramesCapacityAndBalance) {
     ASSERT_EQ(env->PushLocalFrame(2), JNI_OK);
-    for (int i = 0; i < 3; ++i) env->NewStringUTF("x");
+    for (int i = 0; i < 3; ++i) newText(env, "x");
     EXPECT_TRUE(reported("more local references (3) than the frame's capacity (2)"));
     std::thread worker([] {
         JNIEnv* workerEnv = nullptr;
@@ -139,9 +158,10 @@ TEST_F(StandinRules, FramesCapacityAndBalance) {
 }
 
 TEST_F(StandinRules, BuffersGivenBackAndThreadsDetached) {
-    jstring text = env->NewStringUTF("kept");
-    const char* chars = env->GetStringUTFChars(text, nullptr);
-    EXPECT_STREQ(chars, "kept");
+    jstring text = newText(env, "kept");
+    const jchar* chars = env->GetStringChars(text, nullptr);
+    ASSERT_EQ(env->GetStringLength(text), 4);
+    EXPECT_EQ(chars[3], 't');
     std::thread leftAttached([] {
         JNIEnv* workerEnv = nullptr;
         theVm()->AttachCurrentThread(reinterpret_cast<void**>(&workerEnv), nullptr);
@@ -157,16 +177,16 @@ TEST_F(StandinRules, BuffersGivenBackAndThreadsDetached) {
 
 TEST_F(StandinRules, FailuresComeAtTheCallAskedFor) {
     EXPECT_EQ(jvmStandinFailAt("NoSuchFunction", 1), 0);
-    ASSERT_EQ(jvmStandinFailAt("NewStringUTF", 2), 1);
-    EXPECT_NE(env->NewStringUTF("first"), nullptr);
-    EXPECT_EQ(env->NewStringUTF("second"), nullptr);
+    ASSERT_EQ(jvmStandinFailAt("NewString", 2), 1);
+    EXPECT_NE(newText(env, "first"), nullptr);
+    EXPECT_EQ(newText(env, "second"), nullptr);
     EXPECT_TRUE(env->ExceptionCheck());  // out of memory, as the VM throws it
     env->ExceptionClear();
-    EXPECT_NE(env->NewStringUTF("third"), nullptr);
+    EXPECT_NE(newText(env, "third"), nullptr);
     EXPECT_EQ(jvmStandinInjectedFailures(), 1);
 
     ASSERT_EQ(jvmStandinFailAt("NewGlobalRef", 1), 1);
-    EXPECT_EQ(env->NewGlobalRef(env->NewStringUTF("x")), nullptr);
+    EXPECT_EQ(env->NewGlobalRef(newText(env, "x")), nullptr);
     EXPECT_FALSE(env->ExceptionCheck());  // no exception: just no reference
     EXPECT_EQ(standinViolations(), std::vector<std::string>{});
 }
@@ -186,12 +206,10 @@ TEST_F(StandinRules, ScriptedFacadeAnswers) {
     EXPECT_FALSE(env->ExceptionCheck());
     jmethodID prop = env->GetMethodID(
         cls, "getProp", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
-    jstring key = env->NewStringUTF("number_of_outputs");
+    jstring key = newText(env, "number_of_outputs");
     auto value = static_cast<jstring>(env->CallObjectMethod(object, prop, key, key));
     ASSERT_FALSE(env->ExceptionCheck());
-    const char* chars = env->GetStringUTFChars(value, nullptr);
-    EXPECT_STREQ(chars, "2");
-    env->ReleaseStringUTFChars(value, chars);
+    EXPECT_EQ(textOf(env, value), "2");
     EXPECT_EQ(standinViolations(), std::vector<std::string>{});
 }
 

@@ -1,6 +1,12 @@
 #include "vm_model.h"
 
+#include "java_text.h"
+
 #include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace standin {
 
@@ -28,15 +34,27 @@ struct ThreadEnd {
 
 thread_local ThreadEnd threadEnd;
 
+#ifdef _WIN32
+// The thread also in a Win32 slot, as a real VM keeps it: DLLs that hear of a thread's end
+// (DLL_THREAD_DETACH) may still call in after the C++ thread-local variables are gone.
+const DWORD threadSlot = TlsAlloc();
+#endif
+
 }  // namespace
 
 ThreadState& currentThread() {
     if (threadEnd.state) return *threadEnd.state;
+#ifdef _WIN32
+    if (auto* known = static_cast<ThreadState*>(TlsGetValue(threadSlot))) return *known;
+#endif
     Vm& v = vm();
     v.threads.push_back(std::make_unique<ThreadState>());
     ThreadState& thread = *v.threads.back();
     thread.number = static_cast<int>(v.threads.size());
     threadEnd.state = &thread;
+#ifdef _WIN32
+    TlsSetValue(threadSlot, &thread);
+#endif
     return thread;
 }
 
@@ -58,8 +76,17 @@ bool failsNow(const std::string& function) {
 
 Object* newObject(Object::Kind kind, std::string text) {
     Vm& v = vm();
-    v.objects.push_back(Object{kind, std::move(text), std::string(), {}});
-    return &v.objects.back();
+    v.objects.push_back(Object{kind, std::move(text), std::string(), {}, {}});
+    Object* made = &v.objects.back();
+    if (kind == Object::string) made->units = unitsOfUtf8(made->text);
+    return made;
+}
+
+Object* newString(std::vector<jchar> units) {
+    Object* made = newObject(Object::string);
+    made->text = utf8OfUnits(units);
+    made->units = std::move(units);
+    return made;
 }
 
 void throwNew(ThreadState& thread, const char* className, const std::string& message) {

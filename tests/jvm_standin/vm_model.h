@@ -18,9 +18,10 @@ namespace standin {
 
 struct Object {
     enum Kind { classObject, facade, string, doubleArray, throwable } kind;
-    std::string text;  // class name, string bytes, or the throwable's class
+    std::string text;  // class name, a string's UTF-8 form, or the throwable's class
     std::string message;  // throwable only
     std::vector<double> values;  // double[] only
+    std::vector<jchar> units;    // string only: its UTF-16 code units, as Java holds them
 };
 
 struct ThreadState;
@@ -52,11 +53,11 @@ struct ThreadState {
     std::string uncheckedCall;  // a Call… made since the last exception check
 };
 
-// Buffers handed out by GetStringUTFChars / GetDoubleArrayElements, not yet given back.
+// Buffers handed out by GetStringChars / GetDoubleArrayElements, not yet given back.
 struct Loan {
     Object* source;
     ThreadState* thread;
-    std::vector<char> chars;
+    std::vector<jchar> chars;
     std::vector<double> elements;
 };
 
@@ -91,6 +92,8 @@ struct Vm {
     int injected = 0;
     std::map<std::string, int> callCounts;
     std::multiset<std::string> serverInstances;
+    bool created = false;  // by JNI_CreateJavaVM, which a process calls once
+    std::vector<std::string> creationOptions;
     std::vector<std::string> jniCalls, facadeCalls, violations;
 };
 
@@ -108,7 +111,10 @@ bool failsNow(const std::string& function);
 void throwNew(ThreadState& thread, const char* className, const std::string& message);
 
 // Objects and references.
+// A string object's units are those of the (UTF-8) text.
 Object* newObject(Object::Kind kind, std::string text = std::string());
+// A string object of the code units; its text is their UTF-8 form.
+Object* newString(std::vector<jchar> units);
 jobject newLocal(ThreadState& thread, Object* target);
 jobject newGlobal(Object* target);
 // The object a reference of the calling thread stands for; null (and a broken rule

@@ -26,8 +26,9 @@ std::vector<std::string> callsOf(const std::string& method) {
 
 TEST(VariableListFmu, DescriptionHasTheLibraryLayout) {
     const FmuDescription d = readDescription(unpacked);
-    EXPECT_EQ(d.guid, "{BA0A9140-44D0-41C3-AAA7-C152C647039F}");
-    EXPECT_EQ(d.modelIdentifier, "libkvfmu");
+    EXPECT_EQ(d.guid.size(), 38u) << d.guid;
+    EXPECT_NE(d.guid, "{BA0A9140-44D0-41C3-AAA7-C152C647039F}");
+    EXPECT_EQ(d.modelIdentifier, "ScriptedPlant");
     std::vector<std::string> layout;
     for (const FmuVariable& v : d.variables) {
         layout.push_back(v.name + ":" + std::to_string(v.valueReference) + ":" + v.causality +
@@ -91,6 +92,47 @@ TEST(VariableListFmu, RunsThroughTheUnpackedBinaryAndFacade) {
     EXPECT_EQ(callsOf("setReal").front(), "setReal(plant,4,120.0)");
 
     EXPECT_EQ(fmu.terminate(c), fmi2OK);
+    fmu.freeInstance(c);
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+    EXPECT_TRUE(testHost().log.empty()) << testHost().log.front().text;
+}
+
+}  // namespace
+
+namespace {
+
+// The FMU's provider gives the inputs their start values at instantiation and again after a
+// reset, before the host sets anything.
+TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
+    const FmuDescription d = readDescription(unpacked);
+    const LoadedFmu fmu = loadBinary(unpacked, d.modelIdentifier);
+    ASSERT_NE(fmu.reset, nullptr);
+    resetTestHost();
+    scriptReset();
+    scriptLayout(std::to_string(d.variables.size()).c_str(), "2", "3");
+    scriptData({300.5, 1.25});
+    const fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string resources = resourceLocation(unpacked);
+    fmi2Component c = fmu.instantiate("resettable", fmi2CoSimulation, d.guid.c_str(),
+                                      resources.c_str(), &callbacks, fmi2False, fmi2False);
+    ASSERT_NE(c, nullptr) << (testHost().log.empty() ? "" : testHost().log.back().text);
+    const std::vector<std::string> starts = {"setReal(resettable,4,120.0)",
+                                             "setReal(resettable,5,0.5)",
+                                             "setReal(resettable,6,293.15)"};
+    EXPECT_EQ(callsOf("setReal"), starts);
+
+    const fmi2ValueReference heat = 4;
+    const fmi2Real changed = 80;
+    ASSERT_EQ(fmu.setReal(c, &heat, 1, &changed), fmi2OK);
+    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0), fmi2OK);
+    ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.doStep(c, 0.0, 0.5, fmi2True), fmi2OK);
+    scriptReset();
+    scriptLayout(std::to_string(d.variables.size()).c_str(), "2", "3");
+    scriptData({300.5, 1.25});
+    ASSERT_EQ(fmu.reset(c), fmi2OK);
+    EXPECT_EQ(callsOf("setReal"), starts);
     fmu.freeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_TRUE(testHost().log.empty()) << testHost().log.front().text;

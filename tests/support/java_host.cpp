@@ -176,6 +176,10 @@ void scriptCreateReturnsNull(bool yes) {
     callScript("createReturnsNull", "(Z)V", static_cast<jboolean>(yes));
 }
 
+void scriptHoldIn(const char* method) { callScriptWithText("holdIn", method); }
+void scriptAwaitHeld() { callScript("awaitHeld", "()V"); }
+void scriptRelease() { callScript("release", "()V"); }
+
 std::vector<std::string> facadeCalls() {
     std::vector<std::string> calls;
     auto array = static_cast<jobjectArray>(scriptObject("calls", "()[Ljava/lang/String;"));

@@ -40,6 +40,11 @@ void scriptData(const std::vector<double>& values);
 void scriptNoData();  // getData answers null
 void scriptThrowIn(const char* method);
 void scriptCreateReturnsNull(bool yes);
+// The next call of the method waits, inside the facade, until scriptRelease(); another
+// thread makes that call, and scriptAwaitHeld() waits until it is there.
+void scriptHoldIn(const char* method);
+void scriptAwaitHeld();
+void scriptRelease();
 std::vector<std::string> facadeCalls();
 // The Java thread id of each call in facadeCalls(), in the same order.
 std::vector<long long> facadeCallThreads();

@@ -21,6 +21,7 @@ public class KorvanSim {
     // method doInitConnection
     public boolean doInitConnection() {
         Script.enter("doInitConnection");
+        Script.pauseIfHeld("doInitConnection");
         return Script.answerOf("doInitConnection");
     }
     // end doInitConnection

@@ -25,6 +25,11 @@ public final class Script {
     private static String lastError = "";
     private static double[] data = null;
     private static boolean createNull = false;
+    // A method that waits, once called, until the test lets it go; its own lock, since the
+    // other threads' calls must go on meanwhile.
+    private static final Object gate = new Object();
+    private static String heldMethod = null;
+    private static boolean holding = false;
 
     private Script() {}
 
@@ -67,6 +72,27 @@ public final class Script {
         createNull = yes;
     }
 
+    /** The next call of the method waits (after it is logged) until release(). */
+    public static void holdIn(String method) {
+        synchronized (gate) {
+            heldMethod = method;
+        }
+    }
+
+    /** Waits until a call is held. */
+    public static void awaitHeld() throws InterruptedException {
+        synchronized (gate) {
+            while (!holding) gate.wait();
+        }
+    }
+
+    public static void release() {
+        synchronized (gate) {
+            heldMethod = null;
+            gate.notifyAll();
+        }
+    }
+
     /** Every facade call since the last reset, as "method(arg,arg,...)". */
     public static synchronized String[] calls() {
         return calls.toArray(new String[0]);
@@ -104,6 +130,20 @@ public final class Script {
         calls.add(call.append(')').toString());
         callThreads.add(Thread.currentThread().getId());
         if (throwing.contains(method)) throw new RuntimeException("scripted failure in " + method);
+    }
+
+    static void pauseIfHeld(String method) {
+        synchronized (gate) {
+            if (!method.equals(heldMethod)) return;
+            holding = true;
+            gate.notifyAll();
+            try {
+                while (heldMethod != null) gate.wait();
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+            }
+            holding = false;
+        }
     }
 
     static synchronized boolean answerOf(String method) {

@@ -16,11 +16,15 @@ final class ExternalDependencies {
             compute nothing themselves: they forward every call through JNI to a simulation
             server in Java, reached through the class com.korvan.kvbridge.KorvanSim.
 
-            1. A Java VM, version 17 or later, must already run in the host process when
-               fmi2Instantiate is called. The binary uses the VM it finds; it does not start
-               one. (So libjvm.so, or jvm.dll on Windows, is loaded by then.)
-            2. These jars from resources/ must be on that VM's class path (the system class
-               path, for example -Djava.class.path=...):
+            1. A Java runtime (JDK or JRE), version 17 or later, on the machine. When the host
+               process runs no Java VM, the FMU starts one at fmi2Instantiate from the runtime
+               it finds: JAVA_HOME, else the java program on PATH, else the usual places
+               (/usr/lib/jvm on Debian; the runtimes the installers register on Windows).
+               The VM options packed into the FMU are in resources/provider.conf;
+               JAVA_TOOL_OPTIONS reaches that VM too.
+            2. When the host runs a Java VM already, the FMU uses it. These jars from
+               resources/ hold what it needs; the FMU adds them to that VM's class path when
+               the VM cannot load the facade otherwise:
             """);
         for (String jar : jars) text.append("     resources/").append(jar).append('\n');
         if (withDescriptor) {

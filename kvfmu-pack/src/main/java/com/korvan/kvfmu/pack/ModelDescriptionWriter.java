@@ -20,12 +20,7 @@ import javax.xml.stream.XMLStreamWriter;
  * model's direct feedthrough.
  */
 final class ModelDescriptionWriter {
-    /** The GUID the library accepts at instantiation. */
-    static final String GUID = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
-    static final String MODEL_IDENTIFIER = "libkvfmu";
-
     private static final String[][] CO_SIMULATION = {
-        {"modelIdentifier", MODEL_IDENTIFIER},
         {"needsExecutionTool", "true"},
         {"canHandleVariableCommunicationStepSize", "true"},
         {"canNotUseMemoryManagementFunctions", "false"},
@@ -45,19 +40,24 @@ final class ModelDescriptionWriter {
     };
 
     private final XMLStreamWriter xml;
+    private final String modelIdentifier;
     private int depth = 0;
 
-    private ModelDescriptionWriter(XMLStreamWriter xml) {
+    private ModelDescriptionWriter(XMLStreamWriter xml, String modelIdentifier) {
         this.xml = xml;
+        this.modelIdentifier = modelIdentifier;
     }
 
-    /** The model description as UTF-8 bytes. */
-    static byte[] write(ModelInterface model, String generationTool) {
+    /**
+     * The model description as UTF-8 bytes, with the placeholder GUID
+     * (FmuIdentity.GUID_PLACEHOLDER) that the packer replaces by the FMU's own.
+     */
+    static byte[] write(ModelInterface model, String generationTool, String modelIdentifier) {
         ByteArrayOutputStream bytes = new ByteArrayOutputStream();
         try {
             XMLStreamWriter xml = XMLOutputFactory.newFactory()
                 .createXMLStreamWriter(bytes, StandardCharsets.UTF_8.name());
-            new ModelDescriptionWriter(xml).document(model, generationTool);
+            new ModelDescriptionWriter(xml, modelIdentifier).document(model, generationTool);
             xml.close();
         } catch (XMLStreamException e) {
             throw new IllegalStateException("writing the model description failed", e);
@@ -86,14 +86,15 @@ final class ModelDescriptionWriter {
         open("fmiModelDescription");
         xml.writeAttribute("fmiVersion", "2.0");
         xml.writeAttribute("modelName", model.modelName());
-        xml.writeAttribute("guid", GUID);
+        xml.writeAttribute("guid", FmuIdentity.GUID_PLACEHOLDER);
         if (!model.description().isEmpty()) {
             xml.writeAttribute("description", Text.oneLine(model.description()));
         }
         xml.writeAttribute("generationTool", generationTool);
         xml.writeAttribute("variableNamingConvention", "flat");
 
-        empty("CoSimulation", CO_SIMULATION);
+        empty("CoSimulation", new String[][] {{"modelIdentifier", modelIdentifier}});
+        for (String[] attribute : CO_SIMULATION) xml.writeAttribute(attribute[0], attribute[1]);
         unitDefinitions(model);
         open("LogCategories");
         for (String[] category : LOG_CATEGORIES) {

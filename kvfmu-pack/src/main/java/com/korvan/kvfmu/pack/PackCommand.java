@@ -19,8 +19,8 @@ import java.util.Set;
 public final class PackCommand {
     static final String FACADE_CLASS_FILE = "com/korvan/kvbridge/KorvanSim.class";
     static final String BRIDGE_JAR = "kvbridge.jar";
-    static final String LINUX_BINARY = "binaries/linux64/libkvfmu.so";
-    static final String WINDOWS_BINARY = "binaries/win64/libkvfmu.dll";
+    static final String LINUX_FOLDER = "binaries/linux64/";
+    static final String WINDOWS_FOLDER = "binaries/win64/";
 
     private PackCommand() {}
 
@@ -54,21 +54,29 @@ public final class PackCommand {
     /** A jar that goes into resources/ under the name given. */
     private record ResourceJar(String name, Path file) {}
 
-    /** What the FMU holds besides the binaries; the descriptor is null for variable lists. */
-    private record Contents(ModelInterface model, List<ResourceJar> jars, byte[] descriptor) {}
+    /**
+     * What the FMU holds besides the binaries; the facade jars are those among the jars that
+     * hold the facade; the descriptor is null for variable lists.
+     */
+    private record Contents(ModelInterface model, List<ResourceJar> jars, List<String> facadeJars,
+                            byte[] descriptor) {}
 
     /** Packs what the options name; answers the path of the FMU written. */
     static Path pack(Options options) throws PackException {
         Contents contents = options.modelClass != null ? fromModelClass(options)
                                                        : fromVariableList(options);
         ModelInterface model = contents.model();
+        String modelIdentifier = FmuIdentity.modelIdentifier(model.modelName());
+        byte[] description = ModelDescriptionWriter.write(model, generationTool(), modelIdentifier);
+        String guid = FmuIdentity.guidOf(description);
         FmuArchive archive = new FmuArchive();
-        archive.add("modelDescription.xml", ModelDescriptionWriter.write(model, generationTool()));
-        List<String> binaries = new ArrayList<>(List.of(LINUX_BINARY));
-        archive.add(LINUX_BINARY, read("Linux library", options.linuxLibrary));
+        archive.add("modelDescription.xml", FmuIdentity.withGuid(description, guid));
+        List<String> binaries = new ArrayList<>();
+        addBinaries(archive, binaries, LINUX_FOLDER, modelIdentifier + ".so", options.linuxProvider,
+                    "libkvfmu.so", options.linuxLibrary);
         if (options.windowsLibrary != null) {
-            archive.add(WINDOWS_BINARY, read("Windows library", options.windowsLibrary));
-            binaries.add(WINDOWS_BINARY);
+            addBinaries(archive, binaries, WINDOWS_FOLDER, modelIdentifier + ".dll",
+                        options.windowsProvider, "libkvfmu.dll", options.windowsLibrary);
         }
         archive.add("documentation/externalDependencies.txt",
                     ExternalDependencies.text(model.modelName(), binaries,
@@ -80,6 +88,9 @@ public final class PackCommand {
         if (contents.descriptor() != null) {
             archive.add("resources/model.properties", contents.descriptor());
         }
+        archive.add(ProviderSettingsWriter.PATH,
+                    ProviderSettingsWriter.write(guid, contents.facadeJars(), options.vmOptions,
+                                                 model.startValues(), generationTool()));
 
         Path target = options.output != null ? options.output
             : (options.outputDir != null ? options.outputDir : Path.of(""))
@@ -114,7 +125,7 @@ public final class PackCommand {
         byte[] descriptor = DescriptorWriter.write(
             options.modelClass, modelJars.stream().map(ResourceJar::name).toList(),
             model.outputs().size(), model.inputs().size(), parameters, generationTool());
-        return new Contents(model, jars, descriptor);
+        return new Contents(model, jars, List.of(BRIDGE_JAR), descriptor);
     }
 
     // The user's facade jars in place of kvbridge.jar; no descriptor.
@@ -122,7 +133,18 @@ public final class PackCommand {
         ModelInterface model = VariableListReader.read(options.variableList);
         for (Path jar : options.facadeJars) Jars.requireJar("facade jar", jar);
         requireFacade(options.facadeJars);
-        return new Contents(model, resourceJars(options.facadeJars, "facade jar"), null);
+        List<ResourceJar> jars = resourceJars(options.facadeJars, "facade jar");
+        return new Contents(model, jars, jars.stream().map(ResourceJar::name).toList(), null);
+    }
+
+    // The provider, which the host loads, and beside it the library it forwards to.
+    private static void addBinaries(FmuArchive archive, List<String> binaries, String folder,
+                                    String providerName, Path provider, String libraryName,
+                                    Path library) throws PackException {
+        archive.add(folder + providerName, read("VM provider", provider));
+        archive.add(folder + libraryName, read("library", library));
+        binaries.add(folder + providerName);
+        binaries.add(folder + libraryName);
     }
 
     private static ModelInterface interfaceOf(String modelClass, Declaration declaration,

@@ -32,10 +32,11 @@ class PackCommandTest {
     void fmuHoldsTheFilesInAFixedOrderWithSlashPathsAndOneTimeStamp() throws IOException {
         Path fmu = Packing.packLag(folder);
         assertEquals(List.of("modelDescription.xml", "binaries/", "binaries/linux64/",
-                             "binaries/linux64/libkvfmu.so", "documentation/",
-                             "documentation/externalDependencies.txt", "resources/",
-                             "resources/kvbridge.jar", "resources/kvfmu_pack_test_model.jar",
-                             "resources/model.properties"),
+                             "binaries/linux64/Lag.so", "binaries/linux64/libkvfmu.so",
+                             "documentation/", "documentation/externalDependencies.txt",
+                             "resources/", "resources/kvbridge.jar",
+                             "resources/kvfmu_pack_test_model.jar", "resources/model.properties",
+                             "resources/provider.conf"),
                      Packing.entryNames(fmu));
         try (ZipFile zip = new ZipFile(fmu.toFile())) {
             for (ZipEntry entry : zip.stream().toList()) {
@@ -44,6 +45,8 @@ class PackCommandTest {
         }
         assertArrayEquals(Files.readAllBytes(Packing.buildFile("linuxLibrary")),
                           Packing.entry(fmu, "binaries/linux64/libkvfmu.so"));
+        assertArrayEquals(Files.readAllBytes(Packing.buildFile("linuxProvider")),
+                          Packing.entry(fmu, "binaries/linux64/Lag.so"));
         assertArrayEquals(Files.readAllBytes(Packing.buildFile("bridgeJar")),
                           Packing.entry(fmu, "resources/kvbridge.jar"));
         assertArrayEquals(Files.readAllBytes(Packing.buildFile("modelJar")),
@@ -51,7 +54,8 @@ class PackCommandTest {
         String dependencies = new String(
             Packing.entry(fmu, "documentation/externalDependencies.txt"), StandardCharsets.UTF_8);
         assertTrue(dependencies.contains("resources/kvbridge.jar"), dependencies);
-        assertTrue(dependencies.contains("Java VM, version 17 or later"), dependencies);
+        assertTrue(dependencies.contains("Java runtime (JDK or JRE), version 17 or later"),
+                   dependencies);
     }
 
     @Test
@@ -87,7 +91,9 @@ class PackCommandTest {
     void modelDescriptionFollowsTheLibraryLayout() throws Exception {
         Element root = Packing.modelDescription(Packing.packLag(folder));
         assertEquals("Lag", root.getAttribute("modelName"));
-        assertEquals("{BA0A9140-44D0-41C3-AAA7-C152C647039F}", root.getAttribute("guid"));
+        assertTrue(root.getAttribute("guid").matches(
+            "\\{[0-9A-F]{8}-[0-9A-F]{4}-5[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\}"),
+                   root.getAttribute("guid"));
         assertEquals("kvfmu-pack " + BuildInfo.VERSION, root.getAttribute("generationTool"));
         List<Element> variables = ModelDescriptionRules.children(
             (Element) root.getElementsByTagName("ModelVariables").item(0));
@@ -101,7 +107,7 @@ class PackCommandTest {
                          + ((Element) v.getElementsByTagName("Real").item(0)).getAttribute("start"))
                          .toList());
         Element cs = (Element) root.getElementsByTagName("CoSimulation").item(0);
-        assertEquals("libkvfmu", cs.getAttribute("modelIdentifier"));
+        assertEquals("Lag", cs.getAttribute("modelIdentifier"));
         assertEquals(10, cs.getAttributes().getLength());
         Element experiment = (Element) root.getElementsByTagName("DefaultExperiment").item(0);
         assertEquals("0.01", experiment.getAttribute("stepSize"));
@@ -166,12 +172,19 @@ class PackCommandTest {
     }
 
     @Test
-    void windowsLibraryGoesToWin64() throws IOException {
+    void windowsBuildGoesToWin64() throws IOException {
         Path dll = Packing.write(folder.resolve("libkvfmu.dll"), "MZ stand-in");
-        Path fmu = Packing.packLag(folder, "--windows-library", dll.toString());
+        Path provider = Packing.write(folder.resolve("kvfmu_provider.dll"), "MZ provider stand-in");
+        Path fmu = Packing.packLag(folder, "--windows-library", dll.toString(),
+                                   "--windows-provider", provider.toString());
         assertArrayEquals(Files.readAllBytes(dll), Packing.entry(fmu, "binaries/win64/libkvfmu.dll"));
-        assertTrue(Packing.entryNames(fmu).indexOf("binaries/win64/libkvfmu.dll")
-                   > Packing.entryNames(fmu).indexOf("binaries/linux64/libkvfmu.so"));
+        assertArrayEquals(Files.readAllBytes(provider), Packing.entry(fmu, "binaries/win64/Lag.dll"));
+        List<String> names = Packing.entryNames(fmu);
+        assertEquals(List.of("binaries/linux64/Lag.so", "binaries/linux64/libkvfmu.so",
+                             "binaries/win64/", "binaries/win64/Lag.dll",
+                             "binaries/win64/libkvfmu.dll"),
+                     names.subList(names.indexOf("binaries/linux64/Lag.so"),
+                                   names.indexOf("binaries/win64/libkvfmu.dll") + 1));
     }
 
     static Stream<Arguments> badInput() {

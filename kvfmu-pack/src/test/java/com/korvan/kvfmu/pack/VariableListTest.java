@@ -2,10 +2,12 @@ package com.korvan.kvfmu.pack;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.korvan.kvbridge.model.DefaultExperiment;
 import com.korvan.kvbridge.model.Input;
 
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
@@ -112,10 +114,14 @@ class VariableListTest {
                                 "--facade-jar", facade.toString(),
                                 "--facade-jar", Packing.buildFile("modelJar").toString());
         assertEquals(List.of("modelDescription.xml", "binaries/", "binaries/linux64/",
-                             "binaries/linux64/libkvfmu.so", "documentation/",
-                             "documentation/externalDependencies.txt", "resources/",
-                             "resources/" + facade.getFileName(),
-                             "resources/kvfmu_pack_test_model.jar"),
+                             "binaries/linux64/M.so", "binaries/linux64/libkvfmu.so",
+                             "documentation/", "documentation/externalDependencies.txt",
+                             "resources/", "resources/" + facade.getFileName(),
+                             "resources/kvfmu_pack_test_model.jar", "resources/provider.conf"),
                      Packing.entryNames(fmu));
+        String settings = new String(Packing.entry(fmu, "resources/provider.conf"),
+                                     StandardCharsets.UTF_8);
+        assertTrue(settings.contains("\nfacade-jar " + facade.getFileName()
+                                     + "\nfacade-jar kvfmu_pack_test_model.jar\n"), settings);
     }
 }

@@ -1,0 +1,79 @@
+// fmi2Instantiate and fmi2Reset: the FMU's own GUID checked, the process made ready, the
+// library's instance made, and the start values of the inputs and parameters applied.
+#include "provider_setup.h"
+#include "start_values.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Set-up errors go to the host's logger directly, as the library's own do.
+void instantiateError(const fmi2CallbackFunctions* functions, fmi2String instanceName,
+                      const std::string& text) {
+    functions->logger(functions->componentEnvironment, instanceName, fmi2Error, "error", "%s",
+                      text.c_str());
+}
+
+}  // namespace
+
+fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2String fmuGUID,
+                              fmi2String fmuResourceLocation,
+                              const fmi2CallbackFunctions* functions, fmi2Boolean visible,
+                              fmi2Boolean loggingOn) {
+    // The library's own checks come first, with its messages, so that a call bound to fail
+    // starts no Java VM.
+    if (!functions || !functions->logger) return nullptr;
+    if (!functions->allocateMemory || !functions->freeMemory) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Missing callback function.");
+        return nullptr;
+    }
+    if (!instanceName || !*instanceName) {
+        instantiateError(functions, "?", "fmi2Instantiate: Missing instance name.");
+        return nullptr;
+    }
+    if (!fmuGUID || !*fmuGUID) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: Missing GUID.");
+        return nullptr;
+    }
+    std::string failure;
+    const ProviderSettings* settings = providerSettings(failure);
+    if (!settings) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: " + failure);
+        return nullptr;
+    }
+    if (settings->guid != fmuGUID) {
+        functions->logger(functions->componentEnvironment, instanceName, fmi2Error, "error",
+                          "fmi2Instantiate: Wrong GUID %s. Expected %s.", fmuGUID,
+                          settings->guid.c_str());
+        return nullptr;
+    }
+    const LibraryFunctions* library = prepareProvider(functions, instanceName, failure);
+    if (!library) {
+        instantiateError(functions, instanceName, "fmi2Instantiate: " + failure);
+        return nullptr;
+    }
+    fmi2Component component = library->fmi2Instantiate(instanceName, fmuType, libraryGuid,
+                                                       fmuResourceLocation, functions, visible,
+                                                       loggingOn);
+    if (!component) return nullptr;
+    if (!applyStartValues(*library, component, settings->startValues)) {
+        instantiateError(functions, instanceName,
+                         "fmi2Instantiate: the start values of the inputs and parameters cannot "
+                         "be set (see the message before)");
+        library->fmi2FreeInstance(component);
+        return nullptr;
+    }
+    return component;
+}
+
+fmi2Status fmi2Reset(fmi2Component c) {
+    const LibraryFunctions* library = readyLibrary();
+    if (!library) return fmi2Error;
+    const fmi2Status status = forwardedReset(*library, c);
+    if (status != fmi2OK && status != fmi2Warning) return status;
+    std::string failure;
+    const ProviderSettings* settings = providerSettings(failure);
+    if (!settings || !applyStartValues(*library, c, settings->startValues)) return fmi2Error;
+    return status;
+}

@@ -1,0 +1,40 @@
+#include "library_functions.h"
+
+#include "dynamic_library.h"
+#include "java_runtime.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+#ifdef _WIN32
+const char* const libraryName = "libkvfmu.dll";
+#else
+const char* const libraryName = "libkvfmu.so";
+#endif
+}  // namespace
+
+bool loadLibraryFunctions(const fs::path& folder, LibraryFunctions& functions,
+                          std::string& failure) {
+    // Another FMU's library serves this one too: instances then share one set of server keys.
+    LibraryHandle library = loadedLibrary(libraryName, false);
+    const fs::path file = folder / libraryName;
+    if (!library) {
+        std::string error;
+        library = loadLibraryForGood(file, false, error);
+        if (!library) {
+            failure = "cannot load the FMU's library " + pathText(file) + ": " + error;
+            return false;
+        }
+    }
+    std::string missing;
+#define KVFMU_BIND_LIBRARY_FUNCTION(name)                                                   \
+    functions.name = reinterpret_cast<decltype(functions.name)>(librarySymbol(library, #name)); \
+    if (!functions.name) missing += (missing.empty() ? "" : ", ") + std::string(#name);
+    KVFMU_LIBRARY_FUNCTIONS(KVFMU_BIND_LIBRARY_FUNCTION)
+#undef KVFMU_BIND_LIBRARY_FUNCTION
+    if (!missing.empty()) {
+        failure = "the FMU's library " + pathText(file) + " lacks " + missing;
+        return false;
+    }
+    return true;
+}

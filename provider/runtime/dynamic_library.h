@@ -1,0 +1,28 @@
+// Shared libraries loaded for good, or found among those the process has loaded already, on
+// Linux (dlopen) and Windows (LoadLibrary). Nothing loaded here is ever unloaded: a Java VM
+// cannot be unloaded, and neither can code that its threads may still run.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+using LibraryHandle = void*;
+
+// Loads the library at the path and pins it. With shareSymbols (Linux), its symbols serve
+// libraries loaded after it, as the Java VM's must. Null on failure, with error set.
+LibraryHandle loadLibraryForGood(const std::filesystem::path& file, bool shareSymbols,
+                                 std::string& error);
+
+// The library of that name (Linux: its soname, e.g. "libjvm.so"; Windows: its module name,
+// e.g. "jvm.dll") if the process has loaded it already, pinned; else null. With shareSymbols
+// (Linux) a library the host loaded privately lends its symbols to libraries loaded later.
+LibraryHandle loadedLibrary(const char* name, bool shareSymbols);
+
+void* librarySymbol(LibraryHandle library, const char* name);
+
+// Keeps the library that holds the address loaded until the process ends.
+void pinLibraryOf(const void* address);
+
+// The file of the library (or program) that holds the address, as an absolute path; empty
+// when the system cannot tell.
+std::filesystem::path libraryFileOf(const void* address);

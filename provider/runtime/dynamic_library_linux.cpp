@@ -1,0 +1,40 @@
+#include "dynamic_library.h"
+
+#include <dlfcn.h>
+
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+LibraryHandle loadLibraryForGood(const fs::path& file, bool shareSymbols, std::string& error) {
+    dlerror();
+    void* handle =
+        dlopen(file.c_str(), RTLD_NOW | RTLD_NODELETE | (shareSymbols ? RTLD_GLOBAL : RTLD_LOCAL));
+    if (!handle) {
+        const char* reason = dlerror();
+        error = reason ? reason : "unknown reason";
+    }
+    return handle;
+}
+
+LibraryHandle loadedLibrary(const char* name, bool shareSymbols) {
+    // A name without a slash matches a loaded library by its soname.
+    return dlopen(name,
+                  RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE | (shareSymbols ? RTLD_GLOBAL : RTLD_LOCAL));
+}
+
+void* librarySymbol(LibraryHandle library, const char* name) { return dlsym(library, name); }
+
+void pinLibraryOf(const void* address) {
+    Dl_info info{};
+    if (dladdr(address, &info) && info.dli_fname)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+fs::path libraryFileOf(const void* address) {
+    Dl_info info{};
+    if (!dladdr(address, &info) || !info.dli_fname) return {};
+    std::error_code error;
+    fs::path file = fs::absolute(info.dli_fname, error);
+    return error ? fs::path() : file.lexically_normal();
+}

@@ -1,0 +1,18 @@
+// The process environment as paths, and the program search path.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+// The variable's value; nothing when it is unset or empty.
+std::optional<std::filesystem::path> environmentPath(const char* name);
+
+// The folders of PATH, in order.
+std::vector<std::filesystem::path> searchPath();
+
+// The file name of the java launcher: "java", or "java.exe" on Windows.
+const char* javaLauncherName();
+
+// The file with its links resolved; the file itself when that fails.
+std::filesystem::path resolveLinks(const std::filesystem::path& file);

@@ -1,0 +1,38 @@
+// resources/provider.conf: what an FMU's VM provider needs, written by kvfmu-pack. UTF-8
+// text, one setting a line, "key value" separated by the first run of blanks; blank lines
+// and lines whose first non-blank character is '#' are comments.
+//   guid {…}           the FMU's GUID (exactly once)
+//   facade-jar NAME    a jar in resources/ with the facade and the server's client (one or more)
+//   vm-option OPTION   a Java VM option for a VM made for the FMU (any number, in order)
+//   start VR VALUE     the start value of an input or parameter (any number)
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct StartValue {
+    uint32_t valueReference;
+    double value;
+};
+
+struct ProviderSettings {
+    std::string guid;
+    std::vector<std::string> facadeJars;
+    std::vector<std::string> vmOptions;
+    std::vector<StartValue> startValues;
+};
+
+struct SettingsReading {
+    ProviderSettings settings;
+    std::vector<std::string> problems;  // "line 3: unknown key 'x'", in line order
+};
+
+SettingsReading parseProviderSettings(const std::string& text);
+
+// Reads the file; a file that cannot be read is one problem.
+SettingsReading readProviderSettings(const std::filesystem::path& file);
+
+// The name of the file in an FMU's resources folder.
+constexpr const char* providerSettingsFile = "provider.conf";

@@ -1,0 +1,175 @@
+#include "fmu_importer.h"
+
+#include "host.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <zip.h>
+
+#include <dlfcn.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+std::vector<fmi2ValueReference> UnpackedFmu::outputs() const {
+    std::vector<fmi2ValueReference> references;
+    for (const ImportedVariable& v : variables)
+        if (v.causality == "output") references.push_back(v.valueReference);
+    return references;
+}
+
+fmi2ValueReference UnpackedFmu::reference(const std::string& name) const {
+    for (const ImportedVariable& v : variables)
+        if (v.name == name) return v.valueReference;
+    ADD_FAILURE() << "no variable " << name;
+    return 0;
+}
+
+fs::path UnpackedFmu::binary() const {
+    return folder / "binaries" / "linux64" / (modelIdentifier + ".so");
+}
+
+std::string UnpackedFmu::resourceUri() const { return "file://" + (folder / "resources").string(); }
+
+UnpackedFmu unpackFmu(const fs::path& archive, const fs::path& folder) {
+    UnpackedFmu fmu;
+    fmu.folder = folder;
+    int error = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+    if (!zip) {
+        ADD_FAILURE() << "cannot open " << archive;
+        return fmu;
+    }
+    const zip_int64_t entries = zip_get_num_entries(zip, 0);
+    for (zip_int64_t i = 0; i < entries; ++i) {
+        const std::string name = zip_get_name(zip, i, 0);
+        const fs::path target = folder / name;
+        if (!name.empty() && name.back() == '/') {
+            fs::create_directories(target);
+            continue;
+        }
+        fs::create_directories(target.parent_path());
+        zip_file_t* entry = zip_fopen_index(zip, i, 0);
+        std::ofstream out(target, std::ios::binary);
+        char buffer[65536];
+        for (zip_int64_t n; entry && (n = zip_fread(entry, buffer, sizeof buffer)) > 0;)
+            out.write(buffer, n);
+        if (entry) zip_fclose(entry);
+    }
+    zip_close(zip);
+
+    pugi::xml_document doc;
+    const auto parsed = doc.load_file((folder / "modelDescription.xml").c_str());
+    EXPECT_TRUE(parsed) << parsed.description();
+    const pugi::xml_node root = doc.child("fmiModelDescription");
+    fmu.guid = root.attribute("guid").value();
+    fmu.modelIdentifier = root.child("CoSimulation").attribute("modelIdentifier").value();
+    for (pugi::xml_node v : root.child("ModelVariables").children("ScalarVariable"))
+        fmu.variables.push_back({v.attribute("name").value(), v.attribute("causality").value(),
+                                 v.attribute("valueReference").as_uint()});
+    return fmu;
+}
+
+namespace {
+
+template <typename F>
+void bind(void* handle, F& function, const char* name) {
+    function = reinterpret_cast<F>(dlsym(handle, name));
+    EXPECT_NE(function, nullptr) << name;
+}
+
+}  // namespace
+
+FmuBinaryFunctions loadFmuBinary(const fs::path& binary) {
+    FmuBinaryFunctions f;
+    f.handle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!f.handle) {
+        ADD_FAILURE() << "cannot load " << binary << ": " << dlerror();
+        return f;
+    }
+    bind(f.handle, f.getVersion, "fmi2GetVersion");
+    bind(f.handle, f.getTypesPlatform, "fmi2GetTypesPlatform");
+    bind(f.handle, f.instantiate, "fmi2Instantiate");
+    bind(f.handle, f.freeInstance, "fmi2FreeInstance");
+    bind(f.handle, f.setupExperiment, "fmi2SetupExperiment");
+    bind(f.handle, f.enterInitializationMode, "fmi2EnterInitializationMode");
+    bind(f.handle, f.exitInitializationMode, "fmi2ExitInitializationMode");
+    bind(f.handle, f.terminate, "fmi2Terminate");
+    bind(f.handle, f.reset, "fmi2Reset");
+    bind(f.handle, f.setReal, "fmi2SetReal");
+    bind(f.handle, f.getReal, "fmi2GetReal");
+    bind(f.handle, f.doStep, "fmi2DoStep");
+    return f;
+}
+
+void unloadFmuBinary(FmuBinaryFunctions& binary) {
+    if (binary.handle) {
+        EXPECT_EQ(dlclose(binary.handle), 0);
+    }
+    binary = FmuBinaryFunctions{};
+}
+
+HostedInstance::HostedInstance(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu,
+                               const std::string& name)
+    : binary_(binary), fmu_(fmu), callbacks_(hostCallbacks()) {
+    const std::string uri = fmu.resourceUri();
+    component_ = binary.instantiate(name.c_str(), fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                    &callbacks_, fmi2False, fmi2False);
+}
+
+HostedInstance::~HostedInstance() { free(); }
+
+void HostedInstance::set(const std::string& input, double value) {
+    const fmi2ValueReference vr = fmu_.reference(input);
+    EXPECT_EQ(binary_.setReal(component_, &vr, 1, &value), fmi2OK) << input;
+}
+
+void HostedInstance::initialize(double start, double stop) {
+    start_ = time_ = start;
+    EXPECT_EQ(binary_.setupExperiment(component_, fmi2False, 0.0, start, fmi2True, stop), fmi2OK);
+    EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
+    EXPECT_EQ(binary_.exitInitializationMode(component_), fmi2OK);
+    initialized_ = true;
+    readRow();
+}
+
+void HostedInstance::step(double h) {
+    EXPECT_EQ(binary_.doStep(component_, time_, h, fmi2True), fmi2OK) << "t = " << time_;
+    time_ = start_ + static_cast<double>(++steps_) * h;
+    readRow();
+}
+
+void HostedInstance::readRow() {
+    const std::vector<fmi2ValueReference> outputs = fmu_.outputs();
+    std::vector<double> row(outputs.size() + 1);
+    row[0] = time_;
+    EXPECT_EQ(binary_.getReal(component_, outputs.data(), outputs.size(), row.data() + 1), fmi2OK);
+    rows_.push_back(row);
+}
+
+void HostedInstance::free() {
+    if (!component_) return;
+    if (initialized_) {
+        EXPECT_EQ(binary_.terminate(component_), fmi2OK);
+    }
+    binary_.freeInstance(component_);
+    component_ = nullptr;
+}
+
+std::vector<std::vector<double>> simulate(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu,
+                                          const std::string& name, double stop, double h,
+                                          const std::vector<std::pair<std::string, double>>& inputs) {
+    HostedInstance instance(binary, fmu, name);
+    if (!instance.instantiated()) {
+        ADD_FAILURE() << "fmi2Instantiate failed"
+                      << (testHost().log.empty() ? "" : ": " + testHost().log.back().text);
+        return {};
+    }
+    for (const auto& [input, value] : inputs) instance.set(input, value);
+    instance.initialize(0.0, stop);
+    const long steps = static_cast<long>(stop / h + 0.5);
+    for (long k = 0; k < steps; ++k) instance.step(h);
+    instance.free();
+    return instance.rows();
+}

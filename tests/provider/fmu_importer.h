@@ -1,0 +1,88 @@
+// A small FMI 2.0 importer that knows nothing of kvfmu: it unpacks a .fmu (libzip), reads
+// modelDescription.xml (pugixml), loads binaries/linux64/<modelIdentifier>.so with dlopen
+// (local symbols, as hosts do) and runs co-simulations with the recording logger and the
+// counting allocator of tests/support/host.h.
+#pragma once
+
+#include "fmi2_functions.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ImportedVariable {
+    std::string name;
+    std::string causality;
+    fmi2ValueReference valueReference;
+};
+
+struct UnpackedFmu {
+    std::filesystem::path folder;
+    std::string modelIdentifier;
+    std::string guid;
+    std::vector<ImportedVariable> variables;
+
+    std::vector<fmi2ValueReference> outputs() const;
+    fmi2ValueReference reference(const std::string& name) const;  // fails the test if unknown
+    std::filesystem::path binary() const;
+    std::string resourceUri() const;
+};
+
+// Unpacks the archive into the folder, which must not exist yet.
+UnpackedFmu unpackFmu(const std::filesystem::path& archive, const std::filesystem::path& folder);
+
+struct FmuBinaryFunctions {
+    void* handle = nullptr;
+    decltype(&fmi2GetVersion) getVersion = nullptr;
+    decltype(&fmi2GetTypesPlatform) getTypesPlatform = nullptr;
+    decltype(&fmi2Instantiate) instantiate = nullptr;
+    decltype(&fmi2FreeInstance) freeInstance = nullptr;
+    decltype(&fmi2SetupExperiment) setupExperiment = nullptr;
+    decltype(&fmi2EnterInitializationMode) enterInitializationMode = nullptr;
+    decltype(&fmi2ExitInitializationMode) exitInitializationMode = nullptr;
+    decltype(&fmi2Terminate) terminate = nullptr;
+    decltype(&fmi2Reset) reset = nullptr;
+    decltype(&fmi2SetReal) setReal = nullptr;
+    decltype(&fmi2GetReal) getReal = nullptr;
+    decltype(&fmi2DoStep) doStep = nullptr;
+};
+
+// dlopen of the binary (the FMU's own, or the one given in its place); fails the test when it
+// cannot be loaded or lacks a function.
+FmuBinaryFunctions loadFmuBinary(const std::filesystem::path& binary);
+void unloadFmuBinary(FmuBinaryFunctions& binary);
+
+// One instance stepped by the host: rows of time and outputs, the first right after
+// initialization, as kvfmu-run writes them.
+class HostedInstance {
+public:
+    HostedInstance(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu, const std::string& name);
+    ~HostedInstance();
+    HostedInstance(const HostedInstance&) = delete;
+    HostedInstance& operator=(const HostedInstance&) = delete;
+
+    bool instantiated() const { return component_ != nullptr; }
+    void set(const std::string& input, double value);
+    void initialize(double start, double stop);
+    void step(double h);
+    void free();
+    const std::vector<std::vector<double>>& rows() const { return rows_; }
+
+private:
+    void readRow();
+
+    const FmuBinaryFunctions& binary_;
+    const UnpackedFmu& fmu_;
+    fmi2CallbackFunctions callbacks_;
+    fmi2Component component_ = nullptr;
+    bool initialized_ = false;
+    double time_ = 0;
+    long steps_ = 0;
+    double start_ = 0;
+    std::vector<std::vector<double>> rows_;
+};
+
+// A whole co-simulation from 0 to stop in steps of h on one instance.
+std::vector<std::vector<double>> simulate(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu,
+                                          const std::string& name, double stop, double h,
+                                          const std::vector<std::pair<std::string, double>>& inputs = {});

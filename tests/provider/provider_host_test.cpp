@@ -1,0 +1,441 @@
+// Packed FMUs in a host of our own that does not link the Java VM and knows nothing of
+// kvfmu, as an FMI importer would run them. CTest runs every case in a process of its own:
+// a process holds one VM at most.
+#include "fmu_importer.h"
+#include "host.h"
+#include "java_probe.h"
+#include "kvfmu_run_reference.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Inputs = std::vector<std::pair<std::string, double>>;
+using Rows = std::vector<std::vector<double>>;
+
+struct ModelCase {
+    std::string name;
+    fs::path fmu;
+    double stop;
+    double step;
+    Inputs inputs;  // the others keep their start values
+};
+
+const std::vector<ModelCase>& modelCases() {
+    static const std::vector<ModelCase> cases = {
+        {"FirstOrderLag", KVFMU_TEST_FMU_DIR "/FirstOrderLag.fmu", 4, 0.125, {{"u", 2}}},
+        {"MassSpringDamper", KVFMU_TEST_FMU_DIR "/MassSpringDamper.fmu", 8, 0.0625, {{"F", 1.5}}},
+        {"WaterTank", KVFMU_TEST_FMU_DIR "/WaterTank.fmu", 256, 4, {}},
+        {"HeatedRoom", KVFMU_TEST_HEATED_ROOM_FMU, 7200, 60, {}},
+    };
+    return cases;
+}
+
+const ModelCase& modelCase(const std::string& name) {
+    for (const ModelCase& c : modelCases())
+        if (c.name == name) return c;
+    throw std::invalid_argument(name);
+}
+
+// A fresh folder for the current test.
+fs::path scratch() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    const fs::path folder = fs::path(KVFMU_TEST_SCRATCH) / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+// Where the host finds Java: JAVA_HOME, or only a java on PATH behind two links (with the
+// test build of the provider, which knows no usual places), or nowhere.
+enum class JavaFrom { javaHome, pathOnly, nowhere };
+
+void findJavaFrom(JavaFrom from, const fs::path& folder) {
+    unsetenv("JAVA_HOME");
+    const fs::path bin = folder / "bin";
+    fs::create_directories(bin);
+    setenv("PATH", bin.c_str(), 1);
+    if (from == JavaFrom::javaHome) setenv("JAVA_HOME", KVFMU_TEST_JDK, 1);
+    if (from == JavaFrom::pathOnly) {
+        fs::create_directories(folder / "links");
+        fs::create_symlink(fs::path(KVFMU_TEST_JDK) / "bin" / "java", folder / "links" / "java");
+        fs::create_symlink(folder / "links" / "java", bin / "java");
+    }
+}
+
+// The FMU unpacked for a host; with hiddenJava its provider is the test build that knows
+// no usual places of Java runtimes.
+UnpackedFmu unpackForHost(const fs::path& archive, const fs::path& folder, bool hiddenJava) {
+    UnpackedFmu fmu = unpackFmu(archive, folder);
+    if (hiddenJava)
+        fs::copy_file(KVFMU_TEST_HIDDEN_JAVA_PROVIDER, fmu.binary(), fs::copy_options::overwrite_existing);
+    return fmu;
+}
+
+std::string logText() {
+    std::string text;
+    for (const LogRecord& r : testHost().log) text += "[" + r.category + "] " + r.text + "\n";
+    return text;
+}
+
+// --- A whole co-simulation in a process without a Java VM -------------------------------
+
+struct CosimulationCase {
+    std::string model;
+    JavaFrom from;
+};
+
+class WithoutVm : public ::testing::TestWithParam<CosimulationCase> {};
+
+TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
+    const ModelCase& model = modelCase(GetParam().model);
+    const fs::path folder = scratch();
+    findJavaFrom(GetParam().from, folder);
+    resetTestHost();
+    ASSERT_EQ(processVm(), nullptr);
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu",
+                                          GetParam().from == JavaFrom::pathOnly);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    ASSERT_NE(binary.handle, nullptr);
+    EXPECT_STREQ(binary.getVersion(), "2.0");
+
+    const Rows rows = simulate(binary, fmu, fmu.modelIdentifier, model.stop, model.step, model.inputs);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+    EXPECT_EQ(fs::canonical(javaProperty("java.home")), fs::canonical(KVFMU_TEST_JDK));
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+    EXPECT_EQ(rows.size(), static_cast<size_t>(model.stop / model.step + 1.5));
+}
+
+void PrintTo(const CosimulationCase& c, std::ostream* out) {
+    *out << c.model << (c.from == JavaFrom::javaHome ? " with JAVA_HOME" : " with java on PATH");
+}
+
+std::string caseName(const ::testing::TestParamInfo<CosimulationCase>& info) {
+    return info.param.model + (info.param.from == JavaFrom::javaHome ? "_JavaHome" : "_JavaOnPath");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BuiltInAndExampleModels, WithoutVm,
+    ::testing::Values(CosimulationCase{"FirstOrderLag", JavaFrom::javaHome},
+                      CosimulationCase{"MassSpringDamper", JavaFrom::javaHome},
+                      CosimulationCase{"WaterTank", JavaFrom::javaHome},
+                      CosimulationCase{"HeatedRoom", JavaFrom::javaHome},
+                      CosimulationCase{"FirstOrderLag", JavaFrom::pathOnly},
+                      CosimulationCase{"MassSpringDamper", JavaFrom::pathOnly},
+                      CosimulationCase{"WaterTank", JavaFrom::pathOnly},
+                      CosimulationCase{"HeatedRoom", JavaFrom::pathOnly}),
+    caseName);
+
+// --- No Java runtime, or none that will do ----------------------------------------------
+
+// A folder that looks like a runtime of the given version, with a VM library that is no
+// library at all.
+fs::path fakeRuntime(const fs::path& home, const std::string& version) {
+    fs::create_directories(home / "lib" / "server");
+    std::ofstream(home / "release") << "IMPLEMENTOR=\"Nobody\"\nJAVA_VERSION=\"" << version << "\"\n";
+    std::ofstream(home / "lib" / "server" / "libjvm.so") << "not a library";
+    return home;
+}
+
+TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::nowhere, folder);
+    const fs::path usual = KVFMU_TEST_USUAL_JAVA;
+    fs::remove_all(usual);
+    const fs::path old = fakeRuntime(usual / "runtimes" / "java-11-fake", "11.0.2");
+    const fs::path broken = fakeRuntime(folder / "java-17-broken", "17.0.1");
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", true);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    ASSERT_NE(binary.handle, nullptr);
+    // A host asks these first; they answer without any Java.
+    EXPECT_STREQ(binary.getVersion(), "2.0");
+    EXPECT_STREQ(binary.getTypesPlatform(), "default");
+
+    struct Attempt {
+        const char* javaHome;
+        std::vector<std::string> wanted;
+    };
+    const std::string noRuntime =
+        "fmi2Instantiate: no Java 17+ runtime found: set JAVA_HOME to a JDK or JRE of version 17 "
+        "or later";
+    const std::vector<Attempt> attempts = {
+        {nullptr,
+         {noRuntime, "looked in: JAVA_HOME (not set); java on PATH (not found); " +
+                         (usual / "default-java").string() + " (no such folder); " + old.string() +
+                         " (Java 11.0.2, older than 17))"}},
+        {old.c_str(), {noRuntime, "JAVA_HOME=" + old.string() + " (Java 11.0.2, older than 17)"}},
+        {"/no/such/java", {noRuntime, "JAVA_HOME=/no/such/java (no such folder)"}},
+        {broken.c_str(),
+         {"fmi2Instantiate: cannot load the Java VM " + (broken / "lib/server/libjvm.so").string() +
+              " (Java 17.0.1 at " + broken.string() + ", found through JAVA_HOME): "}},
+    };
+    for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(attempt.javaHome ? attempt.javaHome : "JAVA_HOME unset");
+        if (attempt.javaHome) setenv("JAVA_HOME", attempt.javaHome, 1);
+        resetTestHost();
+        fmi2CallbackFunctions callbacks = hostCallbacks();
+        const std::string uri = fmu.resourceUri();
+        EXPECT_EQ(binary.instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                     &callbacks, fmi2False, fmi2False),
+                  nullptr);
+        ASSERT_EQ(testHost().log.size(), 1u) << logText();
+        const LogRecord& record = testHost().log.front();
+        EXPECT_EQ(record.status, fmi2Error);
+        EXPECT_EQ(record.category, "error");
+        EXPECT_EQ(record.instanceName, "lag");
+        for (const std::string& part : attempt.wanted)
+            EXPECT_NE(record.text.find(part), std::string::npos) << record.text;
+        EXPECT_EQ(allocationsOutstanding(), 0u);
+        EXPECT_EQ(processVm(), nullptr);
+    }
+}
+
+// --- Checks before any Java is looked for ----------------------------------------------
+
+TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string uri = fmu.resourceUri();
+
+    resetTestHost();
+    EXPECT_EQ(binary.instantiate("lag", fmi2CoSimulation, "{BA0A9140-44D0-41C3-AAA7-C152C647039F}",
+                                 uri.c_str(), &callbacks, fmi2False, fmi2False),
+              nullptr);
+    ASSERT_EQ(testHost().log.size(), 1u);
+    EXPECT_EQ(testHost().log[0].format, "fmi2Instantiate: Wrong GUID %s. Expected %s.");
+    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Wrong GUID {BA0A9140-44D0-41C3-AAA7-"
+                                      "C152C647039F}. Expected " + fmu.guid + ".");
+    EXPECT_EQ(processVm(), nullptr);
+
+    // Settings are read once and kept: this copy of the FMU has a provider of its own.
+    const UnpackedFmu damaged = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "damaged", true);
+    const fs::path settings = damaged.folder / "resources" / "provider.conf";
+    std::ifstream packed(settings);
+    const long lines = std::count(std::istreambuf_iterator<char>(packed), {}, '\n');
+    std::ofstream(settings, std::ios::app) << "colour blue\n";
+    FmuBinaryFunctions damagedBinary = loadFmuBinary(damaged.binary());
+    resetTestHost();
+    const std::string damagedUri = damaged.resourceUri();
+    EXPECT_EQ(damagedBinary.instantiate("lag", fmi2CoSimulation, damaged.guid.c_str(),
+                                        damagedUri.c_str(), &callbacks, fmi2False, fmi2False),
+              nullptr);
+    ASSERT_EQ(testHost().log.size(), 1u);
+    EXPECT_NE(testHost().log[0].text.find("line " + std::to_string(lines + 1) +
+                                          ": unknown key 'colour'"),
+              std::string::npos)
+        << testHost().log[0].text;
+    EXPECT_NE(testHost().log[0].text.find("pack the FMU again"), std::string::npos);
+    EXPECT_EQ(processVm(), nullptr);
+}
+
+// --- The VM the provider starts ---------------------------------------------------------
+
+TEST(StartedVm, CarriesThePackedOptionsJavaToolOptionsAndLeavesTheSignalsToTheHost) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    setenv("JAVA_TOOL_OPTIONS", "-Dkvfmu.test.tool=reached", 1);
+    const UnpackedFmu fmu = unpackForHost(KVFMU_TEST_OPTIONS_FMU, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    HostedInstance instance(binary, fmu, "lag");
+    ASSERT_TRUE(instance.instantiated()) << logText();
+    EXPECT_EQ(javaProperty("kvfmu.test.packed"), "first");
+    EXPECT_EQ(javaProperty("kvfmu.test.tool"), "reached");
+    const std::string arguments = vmInputArguments();
+    for (const char* option : {"-Dkvfmu.test.packed=first", "-Xmx200m", "-Xrs", "-XX:-UsePerfData"})
+        EXPECT_NE(arguments.find(option), std::string::npos) << option << " in " << arguments;
+    EXPECT_NE(javaProperty("java.class.path").find("kvbridge.jar"), std::string::npos);
+    const char* user = std::getenv("USER");
+    EXPECT_FALSE(fs::exists(fs::path("/tmp") / ("hsperfdata_" + std::string(user ? user : "root")) /
+                            std::to_string(getpid())));
+}
+
+// --- A host that runs a VM of its own -----------------------------------------------------
+
+TEST(HostVm, WithoutOurJarGetsTheFacadeJarsAdded) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::nowhere, folder);
+    ASSERT_NE(startHostVm(""), nullptr);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", true);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows rows = simulate(binary, fmu, "lag", model.stop, model.step, model.inputs);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    setenv("JAVA_HOME", KVFMU_TEST_JDK, 1);  // for kvfmu-run
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+}
+
+TEST(HostVm, WithOurJarIsUsedAsItIs) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::nowhere, folder);
+    ASSERT_NE(startHostVm(KVFMU_TEST_KVBRIDGE_JAR), nullptr);
+    const ModelCase& model = modelCase("WaterTank");
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", true);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows rows = simulate(binary, fmu, "tank", model.stop, model.step, model.inputs);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    EXPECT_EQ(javaProperty("java.class.path"), KVFMU_TEST_KVBRIDGE_JAR);
+    setenv("JAVA_HOME", KVFMU_TEST_JDK, 1);
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+}
+
+// --- Host threads the VM does not know --------------------------------------------------
+
+// Instantiates, steps and frees on the calling thread, which must stay attached between
+// calls; answers the Java threads alive while it is.
+int runOnThisThread(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu, const std::string& name) {
+    HostedInstance instance(binary, fmu, name);
+    EXPECT_TRUE(instance.instantiated()) << logText();
+    if (!instance.instantiated()) return -1;
+    EXPECT_TRUE(callingThreadAttached());
+    instance.initialize(0, 1);
+    for (int k = 0; k < 8; ++k) instance.step(0.125);
+    EXPECT_TRUE(callingThreadAttached());
+    const int alive = liveJavaThreads();
+    instance.free();
+    EXPECT_TRUE(callingThreadAttached());
+    return alive;
+}
+
+TEST(HostThreads, TheThreadThatStartsTheVmIsDetachedWhenItEnds) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    int whileCreatorRuns = 0;
+    std::thread creator([&] { whileCreatorRuns = runOnThisThread(binary, fmu, "first"); });
+    creator.join();
+    // Counted from here, the main thread attached for the count takes the creator's place.
+    EXPECT_EQ(liveJavaThreads(), whileCreatorRuns);
+    int whileWorkerRuns = 0;
+    std::thread worker([&] { whileWorkerRuns = runOnThisThread(binary, fmu, "second"); });
+    worker.join();
+    EXPECT_EQ(whileWorkerRuns, whileCreatorRuns);
+    EXPECT_EQ(liveJavaThreads(), whileCreatorRuns);
+    EXPECT_FALSE(callingThreadAttached());
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+}
+
+TEST(HostThreads, AThreadOfARunningVmIsAttachedOnceAndDetachedWhenItEnds) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("WaterTank").fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    HostedInstance onMain(binary, fmu, "main");  // the main thread starts the VM
+    ASSERT_TRUE(onMain.instantiated()) << logText();
+    const int before = liveJavaThreads();
+    int during = 0;
+    std::thread worker([&] { during = runOnThisThread(binary, fmu, "worker"); });
+    worker.join();
+    EXPECT_EQ(during, before + 1);
+    EXPECT_EQ(liveJavaThreads(), before);
+    EXPECT_TRUE(callingThreadAttached());  // the main thread stays the VM's
+}
+
+// --- Unload after free, load again --------------------------------------------------------
+
+TEST(Reload, UnloadAfterFreeThenLoadAndInstantiateAgain) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    std::map<std::string, UnpackedFmu> unpacked;
+    Rows first;
+    // Importers unpack into a fresh folder for each run, or reuse one.
+    for (const char* where : {"run1", "run2", "run2"}) {
+        SCOPED_TRACE(where);
+        if (!unpacked.count(where))
+            unpacked.emplace(where, unpackForHost(model.fmu, folder / where, false));
+        const UnpackedFmu& fmu = unpacked.at(where);
+        FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+        ASSERT_NE(binary.handle, nullptr);
+        resetTestHost();
+        const Rows rows = simulate(binary, fmu, fmu.modelIdentifier, model.stop, model.step,
+                                   model.inputs);
+        EXPECT_TRUE(testHost().log.empty()) << logText();
+        unloadFmuBinary(binary);
+        if (first.empty()) first = rows;
+        EXPECT_EQ(rows, first);
+    }
+    EXPECT_EQ(first.size(), 33u);
+}
+
+// --- Several FMUs and instances at once ---------------------------------------------------
+
+// Steps the instances in turn; each must give the numbers kvfmu-run gives for it alone.
+void stepInTurn(std::vector<HostedInstance*> instances, const std::vector<const ModelCase*>& models,
+                const std::vector<Inputs>& inputs, const fs::path& folder) {
+    for (size_t i = 0; i < instances.size(); ++i) {
+        ASSERT_TRUE(instances[i]->instantiated()) << logText();
+        for (const auto& [name, value] : inputs[i]) instances[i]->set(name, value);
+        instances[i]->initialize(0, models[i]->stop);
+    }
+    for (int k = 0; k < 32; ++k)
+        for (size_t i = 0; i < instances.size(); ++i) instances[i]->step(models[i]->stop / 32);
+    for (size_t i = 0; i < instances.size(); ++i) {
+        instances[i]->free();
+        EXPECT_EQ(instances[i]->rows(),
+                  kvfmuRunRows(models[i]->fmu, models[i]->stop, models[i]->stop / 32, inputs[i],
+                               folder / std::to_string(i)))
+            << "instance " << i;
+    }
+}
+
+TEST(Together, TwoDifferentFmusEachGiveTheirOwnNumbers) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const ModelCase& lag = modelCase("FirstOrderLag");
+    const ModelCase& tank = modelCase("WaterTank");
+    const UnpackedFmu lagFmu = unpackForHost(lag.fmu, folder / "lag", false);
+    const UnpackedFmu tankFmu = unpackForHost(tank.fmu, folder / "tank", false);
+    FmuBinaryFunctions lagBinary = loadFmuBinary(lagFmu.binary());
+    FmuBinaryFunctions tankBinary = loadFmuBinary(tankFmu.binary());
+    resetTestHost();
+    // Named after their modelIdentifiers, as a widespread importer default does.
+    HostedInstance a(lagBinary, lagFmu, lagFmu.modelIdentifier);
+    HostedInstance b(tankBinary, tankFmu, tankFmu.modelIdentifier);
+    stepInTurn({&a, &b}, {&lag, &tank}, {lag.inputs, tank.inputs}, folder);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+}
+
+TEST(Together, TwoInstancesOfOneFmuUnderOneName) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const ModelCase& lag = modelCase("FirstOrderLag");
+    const UnpackedFmu fmu = unpackForHost(lag.fmu, folder / "lag", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    HostedInstance a(binary, fmu, fmu.modelIdentifier);
+    HostedInstance b(binary, fmu, fmu.modelIdentifier);
+    if (a.instantiated() && !b.instantiated() &&
+        logText().find("already") != std::string::npos) {
+        GTEST_SKIP() << "this library keys server-side instances by the host's name alone: "
+                     << logText();
+    }
+    stepInTurn({&a, &b}, {&lag, &lag}, {{{"u", 2}}, {{"u", 5}}}, folder);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+}
+
+}  // namespace

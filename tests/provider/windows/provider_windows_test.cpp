@@ -1,0 +1,217 @@
+// The Windows VM provider under wine, loaded with LoadLibrary as a host loads an FMU's DLL,
+// beside the shipped libkvfmu.dll, with the scripted stand-in VM laid out as a Java runtime
+// (java\bin\server\jvm.dll and java\release). Each case runs in a process of its own.
+#include "fmi2_functions.h"
+#include "host.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::wstring exeFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring file(path, length);
+    return file.substr(0, file.find_last_of(L"\\/"));
+}
+
+const std::wstring here = exeFolder();
+const std::wstring javaHome = here + L"\\java";
+const char* const fmuGuid = "{11111111-2222-5333-8444-555555555555}";
+
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+struct Provider {
+    HMODULE module;
+    decltype(&fmi2GetVersion) getVersion;
+    decltype(&fmi2GetTypesPlatform) getTypesPlatform;
+    decltype(&fmi2Instantiate) instantiate;
+    decltype(&fmi2SetupExperiment) setupExperiment;
+    decltype(&fmi2EnterInitializationMode) enterInitializationMode;
+    decltype(&fmi2ExitInitializationMode) exitInitializationMode;
+    decltype(&fmi2DoStep) doStep;
+    decltype(&fmi2GetReal) getReal;
+    decltype(&fmi2Terminate) terminate;
+    decltype(&fmi2FreeInstance) freeInstance;
+};
+
+template <typename F>
+void bind(HMODULE module, F& function, const char* name) {
+    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    ASSERT_NE(function, nullptr) << name;
+}
+
+// The FMU's binary in the given FMU folder (fmu: the shipped provider; hidden: the test
+// build that knows no usual places).
+Provider loadProvider(const wchar_t* fmu) {
+    Provider p{};
+    const std::wstring path = here + L"\\" + fmu + L"\\binaries\\win64\\Model.dll";
+    p.module = LoadLibraryW(path.c_str());
+    EXPECT_NE(p.module, nullptr) << "error " << GetLastError() << " loading " << narrow(path);
+    if (!p.module) return p;
+    bind(p.module, p.getVersion, "fmi2GetVersion");
+    bind(p.module, p.getTypesPlatform, "fmi2GetTypesPlatform");
+    bind(p.module, p.instantiate, "fmi2Instantiate");
+    bind(p.module, p.setupExperiment, "fmi2SetupExperiment");
+    bind(p.module, p.enterInitializationMode, "fmi2EnterInitializationMode");
+    bind(p.module, p.exitInitializationMode, "fmi2ExitInitializationMode");
+    bind(p.module, p.doStep, "fmi2DoStep");
+    bind(p.module, p.getReal, "fmi2GetReal");
+    bind(p.module, p.terminate, "fmi2Terminate");
+    bind(p.module, p.freeInstance, "fmi2FreeInstance");
+    return p;
+}
+
+// The stand-in's control interface, reached through the jvm.dll the process has loaded.
+template <typename F>
+F standin(const char* name) {
+    HMODULE jvm = GetModuleHandleW(L"jvm.dll");
+    EXPECT_NE(jvm, nullptr) << "no jvm.dll loaded";
+    return jvm ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(jvm, name))) : nullptr;
+}
+
+std::string standinText(const char* function) {
+    auto get = standin<const char* (*)()>(function);
+    return get ? get() : "";
+}
+
+void clearJavaFromEnvironment() {
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    SetEnvironmentVariableW(L"PATH", (here + L"\\no-java").c_str());
+}
+
+std::string logText() {
+    std::string text;
+    for (const LogRecord& r : testHost().log) text += "[" + r.category + "] " + r.text + "\n";
+    return text;
+}
+
+// Instantiates on the calling thread, runs two steps and frees; answers the outputs.
+std::vector<double> cosimulation(const Provider& p, const char* name) {
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string resources = "file:///" + narrow(here) + "/fmu/resources";
+    fmi2Component c = p.instantiate(name, fmi2CoSimulation, fmuGuid, resources.c_str(),
+                                    &callbacks, fmi2False, fmi2False);
+    EXPECT_NE(c, nullptr) << logText();
+    if (!c) return {};
+    EXPECT_EQ(p.setupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2OK);
+    EXPECT_EQ(p.enterInitializationMode(c), fmi2OK);
+    EXPECT_EQ(p.exitInitializationMode(c), fmi2OK);
+    EXPECT_EQ(p.doStep(c, 0, 0.5, fmi2True), fmi2OK);
+    EXPECT_EQ(p.doStep(c, 0.5, 0.5, fmi2True), fmi2OK);
+    const fmi2ValueReference outputs[] = {0, 1};
+    std::vector<double> values(2);
+    EXPECT_EQ(p.getReal(c, outputs, 2, values.data()), fmi2OK);
+    EXPECT_EQ(p.terminate(c), fmi2OK);
+    p.freeInstance(c);
+    return values;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    size_t begin = 0;
+    for (size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+        result.push_back(text.substr(begin, end - begin));
+    return result;
+}
+
+size_t count(const std::vector<std::string>& entries, const std::string& part) {
+    size_t n = 0;
+    for (const std::string& entry : entries) n += entry.find(part) != std::string::npos;
+    return n;
+}
+
+// JNI calls of the function ("t<thread> <function>").
+size_t calls(const std::vector<std::string>& records, const std::string& function) {
+    size_t n = 0;
+    for (const std::string& record : records)
+        n += record.size() > function.size() &&
+             record.compare(record.size() - function.size() - 1, std::string::npos, " " + function) == 0;
+    return n;
+}
+
+TEST(WindowsProvider, StartsTheVmOfJavaHomeAndAttachesHostThreadsUntilTheyEnd) {
+    clearJavaFromEnvironment();
+    SetEnvironmentVariableW(L"JAVA_HOME", javaHome.c_str());
+    ASSERT_EQ(GetModuleHandleW(L"jvm.dll"), nullptr);
+    resetTestHost();
+    const Provider p = loadProvider(L"fmu");
+    ASSERT_NE(p.module, nullptr);
+    EXPECT_EQ(cosimulation(p, "first"), (std::vector<double>{1.5, 2.5}));
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+
+    const std::vector<std::string> options = lines(standinText("jvmStandinCreationOptions"));
+    ASSERT_GE(options.size(), 5u) << standinText("jvmStandinCreationOptions");
+    EXPECT_EQ(options[0], "-Djava.class.path=" + narrow(here) + "\\fmu\\resources\\kvbridge.jar");
+    EXPECT_EQ(count(options, "-Dkvfmu.standin.layout=6,2,2"), 1u);
+    EXPECT_EQ(count(options, "-Xrs"), 1u);
+    EXPECT_EQ(count(options, "-XX:-UsePerfData"), 1u);
+    // The start value of the input reached the server before the host's first call.
+    EXPECT_NE(standinText("jvmStandinFacadeCalls").find("setReal(first,4,0.5)"), std::string::npos)
+        << standinText("jvmStandinFacadeCalls");
+
+    std::vector<double> onWorker;
+    std::thread worker([&] { onWorker = cosimulation(p, "second"); });
+    worker.join();
+    EXPECT_EQ(onWorker, (std::vector<double>{1.5, 2.5}));
+    const std::vector<std::string> jni = lines(standinText("jvmStandinJniCalls"));
+    EXPECT_EQ(calls(jni, "AttachCurrentThreadAsDaemon"), 1u);
+    EXPECT_EQ(calls(jni, "DetachCurrentThread"), 1u);  // when the worker ended
+    EXPECT_EQ(calls(jni, "AttachCurrentThread"), 0u);   // no attach per operation
+    auto check = standin<void (*)()>("jvmStandinCheckQuiescent");
+    ASSERT_NE(check, nullptr);
+    check();
+    EXPECT_EQ(standinText("jvmStandinViolations"), "");
+}
+
+TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
+    clearJavaFromEnvironment();
+    const std::wstring jvm = javaHome + L"\\bin\\server\\jvm.dll";
+    ASSERT_NE(LoadLibraryW(jvm.c_str()), nullptr);
+    standin<void (*)()>("jvmStandinReset")();
+    standin<void (*)()>("jvmStandinBecomeJavaThread")();
+    standin<void (*)(const char*, const char*)>("jvmStandinProp")("number_of_reals", "6");
+    standin<void (*)(const char*, const char*)>("jvmStandinProp")("number_of_outputs", "2");
+    standin<void (*)(const char*, const char*)>("jvmStandinProp")("number_of_inputs", "2");
+    const double data[] = {3.5, 4.5};
+    standin<void (*)(const double*, int)>("jvmStandinData")(data, 2);
+    resetTestHost();
+    const Provider p = loadProvider(L"hidden");
+    ASSERT_NE(p.module, nullptr);
+    EXPECT_EQ(cosimulation(p, "joined"), (std::vector<double>{3.5, 4.5}));
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    EXPECT_EQ(standinText("jvmStandinCreationOptions"), "");
+    EXPECT_EQ(calls(lines(standinText("jvmStandinJniCalls")), "JNI_CreateJavaVM"), 0u);
+}
+
+TEST(WindowsProvider, WithoutJavaInstantiateSaysWhereItLooked) {
+    clearJavaFromEnvironment();
+    resetTestHost();
+    const Provider p = loadProvider(L"hidden");
+    ASSERT_NE(p.module, nullptr);
+    EXPECT_STREQ(p.getVersion(), "2.0");
+    EXPECT_STREQ(p.getTypesPlatform(), "default");
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    EXPECT_EQ(p.instantiate("lonely", fmi2CoSimulation, fmuGuid, "file:///nowhere", &callbacks,
+                            fmi2False, fmi2False),
+              nullptr);
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    const LogRecord& record = testHost().log.front();
+    EXPECT_EQ(record.status, fmi2Error);
+    EXPECT_EQ(record.category, "error");
+    EXPECT_EQ(record.text.rfind("fmi2Instantiate: no Java 17+ runtime found: set JAVA_HOME to a "
+                                "JDK or JRE of version 17 or later (looked in: JAVA_HOME (not set); "
+                                "java.exe on PATH (not found); ",
+                                0),
+              0u)
+        << record.text;
+    EXPECT_EQ(GetModuleHandleW(L"jvm.dll"), nullptr);
+    EXPECT_EQ(allocationsOutstanding(), 0u);
+}
+
+}  // namespace

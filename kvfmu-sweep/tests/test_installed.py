@@ -40,6 +40,7 @@ def test_installed_tools_pack_run_and_sweep_alone(prefix, tmp_path):
         bin='{prefix}/bin'
         "$bin/kvfmu-pack" --class com.korvan.kvbridge.models.MassSpringDamper --parameter c=0.5 \\
             --output-dir fmus
+        "$bin/kvfmu-pack" --class com.korvan.kvbridge.models.FirstOrderLag --output-dir plain
         "$bin/kvfmu-run" fmus/MassSpringDamper.fmu --stop 2 --quiet -o single.csv
         "$bin/kvfmu-sweep" fmus/MassSpringDamper.fmu --grid c=0.2,0.8 --grid k=2,4 --stop 2 \\
             --workers 2 -o sweep --quiet
@@ -52,6 +53,9 @@ def test_installed_tools_pack_run_and_sweep_alone(prefix, tmp_path):
     assert [(r["c"], r["k"], r["status"]) for r in rows] == [
         ("0.2", "2", "ok"), ("0.2", "4", "ok"), ("0.8", "2", "ok"), ("0.8", "4", "ok")]
     assert (tmp_path / "sweep" / "sweep.png").exists()
+    # The installed packer packs the same bytes as the build tree's.
+    built = os.path.join(BUILD, "fmus", "FirstOrderLag.fmu")
+    assert (tmp_path / "plain" / "FirstOrderLag.fmu").read_bytes() == open(built, "rb").read()
 
 
 def test_the_deb_holds_the_product_and_names_its_dependencies(tmp_path):

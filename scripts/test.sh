@@ -20,9 +20,10 @@ install_packages() {
     missing=$(missing_packages "$@")
     [ -z "$missing" ] && return 0
     echo "Installing: $missing"
-    if [ -z "${apt_updated:-}" ]; then apt-get update -q; apt_updated=1; fi
+    # On a fresh machine unattended upgrades may hold the package lock: wait for it.
+    if [ -z "${apt_updated:-}" ]; then apt-get -o DPkg::Lock::Timeout=900 update -q; apt_updated=1; fi
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends $missing
 }
 
 install_packages "${linux_packages[@]}"

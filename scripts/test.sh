@@ -5,8 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jdk=/usr/lib/jvm/java-17-openjdk-amd64
-linux_packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils python3 python3-pytest
-                junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo)
+linux_packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils
+                junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo
+                python3 python3-distributed python3-dask python3-pandas python3-numpy python3-matplotlib
+                python3-tqdm python3-cloudpickle python3-psutil python3-pytest)
 
 missing_packages() {
     local p

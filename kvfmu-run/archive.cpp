@@ -6,6 +6,8 @@
 
 #include <array>
 #include <fstream>
+#include <map>
+#include <set>
 #include <memory>
 #include <sstream>
 
@@ -70,8 +72,76 @@ ArchiveHandle openArchive(const fs::path& archive) {
     }
 }
 
+std::string sizeText(std::uint64_t bytes) {
+    if (bytes % (1ull << 30) == 0) return std::to_string(bytes >> 30) + " GiB";
+    if (bytes % (1ull << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+[[noreturn]] void tooLarge(const std::string& archiveName, std::uint64_t limit) {
+    throw RunError(ExitCode::corruptArchive,
+                   archiveName + ": the archive unpacks to more than " + sizeText(limit) +
+                       ", the most an FMU may unpack to");
+}
+
+// The entry name as a path inside the archive: "./a//b/" is "a/b".
+std::string normalName(const std::string& name) {
+    std::string normal = fs::path(name).lexically_normal().generic_string();
+    while (!normal.empty() && normal.back() == '/') normal.pop_back();
+    return normal;
+}
+
+// Refuses, before anything is written, entries whose names repeat, a name that would be a
+// file and a folder, and declared sizes beyond the limit.
+void checkEntries(zip_t* archive, const std::string& archiveName, std::uint64_t limit) {
+    std::map<std::string, std::string> files;  // normal name -> entry name
+    std::map<std::string, std::string> folders;
+    std::set<std::string> entries;
+    std::uint64_t declared = 0;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* rawName = zip_get_name(archive, static_cast<zip_uint64_t>(i), 0);
+        if (!rawName) continue;  // reported when extracting
+        const std::string name = rawName;
+        if (!isSafeEntryName(name)) {
+            throw RunError(ExitCode::corruptArchive,
+                           archiveName + ": entry name leads outside the archive: " + name);
+        }
+        const std::string normal = normalName(name);
+        if (normal.empty() || normal == ".") continue;
+        if (!entries.insert(normal + (name.back() == '/' ? "/" : "")).second) {
+            throw RunError(ExitCode::corruptArchive,
+                           archiveName + ": entry " + name + " appears twice");
+        }
+        if (name.back() == '/') {
+            folders.emplace(normal, name);
+        } else {
+            files.emplace(normal, name);
+            zip_stat_t stat;
+            if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) == 0 &&
+                (stat.valid & ZIP_STAT_SIZE)) {
+                declared += stat.size;
+                if (declared > limit) tooLarge(archiveName, limit);
+            }
+        }
+        for (fs::path parent = fs::path(normal).parent_path(); !parent.empty();
+             parent = parent.parent_path()) {
+            folders.emplace(parent.generic_string(), name);
+        }
+    }
+    for (const auto& [normal, name] : files) {
+        auto folder = folders.find(normal);
+        if (folder != folders.end()) {
+            throw RunError(ExitCode::corruptArchive, archiveName + ": entries " + name + " and " +
+                                                         folder->second + ": " + normal +
+                                                         " is a file and a folder");
+        }
+    }
+}
+
 void extractEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
-                  const fs::path& target, const std::string& archiveName) {
+                  const fs::path& target, const std::string& archiveName,
+                  std::uint64_t& unpacked, std::uint64_t limit) {
     const std::string where = archiveName + ": entry " + name + ": ";
     EntryHandle entry(zip_fopen_index(archive, index, 0));
     if (!entry) {
@@ -86,6 +156,8 @@ void extractEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
             throw RunError(ExitCode::corruptArchive, where + zip_file_strerror(entry.get()));
         }
         if (count == 0) break;
+        unpacked += static_cast<std::uint64_t>(count);
+        if (unpacked > limit) tooLarge(archiveName, limit);
         out.write(buffer.data(), count);
     }
     out.close();
@@ -103,9 +175,12 @@ bool isSafeEntryName(const std::string& name) {
     return true;
 }
 
-void extractArchive(const fs::path& archive, const fs::path& destination) {
+void extractArchive(const fs::path& archive, const fs::path& destination,
+                    std::uint64_t maxUnpackedBytes) {
     ArchiveHandle handle = openArchive(archive);
     const std::string archiveName = archive.string();
+    checkEntries(handle.get(), archiveName, maxUnpackedBytes);
+    std::uint64_t unpacked = 0;
     zip_int64_t count = zip_get_num_entries(handle.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* rawName = zip_get_name(handle.get(), static_cast<zip_uint64_t>(i), 0);
@@ -124,6 +199,7 @@ void extractArchive(const fs::path& archive, const fs::path& destination) {
             continue;
         }
         fs::create_directories(target.parent_path());
-        extractEntry(handle.get(), static_cast<zip_uint64_t>(i), name, target, archiveName);
+        extractEntry(handle.get(), static_cast<zip_uint64_t>(i), name, target, archiveName,
+                     unpacked, maxUnpackedBytes);
     }
 }

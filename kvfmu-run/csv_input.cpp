@@ -37,11 +37,12 @@ bool nextLine(std::istream& in, std::string& line) {
 
 }  // namespace
 
-std::vector<std::string> splitCsvLine(const std::string& line) {
+std::vector<std::string> splitCsvCells(const std::string& line, const std::string& origin,
+                                       int lineNumber) {
     std::vector<std::string> cells;
     std::string cell;
-    bool quoted = false;
-    bool wasQuoted = false;
+    bool quoted = false;     // inside quotes
+    bool wasQuoted = false;  // the cell's quotes are closed
     for (size_t i = 0; i < line.size(); ++i) {
         char c = line[i];
         if (quoted) {
@@ -53,16 +54,25 @@ std::vector<std::string> splitCsvLine(const std::string& line) {
             } else {
                 cell += c;
             }
-        } else if (c == '"' && trimmed(cell).empty()) {
-            quoted = wasQuoted = true;
-            cell.clear();
         } else if (c == ',') {
             cells.push_back(wasQuoted ? cell : trimmed(cell));
             cell.clear();
             wasQuoted = false;
-        } else if (!wasQuoted) {
+        } else if (wasQuoted) {
+            if (c != ' ' && c != '\t') {
+                fail(ExitCode::inputMalformed, origin, lineNumber,
+                     "cell " + std::to_string(cells.size() + 1) + ": text after the closing quote");
+            }
+        } else if (c == '"' && trimmed(cell).empty()) {
+            quoted = wasQuoted = true;
+            cell.clear();
+        } else {
             cell += c;
         }
+    }
+    if (quoted) {
+        fail(ExitCode::inputMalformed, origin, lineNumber,
+             "cell " + std::to_string(cells.size() + 1) + ": the quote is not closed");
     }
     cells.push_back(wasQuoted ? cell : trimmed(cell));
     return cells;
@@ -83,7 +93,7 @@ InputTable parseInputTable(std::istream& in, const std::string& origin) {
         throw RunError(ExitCode::inputUnreadable, origin + ": empty file (a header row is needed)");
     }
 
-    const std::vector<std::string> header = splitCsvLine(line);
+    const std::vector<std::string> header = splitCsvCells(line, origin, lineNumber);
     int timePosition = -1;
     for (size_t i = 0; i < header.size(); ++i) {
         if (isTimeName(header[i])) {
@@ -112,7 +122,7 @@ InputTable parseInputTable(std::istream& in, const std::string& origin) {
     while (nextLine(in, line)) {
         ++lineNumber;
         if (trimmed(line).empty()) continue;
-        const std::vector<std::string> cells = splitCsvLine(line);
+        const std::vector<std::string> cells = splitCsvCells(line, origin, lineNumber);
         if (cells.size() != header.size()) {
             fail(ExitCode::inputMalformed, origin, lineNumber,
                  std::to_string(cells.size()) + " cells, but the header has " +

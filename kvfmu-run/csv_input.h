@@ -22,5 +22,7 @@ InputTable readInputTable(const std::filesystem::path& file);
 InputTable parseInputTable(std::istream& in, const std::string& origin);
 
 // The cells of one CSV line: separated by commas, optionally in double quotes ("" inside
-// quotes is one quote), blanks around unquoted cells dropped.
-std::vector<std::string> splitCsvLine(const std::string& line);
+// quotes is one quote), blanks around cells dropped. Throws RunError(inputMalformed) with
+// "origin:line: " in front for text after a closing quote and for a quote left open.
+std::vector<std::string> splitCsvCells(const std::string& line, const std::string& origin,
+                                       int lineNumber);

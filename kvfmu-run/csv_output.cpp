@@ -3,6 +3,8 @@
 #include "exit_codes.h"
 #include "numbers.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -18,14 +20,22 @@ std::string csvCell(const std::string& text) {
 
 CsvWriter::CsvWriter(const std::filesystem::path& file, const std::vector<std::string>& columns)
     : file_(file) {
-    out_ = file == "-" ? stdout : std::fopen(file.c_str(), "w");
-    if (!out_) {
-        throw RunError(ExitCode::outputNotWritable,
-                       file.string() + ": cannot write the output file: " + std::strerror(errno));
+    if (file == "-") {
+        out_ = stdout;
+    } else {
+        replaced_ = std::make_unique<ReplacedFile>(file);
+        const int descriptor = replaced_->takeDescriptor();
+        out_ = fdopen(descriptor, "w");
+        if (!out_) {
+            ::close(descriptor);
+            throw RunError(ExitCode::outputNotWritable,
+                           file.string() + ": cannot write the output file: " + std::strerror(errno));
+        }
     }
     std::string header = "time";
     for (const auto& column : columns) header += "," + csvCell(column);
     std::fprintf(out_, "%s\n", header.c_str());
+    unflushed_ = true;
 }
 
 CsvWriter::~CsvWriter() {
@@ -37,6 +47,28 @@ void CsvWriter::writeRow(double time, const std::vector<double>& values) {
     for (double value : values) row += "," + formatNumber(value);
     row += '\n';
     std::fwrite(row.data(), 1, row.size(), out_);
+    unflushed_ = true;
+    flushIfDue();
+}
+
+void CsvWriter::writeNote(const std::string& text) {
+    std::string line = "# ";
+    for (char c : text) line += c == '\n' || c == '\r' ? ' ' : c;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out_);
+    unflushed_ = true;
+}
+
+void CsvWriter::flushIfDue() {
+    if (!out_ || !unflushed_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFlush_ >= std::chrono::seconds(1)) flush();
+}
+
+void CsvWriter::flush() {
+    std::fflush(out_);
+    unflushed_ = false;
+    lastFlush_ = std::chrono::steady_clock::now();
 }
 
 void CsvWriter::close() {
@@ -48,4 +80,5 @@ void CsvWriter::close() {
         throw RunError(ExitCode::outputNotWritable,
                        file_.string() + ": the output file was not fully written");
     }
+    if (replaced_) replaced_->commit();
 }

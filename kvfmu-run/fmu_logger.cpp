@@ -1,6 +1,11 @@
 #include "fmu_logger.h"
 
+#include "model_description.h"
+
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -39,6 +44,7 @@ void logMessage(fmi2ComponentEnvironment environment, fmi2String instanceName, f
     std::string text = formatted(message, arguments);
     va_end(arguments);
     if (!log) return;
+    if (!log->variableNames.empty()) text = withVariableNames(text, log->variableNames);
     const LogLevel level = levelOf(status);
     if (level == LogLevel::error) log->errors.push_back(text);
     if (level < log->level) return;
@@ -56,6 +62,45 @@ void release(void* memory) {
 }
 
 }  // namespace
+
+void nameVariables(FmuLog& log, const ModelDescription& model) {
+    for (const ModelVariable& variable : model.variables) {
+        const char letter = variable.type == "Real"      ? 'r'
+                            : variable.type == "Boolean" ? 'b'
+                            : variable.type == "String"  ? 's'
+                                                         : 'i';  // Integer, Enumeration
+        log.variableNames[{letter, variable.valueReference}] = variable.name;
+    }
+}
+
+std::string withVariableNames(const std::string& message,
+                              const std::map<std::pair<char, std::uint32_t>, std::string>& names) {
+    std::string text;
+    size_t i = 0;
+    while (i < message.size()) {
+        const size_t hash = message.find('#', i);
+        if (hash == std::string::npos) break;
+        text.append(message, i, hash - i);
+        // "#" letter digits "#"
+        size_t end = hash + 2;
+        while (end < message.size() && std::isdigit(static_cast<unsigned char>(message[end]))) ++end;
+        const bool reference = hash + 2 < end && end < message.size() && message[end] == '#' &&
+                               end - hash - 2 <= 10;
+        if (reference) {
+            const unsigned long long number = std::stoull(message.substr(hash + 2, end - hash - 2));
+            auto name = names.find({message[hash + 1], static_cast<std::uint32_t>(number)});
+            if (number <= UINT32_MAX && name != names.end()) {
+                text += name->second;
+                i = end + 1;
+                continue;
+            }
+        }
+        text += '#';
+        i = hash + 1;
+    }
+    text.append(message, std::min(i, message.size()), std::string::npos);
+    return text;
+}
 
 std::optional<LogLevel> logLevelNamed(const std::string& name) {
     if (name == "info") return LogLevel::info;

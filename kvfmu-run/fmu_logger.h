@@ -4,8 +4,10 @@
 
 #include "fmi2_types.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +22,18 @@ struct FmuLog {
     std::FILE* out = stderr;
     std::function<void()> beforeMessage;  // e.g. clears the progress bar's line
     std::vector<std::string> errors;      // messages of status error or fatal not yet reported
+    // Variable names by FMI type letter (r, i, b, s) and value reference, for messages.
+    std::map<std::pair<char, std::uint32_t>, std::string> variableNames;
 };
+
+struct ModelDescription;
+// Lets the log name the model's variables.
+void nameVariables(FmuLog& log, const ModelDescription& model);
+
+// The message with FMI's variable references "#r12#" (type letter r, i, b or s and a value
+// reference) replaced by the variable's name; unknown references stay as they are.
+std::string withVariableNames(const std::string& message,
+                              const std::map<std::pair<char, std::uint32_t>, std::string>& names);
 
 // The error messages collected since the last call, joined by "; ", and forgotten.
 std::string takeErrors(FmuLog& log);

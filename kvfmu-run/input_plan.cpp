@@ -3,8 +3,27 @@
 #include "exit_codes.h"
 #include "interpolation.h"
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A time within a few units in the last place of a row's time is that row's time: a step
+// time computed with rounding still takes a jump at its grid point.
+double snappedToRow(const std::vector<double>& times, double time) {
+    auto next = std::lower_bound(times.begin(), times.end(), time);
+    const double tolerance =
+        4 * (std::nextafter(std::fabs(time), INFINITY) - std::fabs(time));
+    if (next != times.end() && *next - time <= tolerance) return *next;
+    if (next != times.begin() && time - *(next - 1) <= tolerance) return *(next - 1);
+    return time;
+}
+
+}  // namespace
+
 void InputPlan::valuesAt(double time, std::vector<double>& values) const {
     values.resize(sources.size());
+    if (!table.times.empty()) time = snappedToRow(table.times, time);
     for (size_t i = 0; i < sources.size(); ++i) {
         const Source& source = sources[i];
         values[i] =

@@ -134,6 +134,7 @@ ModelDescription parseModelDescription(const std::string& xml, const std::string
     model.modelName = requiredText(root, "modelName", origin);
     model.guid = requiredText(root, "guid", origin);
     model.generationTool = root.attribute("generationTool").value();
+    model.description = root.attribute("description").value();
 
     if (pugi::xml_node experiment = root.child("DefaultExperiment")) {
         model.defaultExperiment.startTime = optionalNumber(experiment, "startTime", origin);

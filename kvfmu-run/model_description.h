@@ -30,6 +30,7 @@ struct ModelDescription {
     std::string guid;
     std::string modelIdentifier;  // of the CoSimulation element
     std::string generationTool;
+    std::string description;
     DefaultExperiment defaultExperiment;
     std::vector<ModelVariable> variables;
 

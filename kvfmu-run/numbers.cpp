@@ -3,6 +3,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <locale.h>
+#include <string>
 
 namespace {
 
@@ -22,9 +25,16 @@ std::optional<double> parseNumber(std::string_view text) {
     if (text.empty() || text.front() == '+') return std::nullopt;
     double value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
+    if (end != text.data() + text.size()) return std::nullopt;
+    if (error == std::errc::result_out_of_range) {
+        // Too large, or too small to represent: the C library rounds the latter to the
+        // nearest subnormal or to 0, as a decimal reader should.
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+        const std::string copy(text);
+        value = strtod_l(copy.c_str(), nullptr, cLocale);
+        error = std::errc();
     }
+    if (error != std::errc() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 

@@ -50,13 +50,14 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     CLI::App app{
         "Runs an FMI 2.0 co-simulation FMU whose library needs a Java VM in the host "
         "process: unpacks it, starts the VM with the FMU's resources/*.jar on the class "
-        "path, steps it from start to stop and writes its outputs as CSV (and a plot).",
+        "path, steps it from start to stop and writes its outputs as CSV (and a plot); "
+        "with --runs, many runs with one VM.",
         "kvfmu-run"};
     app.set_version_flag("--version", std::string("kvfmu-run ") + KVFMU_VERSION);
     app.footer(exitCodeHelp());
 
     RunOptions options;
-    std::string start, stop, step, logLevel = "info";
+    std::string start, stop, step, runTimeout, logLevel = "info";
     std::vector<std::string> sets, params;
     app.add_option("fmu", options.fmu, "The .fmu file")->required()->type_name("FILE.fmu");
     app.add_option("--start", start,
@@ -76,25 +77,44 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     app.add_option("-s,--set", sets, "name=value: a constant value for an input (repeatable)")
         ->type_name("NAME=VALUE");
     app.add_option("-p,--param", params,
-                   "name=value: a parameter value for this run (repeatable; the names are the "
-                   "parameter.<name> keys of the FMU's resources/model.properties)")
+                   "name=value: a parameter value for this run, set with fmi2SetReal before "
+                   "initialization (repeatable; the names are the FMU's parameters, see --info)")
         ->type_name("NAME=VALUE");
     app.add_option("-o,--output", options.outputFile, "Output CSV file (default: standard output)")
         ->type_name("FILE.csv");
     app.add_option("--plot", options.plotFile,
-                   "Plot of the outputs over time: .svg (or .png when "
+                   "Plot over time, one panel per output and input: .svg (or .png when "
                    "the installed PLplot has a PNG device)")
         ->type_name("FILE.svg");
+    app.add_option("--plot-variables", options.plotVariables,
+                   "The outputs and inputs the plot draws, one panel each, e.g. x,v,F "
+                   "(default: every output, then every input)")
+        ->delimiter(',')
+        ->type_name("NAME,...");
     app.add_flag("--log-fmi-calls", options.logFmiCalls, "Have the FMU log every FMI call");
     app.add_option("--log-level", logLevel,
                    "Lowest status of FMU messages shown: info (all), warning, error, none")
         ->check(CLI::IsMember({"info", "warning", "error", "none"}))
         ->type_name("LEVEL");
+    app.add_flag("--info", options.info,
+                  "Describe the FMU (model, GUID, default experiment, every variable) and run "
+                  "nothing");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary");
     app.add_option("--vm-option", options.vmOptions,
                    "An extra Java VM option, e.g. --vm-option=-Xmx512m (repeatable)")
         ->type_name("OPTION");
 
+    app.add_option("--runs", options.runsFile,
+                   "Batch mode: a CSV file with a run column (the run id) and columns of "
+                   "parameter and constant input values, one row per run; needs --output-dir")
+        ->type_name("FILE.csv");
+    app.add_option("--output-dir", options.outputDir,
+                   "Batch mode: where each run's DIR/<run>.csv and DIR/summary.csv go")
+        ->type_name("DIR");
+    app.add_option("--run-timeout", runTimeout,
+                   "Abandon a run that takes longer than this: it is recorded as failed and "
+                   "the process ends with exit code 60")
+        ->type_name("SECONDS");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -115,5 +135,26 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     for (const auto& text : params)
         options.parameterValues.push_back(parseNamedValue(text, "--param"));
     options.logLevel = *logLevelNamed(logLevel);
+    if (std::optional<double> timeout = numberOption(runTimeout, "--run-timeout")) {
+        if (!(*timeout > 0)) {
+            throw RunError(ExitCode::badNumber, "--run-timeout: must be positive, not " + runTimeout);
+        }
+        options.runTimeout = *timeout;
+    }
+    const bool batch = !options.runsFile.empty();
+    if (batch != !options.outputDir.empty()) {
+        throw RunError(ExitCode::usage, batch ? "--runs needs --output-dir"
+                                              : "--output-dir goes with --runs (batch mode)");
+    }
+    if (batch && options.outputFile != "-") {
+        throw RunError(ExitCode::usage,
+                       "--output goes with a single run; batch mode writes DIR/<run>.csv");
+    }
+    if (!options.plotVariables.empty() && options.plotFile.empty()) {
+        throw RunError(ExitCode::usage, "--plot-variables goes with --plot");
+    }
+    if (batch && !options.plotFile.empty()) {
+        throw RunError(ExitCode::usage, "--plot goes with a single run, not with --runs");
+    }
     return options;
 }

@@ -1,6 +1,7 @@
 #include "plot.h"
 
 #include "exit_codes.h"
+#include "replaced_file.h"
 
 #include <plplot.h>
 
@@ -39,14 +40,6 @@ std::string plotText(const std::string& text) {
     return escaped;
 }
 
-std::string commonUnit(const std::vector<PlotSeries>& series) {
-    if (series.empty()) return {};
-    for (const auto& one : series) {
-        if (one.unit != series.front().unit) return {};
-    }
-    return series.front().unit;
-}
-
 void valueRange(const std::vector<PlotSeries>& series, double& low, double& high) {
     low = INFINITY;
     high = -INFINITY;
@@ -63,11 +56,13 @@ void valueRange(const std::vector<PlotSeries>& series, double& low, double& high
     high += margin;
 }
 
-// Colour map 0: white background, black frame and text, then the curves' colours.
+// Colour map 0: white background, black frame and text, the curves' colours, light grey
+// for the grid.
 void setColours() {
     static const int rgb[][3] = {{255, 255, 255}, {0, 0, 0},       {31, 119, 180},  {214, 39, 40},
                                  {44, 160, 44},   {255, 127, 14},  {148, 103, 189}, {140, 86, 75},
-                                 {227, 119, 194}, {127, 127, 127}, {188, 189, 34},  {23, 190, 207}};
+                                 {227, 119, 194}, {127, 127, 127}, {188, 189, 34},  {23, 190, 207},
+                                 {215, 215, 215}};
     const int count = static_cast<int>(std::size(rgb));
     plscmap0n(count);
     for (int i = 0; i < count; ++i) plscol0(i, rgb[i][0], rgb[i][1], rgb[i][2]);
@@ -78,6 +73,8 @@ void setColours() {
 int plplotExitStatus(const char*) {
     return static_cast<int>(ExitCode::outputNotWritable);
 }
+
+constexpr int gridColour = 12;
 
 int curveColour(size_t index) {
     return 2 + static_cast<int>(index % 10);
@@ -104,11 +101,8 @@ std::string plotDeviceFor(const fs::path& file) {
 }
 
 void checkPlotWritable(const fs::path& file) {
-    std::ofstream probe(file, std::ios::binary | std::ios::trunc);
-    if (!probe) {
-        throw RunError(ExitCode::outputNotWritable,
-                       file.string() + ": cannot write the plot file: " + std::strerror(errno));
-    }
+    createParentFolders(file, "plot file");
+    ReplacedFile probe(file);  // a file beside it can be made; the plot itself is not touched
 }
 
 std::string legendText(const PlotSeries& series) {
@@ -148,61 +142,53 @@ void reduceForPlot(const std::vector<double>& times, const std::vector<double>& 
     keep(count - 1);
 }
 
-void writePlot(const fs::path& file, const std::string& title, const std::vector<double>& times,
-               const std::vector<PlotSeries>& series) {
-    const std::string device = plotDeviceFor(file);
-    checkPlotWritable(file);
+void writePlot(const fs::path& target, const fs::path& file, const std::string& title,
+               const std::vector<double>& times, const std::vector<PlotSeries>& series) {
+    const std::string device = plotDeviceFor(target);
+    const size_t panels = std::max<size_t>(series.size(), 1);
+    // Pixels: a fixed band for the title and the time axis, a fixed height per panel.
+    const double top = 50, bottom = 60, panelHeight = 190, gap = 14;
+    const double height = top + bottom + panels * panelHeight + (panels - 1) * gap;
 
     plsexit(plplotExitStatus);
     plsdev(device.c_str());
     plsfnam(file.c_str());
-    plspage(0, 0, 1000, 600, 0, 0);
+    plspage(0, 0, 1000, static_cast<PLINT>(height), 0, 0);
     setColours();
     plinit();
-
     pladv(0);
-    plvpor(0.09, 0.72, 0.12, 0.90);
-    double low = 0, high = 1;
-    valueRange(series, low, high);
+    plschr(0, 0.9);
+
     double start = times.empty() ? 0 : times.front();
     double stop = times.empty() ? 1 : times.back();
     if (stop <= start) stop = start + 1;
-    plwind(start, stop, low, high);
-    plcol0(1);
-    plbox("bcnstg", 0, 0, "bcnstvg", 0, 0);
-    const std::string unit = commonUnit(series);
-    const std::string yLabel = unit.empty() ? "outputs" : "outputs [" + unit + "]";
-    pllab("time [s]", plotText(yLabel).c_str(), plotText(title).c_str());
-
     std::vector<double> x, y;
-    for (size_t i = 0; i < series.size(); ++i) {
-        reduceForPlot(times, series[i].values, plotPointsPerSeries, x, y);
-        plcol0(curveColour(i));
-        plwidth(2);
-        plline(static_cast<PLINT>(x.size()), x.data(), y.data());
-    }
-    plwidth(1);
-
-    if (!series.empty()) {
-        const auto entries = static_cast<PLINT>(series.size());
-        std::vector<std::string> texts;
-        std::vector<const char*> textPointers;
-        std::vector<PLINT> options(series.size(), PL_LEGEND_LINE);
-        std::vector<PLINT> textColours(series.size(), 1);
-        std::vector<PLINT> lineColours;
-        std::vector<PLINT> lineStyles(series.size(), 1);
-        std::vector<PLFLT> lineWidths(series.size(), 2.0);
-        for (size_t i = 0; i < series.size(); ++i) {
-            texts.push_back(plotText(legendText(series[i])));
-            lineColours.push_back(curveColour(i));
+    for (size_t i = 0; i < panels; ++i) {
+        const double upper = 1 - (top + i * (panelHeight + gap)) / height;
+        const double lower = upper - panelHeight / height;
+        plvpor(0.12, 0.97, lower, upper);
+        double low = 0, high = 1;
+        const std::vector<PlotSeries> one =
+            i < series.size() ? std::vector<PlotSeries>{series[i]} : std::vector<PlotSeries>{};
+        valueRange(one, low, high);
+        plwind(start, stop, low, high);
+        plcol0(gridColour);
+        plbox("g", 0, 0, "g", 0, 0);
+        plcol0(1);
+        // The time axis is shared: numbers and its label under the last panel only.
+        const bool last = i + 1 == panels;
+        plbox(last ? "bcnst" : "bcst", 0, 0, "bcnstv", 0, 0);
+        if (i < series.size()) {
+            plmtex("l", 6.5, 0.5, 0.5, plotText(legendText(series[i])).c_str());
+            reduceForPlot(times, series[i].values, plotPointsPerSeries, x, y);
+            plcol0(curveColour(i));
+            plwidth(2);
+            plline(static_cast<PLINT>(x.size()), x.data(), y.data());
+            plwidth(1);
+            plcol0(1);
         }
-        for (const auto& text : texts) textPointers.push_back(text.c_str());
-        PLFLT width = 0, height = 0;
-        pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
-                 PL_POSITION_OUTSIDE | PL_POSITION_RIGHT | PL_POSITION_VIEWPORT, 0.02, 0.0, 0.08, 0,
-                 1, 1, entries, 1, entries, options.data(), 1.0, 0.8, 2.0, 0.0, textColours.data(),
-                 textPointers.data(), nullptr, nullptr, nullptr, nullptr, lineColours.data(),
-                 lineStyles.data(), lineWidths.data(), nullptr, nullptr, nullptr, nullptr);
+        if (i == 0) plmtex("t", 1.5, 0.5, 0.5, plotText(title).c_str());
+        if (last) plmtex("b", 3.2, 0.5, 0.5, "time [s]");
     }
     plend();
 }

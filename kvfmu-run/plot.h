@@ -1,4 +1,4 @@
-// The plot of the outputs over time, drawn by PLplot into an SVG (or PNG) file.
+// The plot of a run's variables over time, drawn by PLplot into an SVG (or PNG) file.
 #pragma once
 
 #include <filesystem>
@@ -19,9 +19,11 @@ std::string plotDeviceFor(const std::filesystem::path& file);
 // run so that no simulation is lost to a bad path).
 void checkPlotWritable(const std::filesystem::path& file);
 
-// Draws every series over `times`, with axis labels, units and a legend.
-void writePlot(const std::filesystem::path& file, const std::string& title,
-               const std::vector<double>& times, const std::vector<PlotSeries>& series);
+// Draws each series in a panel of its own, stacked over a shared time axis, its y-axis
+// labelled with the name and unit; into `writeTo`, in the format of `target`'s extension.
+void writePlot(const std::filesystem::path& target, const std::filesystem::path& writeTo,
+               const std::string& title, const std::vector<double>& times,
+               const std::vector<PlotSeries>& series);
 
 // At most about `maxPoints` points that keep the curve's shape: the first and last point,
 // and per bucket of consecutive points the lowest and the highest in their time order.
@@ -30,5 +32,5 @@ void reduceForPlot(const std::vector<double>& times, const std::vector<double>& 
                    size_t maxPoints, std::vector<double>& keptTimes,
                    std::vector<double>& keptValues);
 
-// The legend entry: "name [unit]", or the name alone without a unit.
+// A panel's axis label: "name [unit]", or the name alone without a unit.
 std::string legendText(const PlotSeries& series);

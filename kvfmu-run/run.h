@@ -4,7 +4,5 @@
 
 #include "options.h"
 
-#include <csignal>
-
-// Throws RunError for every failure; `stopRequested` becoming non-zero stops the run.
-void run(const RunOptions& options, const volatile std::sig_atomic_t& stopRequested);
+// Throws RunError for every failure.
+void run(const RunOptions& options);

@@ -4,7 +4,11 @@
 #include "numbers.h"
 
 #include <chrono>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -55,15 +59,68 @@ std::vector<fmi2ValueReference> valueReferencesOf(
 
 }  // namespace
 
+namespace {
+
+constexpr double exactIntegerLimit = 9007199254740992.0;  // 2^53
+
+// The shortest decimal of the value as digits × 10^exponent; false when it has more digits
+// than a double holds exactly. Locale-independent: the Java VM may have set the C locale
+// from the environment.
+bool decimalParts(double value, double& digits, int& exponent) {
+    const std::string text = formatNumber(value);
+    std::string mantissa = text;
+    exponent = 0;
+    const size_t e = text.find('e');
+    if (e != std::string::npos) {
+        mantissa = text.substr(0, e);
+        const char* first = text.data() + e + 1;
+        if (*first == '+') ++first;
+        if (std::from_chars(first, text.data() + text.size(), exponent).ec != std::errc())
+            return false;
+    }
+    const size_t point = mantissa.find('.');
+    if (point != std::string::npos) {
+        exponent -= static_cast<int>(mantissa.size() - point - 1);
+        mantissa.erase(point, 1);
+    }
+    const std::optional<double> number = parseNumber(mantissa);
+    if (!number) return false;
+    digits = *number;
+    return std::fabs(digits) < exactIntegerLimit;
+}
+
+}  // namespace
+
 StepGrid::StepGrid(double startTime, double stopTime, double stepSize)
     : start(startTime), stop(stopTime), step(stepSize), steps(0) {
     const double span = stop - start;
     // A step that would end within a millionth of a step before stop ends at stop.
     if (span > 0 && step > 0) steps = static_cast<long long>(std::ceil(span / step - 1e-6));
+
+    double startDigits = 0, stepDigits = 0;
+    int startExponent = 0, stepExponent = 0;
+    if (!decimalParts(start, startDigits, startExponent) ||
+        !decimalParts(step, stepDigits, stepExponent)) {
+        return;
+    }
+    // Both in units of 10^-decimals, decimals in 0..22 so that the scale is exact.
+    const int decimals = std::max({0, -startExponent, -stepExponent});
+    if (decimals > 22 || startExponent + decimals > 15 || stepExponent + decimals > 15) return;
+    const double startUnits = startDigits * std::pow(10.0, startExponent + decimals);
+    const double stepUnits = stepDigits * std::pow(10.0, stepExponent + decimals);
+    if (std::fabs(startUnits) + static_cast<double>(steps) * stepUnits >= exactIntegerLimit) return;
+    startUnits_ = startUnits;
+    stepUnits_ = stepUnits;
+    scale_ = std::pow(10.0, decimals);
 }
 
 double StepGrid::at(long long k) const {
-    return k >= steps ? stop : start + static_cast<double>(k) * step;
+    if (k >= steps) return stop;
+    if (scale_ > 0) {
+        // Exact integers divided by an exact power of ten: the nearest double.
+        return (startUnits_ + static_cast<double>(k) * stepUnits_) / scale_;
+    }
+    return start + static_cast<double>(k) * step;
 }
 
 SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model,
@@ -92,6 +149,12 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         check(
             fmu.setDebugLogging(component, fmi2True, 1, categories),
             [] { return "fmi2SetDebugLogging"; }, instance, log);
+    }
+    if (!settings.parameterReferences.empty()) {
+        check(
+            fmu.setReal(component, settings.parameterReferences.data(),
+                        settings.parameterReferences.size(), settings.parameterValues.data()),
+            [] { return "fmi2SetReal of the parameters"; }, instance, log);
     }
     check(
         fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,

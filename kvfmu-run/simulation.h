@@ -19,6 +19,9 @@ struct SimulationSettings {
     double stepSize = 0.01;
     std::string resourceUri;  // file: URI of the unpacked resources folder
     bool logFmiCalls = false;
+    // Set with fmi2SetReal right after instantiation, before set-up and initialization.
+    std::vector<fmi2ValueReference> parameterReferences;
+    std::vector<double> parameterValues;
 };
 
 struct SimulationResult {
@@ -29,6 +32,8 @@ struct SimulationResult {
 
 // The communication points from start to stop: start + k·step for k = 0..steps, the last
 // one exactly stop (a last step shorter than `step` when step does not divide the span).
+// When start and step are short decimals (0.3, 1e-4), each point is the double nearest to
+// the decimal start + k·step (0.9, not 3 × 0.3 = 0.8999999999999999).
 struct StepGrid {
     StepGrid(double start, double stop, double step);
     double at(long long k) const;
@@ -36,6 +41,13 @@ struct StepGrid {
     double stop;
     double step;
     long long steps;
+
+private:
+    // start = startUnits / scale and step = stepUnits / scale, exact integers; scale 0
+    // when there is no such decimal grid.
+    double startUnits_ = 0;
+    double stepUnits_ = 0;
+    double scale_ = 0;
 };
 
 // Called with each row of outputs: after initialization, then after each step.

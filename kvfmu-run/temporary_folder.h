@@ -5,12 +5,18 @@
 
 #include <filesystem>
 
-// Removes every temporary folder still present; for exit paths that skip destructors and
-// exit handlers.
+// Removes every registered path still present; for exit paths that skip destructors and
+// exit handlers. Runs the final words first, once.
 void removeTemporaryFolders();
-// The same from a signal handler: skipped if the interrupted code is creating or removing a
-// folder at that moment.
+// What removeTemporaryFolders does first (finishing the active run's result files).
+void setFinalWords(void (*finalWords)());
+// The same from a signal handler: only async-signal-safe calls (no allocation, no lock).
 void removeTemporaryFoldersFromSignal();
+
+// Registers a path (a folder or a file) to be removed at exit or on a signal, until it is
+// released. Paths too long for the registry are not registered; false then.
+bool registerTemporaryPath(const std::filesystem::path& path);
+void releaseTemporaryPath(const std::filesystem::path& path);
 
 class TemporaryFolder {
 public:

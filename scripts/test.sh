@@ -5,8 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jdk=/usr/lib/jvm/java-17-openjdk-amd64
-linux_packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils python3 python3-pytest
-                junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo)
+linux_packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils
+                junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo
+                python3 python3-distributed python3-dask python3-pandas python3-numpy python3-matplotlib
+                python3-tqdm python3-cloudpickle python3-psutil python3-pytest)
 
 missing_packages() {
     local p
@@ -20,9 +22,10 @@ install_packages() {
     missing=$(missing_packages "$@")
     [ -z "$missing" ] && return 0
     echo "Installing: $missing"
-    if [ -z "${apt_updated:-}" ]; then apt-get update -q; apt_updated=1; fi
+    # On a fresh machine unattended upgrades may hold the package lock: wait for it.
+    if [ -z "${apt_updated:-}" ]; then apt-get -o DPkg::Lock::Timeout=900 update -q; apt_updated=1; fi
     # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends $missing
 }
 
 install_packages "${linux_packages[@]}"

@@ -101,6 +101,27 @@ TEST(BuiltinModels, TheDemoRunsWithItsInputFile) {
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 
+TEST(BuiltinModels, ABatchOfStepResponsesMatchesTheAnalyticSolution) {
+    Scratch scratch;
+    // y(t) = K u (1 - e^(-t/T)) from y0 = 0, for a few time constants and inputs.
+    scratch.write("runs.csv", "run,T,u\nfast,0.2,1\nslow,2,1\nnegative,0.5,-3\n");
+    RunnerResult result =
+        runRunner(scratch, {fmuOf("FirstOrderLag"), "--runs", "runs.csv", "--output-dir", "out",
+                            "-p", "K=2", "--stop", "1", "--step", "0.01", "-q"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+    const std::vector<std::tuple<std::string, double, double>> runs = {
+        {"fast", 0.2, 1}, {"slow", 2, 1}, {"negative", 0.5, -3}};
+    for (const auto& [id, T, u] : runs) {
+        const auto rows = csvRows(scratch.read("out/" + id + ".csv"));
+        ASSERT_EQ(rows.size(), 101u) << id;
+        for (const auto& row : rows)
+            EXPECT_NEAR(row[1], 2 * u * (1 - std::exp(-row[0] / T)), 1e-9) << id << " t=" << row[0];
+    }
+    const auto summary = scratch.read("out/summary.csv");
+    EXPECT_EQ(summary.substr(0, summary.find('\n')), "run,T,u,status,error,wall_seconds,y");
+}
+
 TEST(BuiltinModels, ModelParametersAreCheckedByName) {
     Scratch scratch;
     RunnerResult result = runRunner(scratch, {fmuOf("FirstOrderLag"), "-p", "tau=1"});

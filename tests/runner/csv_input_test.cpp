@@ -32,6 +32,12 @@ TEST(CsvInput, ReadsTimeAndInputColumnsInAnyOrder) {
     EXPECT_EQ(table.columns[1], (std::vector<double>{10, 20, 30}));
 }
 
+TEST(CsvInput, BlanksAroundQuotedCellsAreDropped) {
+    InputTable table = parse("time, \"u\" \n \"0\" ,\"1\"\t\n");
+    EXPECT_EQ(table.names, (std::vector<std::string>{"u"}));
+    EXPECT_EQ(table.columns[0], (std::vector<double>{1}));
+}
+
 TEST(CsvInput, AcceptsByteOrderMarkAndRepeatedTimes) {
     InputTable table = parse("\xEF\xBB\xBFtime,u\n0,0\n1,0\n1,5\n");
     EXPECT_EQ(table.times, (std::vector<double>{0, 1, 1}));
@@ -52,6 +58,12 @@ TEST(CsvInput, EachMalformationHasItsCodeAndLine) {
         {"time,u,u\n0,1,2\n", ExitCode::inputMalformed, "in.csv:1: column u appears twice"},
         {"time,u\n", ExitCode::inputMalformed, "in.csv:1: no data rows after the header"},
         {"\n\n", ExitCode::inputUnreadable, "in.csv: empty file (a header row is needed)"},
+        {"time,\"u\"x\n0,1\n", ExitCode::inputMalformed,
+         "in.csv:1: cell 2: text after the closing quote"},
+        {"time,u\n0,\"1\" 2\n", ExitCode::inputMalformed,
+         "in.csv:2: cell 2: text after the closing quote"},
+        {"time,u\n0,\"1\n1,2\n", ExitCode::inputMalformed, "in.csv:2: cell 2: the quote is not closed"},
+        {"time,\"u\n0,1\n", ExitCode::inputMalformed, "in.csv:1: cell 2: the quote is not closed"},
     };
     for (const auto& [text, code, message] : cases) {
         auto [actualCode, actualMessage] = failure(text);

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -24,6 +25,8 @@ RunnerResult run(const Scratch& scratch, const std::vector<std::string>& argumen
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
+
+std::string svgTexts(const std::string& svg);
 
 TEST(RunnerRun, ConstantInputMatchesTheIntegral) {
     Scratch scratch;
@@ -89,6 +92,28 @@ TEST(RunnerRun, InputFileIsInterpolatedAndHeld) {
     }
 }
 
+TEST(RunnerRun, InputJumpsLandOnTheirGridPoint) {
+    // The jump happens at a grid point: the step from there integrates the new value.
+    const std::vector<std::tuple<std::string, std::string, std::string, int>> grids = {
+        {"0.3", "0.9", "3", 3}, {"0.03", "0.09", "0.3", 3}, {"0.03", "0.57", "3", 19}};
+    for (const auto& [step, jump, stop, jumpIndex] : grids) {
+        Scratch scratch;
+        scratch.write("in.csv", "time,u\n0,0\n" + jump + ",0\n" + jump + ",1\n");
+        RunnerResult result =
+            run(scratch, {fmu, "-i", "in.csv", "--step", step, "--stop", stop, "-o", "out.csv"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::string csv = scratch.read("out.csv");
+        auto rows = csvRows(csv);
+        const auto jumpRow = static_cast<size_t>(jumpIndex);
+        ASSERT_GT(rows.size(), jumpRow + 1);
+        // y2 = gain * u of the step that ended at the row: 0 up to the jump, 2 right after.
+        EXPECT_EQ(rows[jumpRow][2], 0) << "step " << step;
+        EXPECT_EQ(rows[jumpRow + 1][2], 2) << "step " << step;
+        EXPECT_EQ(rows[jumpRow + 1][1], std::stod(step)) << "one step of u = 1, step " << step;
+        EXPECT_TRUE(contains(csv, "\n" + jump + ",0,0\n")) << csv;  // the intended grid time
+    }
+}
+
 TEST(RunnerRun, ParametersAreOverriddenForTheRun) {
     Scratch scratch;
     RunnerResult result =
@@ -113,9 +138,13 @@ TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
                          "kvfmu-run: error: fmi2DoStep from t=0.5 over 0.1 s returned "
                          "fmi2Error: Error: integrator stopped at t=0.5"))
         << result.err;
-    auto rows = csvRows(scratch.read("out.csv"));
+    const std::string csv = scratch.read("out.csv");
+    auto rows = csvRows(csv);
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows.back()[0], 0.5);
+    EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: fmi2DoStep from t=0.5 over 0.1 s "
+                              "returned fmi2Error: Error: integrator stopped at t=0.5"))
+        << csv;
 }
 
 TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
@@ -126,19 +155,49 @@ TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
                          "kvfmu-run: error: fmi2ExitInitializationMode returned fmi2Error: "
                          "fmi2ExitInitializationMode: gain must not be 0"))
         << result.err;
-    EXPECT_EQ(scratch.read("out.csv"), "time,y1,y2\n");
+    EXPECT_EQ(scratch.read("out.csv"),
+              "time,y1,y2\n# the run stopped before its first row: fmi2ExitInitializationMode "
+              "returned fmi2Error: fmi2ExitInitializationMode: gain must not be 0\n");
 }
 
 TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     Scratch scratch;
-    RunnerResult result = run(scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-o", "out.csv"});
+    RunnerResult result = run(
+        scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-p", "gain=3", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "[OK][logFmiCall] Integrator: fmi2DoStep")) << result.err;
+    // The FMU's variable references are shown as the variables' names.
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: gain = 3\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: u = 0.5\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "Integrator: fmi2GetReal: y2 = 1.5\n")) << result.err;
 
     result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o",
                            "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
+}
+
+TEST(RunnerRun, InfoDescribesTheFmuAndRunsNothing) {
+    Scratch scratch;
+    RunnerResult result = run(scratch, {"--info", fmu});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "no Java VM, no instance";
+    for (const char* line :
+         {"Model:       Integrator\n",
+          "Description: Test model: y1 = initial + integral of u, y2 = gain * u\n",
+          "GUID:        {BA0A9140-44D0-41C3-AAA7-C152C647039F}\n",
+          "Experiment:  start 0 s, stop 2 s, step 0.01 s\n", "Variables (10):\n",
+          "  name     causality  variability  type  unit  start   description\n",
+          "  y1       output     continuous   Real  m     -       integral of u\n",
+          "  u        input      continuous   Real  m/s   0.5     rate\n",
+          "  gain     parameter  tunable      Real  s-1   2       factor from u to y2\n",
+          "  fail_at  parameter  fixed        Real  s     1e+300  a step that would pass this time "
+          "fails\n"}) {
+        EXPECT_TRUE(contains(result.out, line)) << line << " not in\n" << result.out;
+    }
+    result = run(scratch, {"--info", "missing.fmu"});
+    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_TRUE(contains(result.err, "kvfmu-run: error: missing.fmu: no such file")) << result.err;
 }
 
 TEST(RunnerRun, ProgressBarOnATerminalOnly) {
@@ -172,15 +231,44 @@ std::string svgTexts(const std::string& svg) {
     return texts;
 }
 
-TEST(RunnerRun, PlotHasAxisLabelsUnitsAndLegend) {
+// The panels of an SVG plot, top to bottom: the y-axis label of each (PLplot draws one
+// rotated text per label), and how often "time [s]" appears.
+struct PlotLayout {
+    std::vector<std::string> panels;
+    int timeLabels = 0;
+    std::string texts;
+};
+
+PlotLayout plotLayout(const std::string& svg) {
+    PlotLayout layout;
+    layout.texts = svgTexts(svg);
+    std::istringstream texts(layout.texts);
+    for (std::string text; std::getline(texts, text, '|');) {
+        if (text == "time [s]") ++layout.timeLabels;
+        for (const char* label : {"y1 [m]", "y2 [m/s]", "u [m/s]"}) {
+            if (text == label) layout.panels.push_back(text);
+        }
+    }
+    return layout;
+}
+
+TEST(RunnerRun, PlotHasAPanelPerOutputAndInputOverASharedTimeAxis) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--set", "u=1", "--plot", "out.svg", "-o", "out.csv"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(contains(result.err, "plot: out.svg")) << result.err;
-    const std::string texts = svgTexts(scratch.read("out.svg"));
-    for (const char* expected : {"time [s]", "y1 [m]", "y2 [m/s]", "Integrator"}) {
-        EXPECT_TRUE(contains(texts, expected)) << expected << " not in " << texts;
-    }
+    PlotLayout layout = plotLayout(scratch.read("out.svg"));
+    EXPECT_EQ(layout.panels, (std::vector<std::string>{"y1 [m]", "y2 [m/s]", "u [m/s]"}))
+        << layout.texts;
+    EXPECT_EQ(layout.timeLabels, 1) << layout.texts;
+    EXPECT_TRUE(contains(layout.texts, "Integrator|")) << layout.texts;
+
+    // --plot-variables chooses the panels and their order.
+    result = run(scratch, {fmu, "--plot", "out.svg", "--plot-variables", "u,y2", "-o", "out.csv"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    layout = plotLayout(scratch.read("out.svg"));
+    EXPECT_EQ(layout.panels, (std::vector<std::string>{"u [m/s]", "y2 [m/s]"})) << layout.texts;
+    EXPECT_EQ(layout.timeLabels, 1) << layout.texts;
 }
 
 TEST(RunnerRun, PngPlotOrClearRefusal) {
@@ -195,17 +283,26 @@ TEST(RunnerRun, PngPlotOrClearRefusal) {
     }
 }
 
+// Waits until the runner has handed `rows` rows to its partial output file.
+void waitForRows(const Scratch& scratch, size_t rows) {
+    for (int i = 0; i < 300 && csvRows(partialText(scratch, "out.csv")).size() < rows; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
     Scratch scratch;
     pid_t child = startRunner(scratch, {fmu, "--stop", "1e6", "--step", "1e-3", "-o", "out.csv"});
-    // Wait until the loop runs (rows arrive), then interrupt.
-    for (int i = 0; i < 300 && csvRows(scratch.read("out.csv")).size() < 2; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    waitForRows(scratch, 2);  // the loop runs
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_TRUE(contains(result.err, "interrupted at t=")) << result.err;
+    EXPECT_TRUE(contains(result.err,
+                         "kvfmu-run: interrupted: the run stops at the next communication point "
+                         "(a second Ctrl-C abandons the step in progress)"))
+        << result.err;
+    EXPECT_GE(csvRows(scratch.read("out.csv")).size(), 2u);
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 
@@ -215,24 +312,79 @@ TEST(RunnerRun, JavaCodeEndingTheProcessIsAFailedCallAndCleansUp) {
     EXPECT_EQ(result.exitCode, 40);
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: the Java VM ended the process with status 3"))
         << result.err;
-    EXPECT_EQ(csvRows(scratch.read("out.csv")).size(), 6u) << "the rows before it are kept";
+    const std::string csv = scratch.read("out.csv");
+    EXPECT_EQ(csvRows(csv).size(), 6u) << "the rows before it are kept";
+    EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: the process was ended")) << csv;
 }
 
-TEST(RunnerRun, SecondInterruptEndsAStepThatHangs) {
+TEST(RunnerRun, SecondInterruptEndsAStepThatHangsAndKeepsTheRows) {
     Scratch scratch;
-    pid_t child = startRunner(scratch, {fmu, "-p", "hang_at=0", "-o", "out.csv"});
-    // The facade says when it has created the instance; the first step follows at once.
-    for (int i = 0; i < 300 && !contains(scratch.read("runner.err"), "created"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    pid_t child = startRunner(scratch, {fmu, "-p", "hang_at=0.5", "--step", "0.1", "-o",
+                                        "out.csv", "--plot", "out.svg"});
+    // The rows before the step that hangs reach the file within a second or so.
+    waitForRows(scratch, 6);
+    ASSERT_EQ(csvRows(partialText(scratch, "out.csv")).size(), 6u);
     kill(child, SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The first interrupt says at once what happens and what a second one does.
+    for (int i = 0; i < 100 && !contains(scratch.read("runner.err"), "a second Ctrl-C"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(contains(scratch.read("runner.err"),
+                         "kvfmu-run: interrupted: the run stops at the next communication point "
+                         "(a second Ctrl-C abandons the step in progress)"));
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: interrupted twice: ending now")) << result.err;
+    const std::string csv = scratch.read("out.csv");
+    EXPECT_EQ(csvRows(csv).size(), 6u) << csv;
+    EXPECT_TRUE(contains(csv, "\n# the run stopped after t = 0.5: interrupted twice")) << csv;
+    EXPECT_TRUE(contains(svgTexts(scratch.read("out.svg")), "stopped after t = 0.5"));
+    EXPECT_EQ(partialText(scratch, "out.csv"), "");
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+}
+
+// After each way a run can fail, an output file that existed is replaced by a valid partial
+// result or left as it was: never emptied.
+TEST(RunnerRun, FailedRunsReplaceEarlierResultsWithTheirPartialResults) {
+    const std::string oldCsv = "time,y1,y2\n0,1,2\n";
+    const std::string oldPlot = "<svg xmlns=\"http://www.w3.org/2000/svg\"><text>old</text></svg>";
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        size_t rows;
+        std::string stopped;
+    };
+    const std::vector<Case> cases = {
+        {{"-p", "gain=0"}, 40, 0, "stopped before its first row"},
+        {{"-p", "fail_at=0.5"}, 40, 6, "stopped after t = 0.5"},
+        {{"-p", "exit_at=0.3"}, 40, 4, "stopped after t = 0.3"},
+        {{"--stop", "-1"}, 3, 0, ""},  // refused before the run: the files stay
+    };
+    for (const Case& failure : cases) {
+        Scratch scratch;
+        scratch.write("keep.csv", oldCsv);
+        scratch.write("keep.svg", oldPlot);
+        std::vector<std::string> arguments = {fmu, "--step", "0.1", "-o", "keep.csv", "--plot",
+                                              "keep.svg"};
+        arguments.insert(arguments.end(), failure.arguments.begin(), failure.arguments.end());
+        RunnerResult result = run(scratch, arguments);
+        EXPECT_EQ(result.exitCode, failure.exitCode) << result.err;
+        const std::string csv = scratch.read("keep.csv");
+        const std::string plot = scratch.read("keep.svg");
+        if (failure.stopped.empty()) {
+            EXPECT_EQ(csv, oldCsv);
+            EXPECT_EQ(plot, oldPlot);
+            continue;
+        }
+        std::string header;
+        EXPECT_EQ(csvRows(csv, &header).size(), failure.rows) << csv;
+        EXPECT_EQ(header, "time,y1,y2");
+        EXPECT_TRUE(contains(csv, "\n# the run " + failure.stopped + ": ")) << csv;
+        EXPECT_TRUE(contains(svgTexts(plot), "Integrator (" + failure.stopped + ")")) << plot;
+        EXPECT_EQ(partialText(scratch, "keep.csv"), "");
+        EXPECT_EQ(partialText(scratch, "keep.svg"), "");
+    }
 }
 
 // Each bad input: its exit code and a message naming the problem.
@@ -317,12 +469,55 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
                   "Cannot find Java classes");
 }
 
+// The test FMU's entries, for archives written by hand.
+std::vector<ZipEntry> testFmuEntries() {
+    std::vector<ZipEntry> entries;
+    for (const char* name : {"modelDescription.xml", "binaries/linux64/libkvfmu.so",
+                             "resources/kvbridge.jar", "resources/model.properties"}) {
+        entries.push_back({name, readEntry(fmu, name)});
+    }
+    return entries;
+}
+
+TEST(RunnerBadInput, ArchivesThatCannotBeUnpackedFaithfully) {
+    Scratch scratch;
+    const std::vector<std::tuple<std::string, std::vector<ZipEntry>, std::string>> cases = {
+        {"clash.fmu", {{"resources/model.properties/x", "y"}},
+         "entries resources/model.properties and resources/model.properties/x: "
+         "resources/model.properties is a file and a folder"},
+        {"clash2.fmu", {{"binaries", "a file named like the folder"}},
+         "entries binaries and binaries/linux64/libkvfmu.so: binaries is a file and a folder"},
+        {"twice.fmu", {{"resources/model.properties", "parameter.gain=5\n"}},
+         "entry resources/model.properties appears twice"},
+        {"twice2.fmu", {{"./resources//model.properties", "parameter.gain=5\n"}},
+         "entry ./resources//model.properties appears twice"},
+        {"huge.fmu",
+         {{"resources/a.bin", "x", 0x60000000u},
+          {"resources/b.bin", "x", 0x60000000u}},
+         "unpacks to more than 2 GiB"},
+    };
+    for (const auto& [name, extra, message] : cases) {
+        std::vector<ZipEntry> entries = testFmuEntries();
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        writeZip(scratch.file(name), entries);
+        expectRefused(scratch, {name, "-o", "out.csv"}, 12, message);
+        EXPECT_FALSE(std::filesystem::exists(scratch.file("out.csv"))) << name;
+    }
+    writeZip(scratch.file("plain.fmu"), testFmuEntries());  // the writer itself is sound
+    RunnerResult result = run(scratch, {"plain.fmu", "-q", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+}
+
 TEST(RunnerBadInput, UnknownNames) {
     Scratch scratch;
     expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,
                   "--set y1 is an output, not an input (inputs: u)");
     expectRefused(scratch, {fmu, "--set", "gain=1"}, 17,
-                  "--set gain: the model has no input gain (inputs: u)");
+                  "--set gain is a parameter, not an input (inputs: u)");
+    expectRefused(scratch, {fmu, "--set", "K=1"}, 17, "--set K: the model has no input K (inputs: u)");
+    expectRefused(scratch, {fmu, "--param", "u=1"}, 17,
+                  "--param u: the model has no parameter u (parameters: gain, initial, fail_at, "
+                  "hang_at, exit_at)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
     expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,
@@ -330,6 +525,26 @@ TEST(RunnerBadInput, UnknownNames) {
 
     expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
                   "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at, exit_at)");
+}
+
+TEST(RunnerBadInput, ParametersOfAnFmuPackedBeforeTheyWereVariables) {
+    Scratch scratch;
+    std::string description = readEntry(fmu, "modelDescription.xml");
+    const size_t first = description.find("    <!-- 6 -->");
+    const size_t last = description.find("  </ModelVariables>");
+    description.erase(first, last - first);
+    makeVariant(fmu, scratch.file("old.fmu"),
+                {{"modelDescription.xml", description},
+                 {"resources/model.properties", "parameter.gain=2\nparameter.initial=0\n"}});
+    const std::string request =
+        "the FMU declares no parameters in its model description: it was packed by an earlier "
+        "kvfmu-pack; pack it again to set its parameters";
+    expectRefused(scratch, {"old.fmu", "-p", "gain=3"}, 17, "--param gain: " + request);
+    scratch.write("runs.csv", "run,gain\na,3\n");
+    expectRefused(scratch, {"old.fmu", "--runs", "runs.csv", "--output-dir", "out"}, 17,
+                  "runs.csv:1: column gain: " + request);
+    RunnerResult result = run(scratch, {"old.fmu", "-q", "--stop", "1", "-o", "out.csv"});
+    EXPECT_EQ(result.exitCode, 0) << "it still runs with its packed values: " << result.err;
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {
@@ -356,6 +571,7 @@ TEST(RunnerBadInput, BadNumbersAndUsage) {
         {{fmu, "--set", "u=fast"}, 3, "--set u: \"fast\" is not a finite number"},
         {{fmu, "--param", "gain=nan"}, 3, "--param gain: \"nan\" is not a finite number"},
         {{fmu, "--start", "5", "--stop", "1"}, 3, "the stop time 1 is before the start time 5"},
+        {{fmu, "--start", "1", "--stop", "1"}, 3, "the stop time 1 must be after the start time 1"},
         {{fmu, "--start", "5"},
          3,
          "the stop time 2 (the FMU's DefaultExperiment; give --stop) is before"},
@@ -380,14 +596,30 @@ TEST(RunnerBadInput, JavaVmThatCannotStart) {
                   "kvfmu-run: error: the Java VM cannot start");
 }
 
+TEST(RunnerRun, MissingFoldersOfTheOutputsAreCreated) {
+    Scratch scratch;
+    RunnerResult result =
+        run(scratch, {fmu, "-q", "-o", "new/dir/out.csv", "--plot", "other/dir/out.svg"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(csvRows(scratch.read("new/dir/out.csv")).size(), 201u);
+    EXPECT_TRUE(contains(scratch.read("other/dir/out.svg"), "<svg"));
+}
+
 TEST(RunnerBadInput, UnwritableOutputs) {
     Scratch scratch;
-    expectRefused(scratch, {fmu, "-o", "no/such/dir/out.csv"}, 50,
-                  "no/such/dir/out.csv: cannot write the output file");
-    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "no/such/dir/out.svg"}, 50,
-                  "cannot write the plot file");
+    scratch.write("file", "a file, not a folder");
+    expectRefused(scratch, {fmu, "-o", "file/out.csv"}, 50,
+                  "file/out.csv: cannot write the output file: cannot create the folder file");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "file/out.svg"}, 50,
+                  "file/out.svg: cannot write the plot file");
     expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51,
                   "unknown plot format \".gif\"");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.svg", "--plot-variables", "y1,K"},
+                  17, "--plot-variables K: the model has no output or input K (outputs: y1, y2; "
+                      "inputs: u)");
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot-variables", "y1"}, 2,
+                  "--plot-variables goes with --plot");
+    EXPECT_FALSE(std::filesystem::exists(scratch.file("out.svg")));
 }
 
 }  // namespace

@@ -140,6 +140,76 @@ void makeVariant(const fs::path& archive, const fs::path& variant,
     ASSERT_EQ(zip_close(zip), 0) << zip_strerror(zip);
 }
 
+std::string partialText(const Scratch& scratch, const std::string& name) {
+    const std::string prefix = "." + name + ".";
+    for (const auto& entry : fs::directory_iterator(scratch.path())) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            return scratch.read(entry.path().filename().string());
+    }
+    return {};
+}
+
+namespace {
+
+std::uint32_t crc32Of(const std::string& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void put16(std::string& out, unsigned value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void put32(std::string& out, std::uint32_t value) {
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+}  // namespace
+
+void writeZip(const fs::path& archive, const std::vector<ZipEntry>& entries) {
+    std::string local, central;
+    for (const ZipEntry& entry : entries) {
+        const std::uint32_t crc = crc32Of(entry.content);
+        const auto size = static_cast<std::uint32_t>(entry.content.size());
+        const std::uint32_t declared = entry.declaredSize ? entry.declaredSize : size;
+        const auto offset = static_cast<std::uint32_t>(local.size());
+        put32(local, 0x04034b50);
+        for (unsigned field : {20u, 0u, 0u, 0u, 0x21u}) put16(local, field);  // 1980-01-01
+        put32(local, crc);
+        put32(local, size);
+        put32(local, declared);
+        put16(local, static_cast<unsigned>(entry.name.size()));
+        put16(local, 0);
+        local += entry.name + entry.content;
+
+        put32(central, 0x02014b50);
+        for (unsigned field : {20u, 20u, 0u, 0u, 0u, 0x21u}) put16(central, field);
+        put32(central, crc);
+        put32(central, size);
+        put32(central, declared);
+        for (unsigned field : {static_cast<unsigned>(entry.name.size()), 0u, 0u, 0u, 0u})
+            put16(central, field);
+        put32(central, 0);
+        put32(central, offset);
+        central += entry.name;
+    }
+    std::string end;
+    put32(end, 0x06054b50);
+    for (unsigned field : {0u, 0u, static_cast<unsigned>(entries.size()),
+                           static_cast<unsigned>(entries.size())})
+        put16(end, field);
+    put32(end, static_cast<std::uint32_t>(central.size()));
+    put32(end, static_cast<std::uint32_t>(local.size()));
+    put16(end, 0);
+    std::ofstream(archive, std::ios::binary) << local << central << end;
+}
+
 std::string readEntry(const fs::path& archive, const std::string& name) {
     int error = 0;
     zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
@@ -165,6 +235,7 @@ std::vector<std::vector<double>> csvRows(const std::string& text, std::string* h
     std::getline(in, line);
     if (header) *header = line;
     while (std::getline(in, line)) {
+        if (line.rfind("#", 0) == 0) continue;  // a note on where the run stopped
         std::vector<double> row;
         std::istringstream cells(line);
         for (std::string cell; std::getline(cells, cell, ',');) {

@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -45,7 +47,19 @@ RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& a
 // A copy of the archive with entries replaced (text) or removed (nothing).
 void makeVariant(const std::filesystem::path& archive, const std::filesystem::path& variant,
                  const std::map<std::string, std::optional<std::string>>& changes);
+// A zip archive of stored entries written as given, also what libzip will not write: names
+// that repeat, or a declared size (`declaredSize` > 0) that differs from the content.
+struct ZipEntry {
+    std::string name;
+    std::string content;
+    std::uint32_t declaredSize = 0;
+};
+void writeZip(const std::filesystem::path& archive, const std::vector<ZipEntry>& entries);
 std::string readEntry(const std::filesystem::path& archive, const std::string& name);
 
-// The rows of a CSV file of numbers, after its header.
+// The text of the partial file that the runner writes beside `name` until the run ends
+// (".name.XXXXXX"), or nothing.
+std::string partialText(const Scratch& scratch, const std::string& name);
+
+// The rows of a CSV file of numbers, after its header; comment lines ("# ...") skipped.
 std::vector<std::vector<double>> csvRows(const std::string& text, std::string* header = nullptr);

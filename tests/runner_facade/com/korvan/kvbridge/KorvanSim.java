@@ -16,17 +16,19 @@ import java.util.Set;
 
 /**
  * A self-contained facade for testing the runner: each instance integrates its input u into
- * y1 = initial + integral of u dt and feeds it through as y2 = gain * u. Its parameters come from
- * resources/model.properties in the resource folder (parameter.gain, parameter.initial,
- * parameter.fail_at: a step that would pass that time fails with a message; parameter.hang_at:
- * the step from that time on never returns; parameter.exit_at: the step from that time on ends
- * the process with System.exit(3); a gain of 0 fails the initialization).
+ * y1 = initial + integral of u dt and feeds it through as y2 = gain * u. Its parameters are real
+ * values after the input, set through fmi2SetReal (gain 5, initial 6; fail_at 7: a step that
+ * would pass that time fails with a message; hang_at 8: the step from that time on never
+ * returns; exit_at 9: the step from that time on ends the process with System.exit(3); a gain
+ * of 0 fails the initialization). resources/model.properties may also give them as
+ * parameter.NAME.
  */
 public final class KorvanSim {
     private static final int OUTPUTS = 2;
     private static final int INPUTS = 1;
     private static final int INPUT_REFERENCE = 2 * OUTPUTS;
     private static final Set<String> PARAMETERS = Set.of("gain", "initial", "fail_at", "hang_at", "exit_at");
+    private static final int PARAMETER_COUNT = 5;
 
     private static final class Instance {
         double gain = 2.0;
@@ -92,7 +94,7 @@ public final class KorvanSim {
         return switch (key) {
             case "number_of_outputs" -> Integer.toString(OUTPUTS);
             case "number_of_inputs" -> Integer.toString(INPUTS);
-            case "number_of_reals" -> Integer.toString(2 * OUTPUTS + INPUTS);
+            case "number_of_reals" -> Integer.toString(2 * OUTPUTS + INPUTS + PARAMETER_COUNT);
             default -> null;
         };
     }
@@ -100,7 +102,6 @@ public final class KorvanSim {
     public boolean doSetupExperiment(String name, double startTime, boolean stopTimeDefined, double stopTime) {
         Instance instance = instances.get(name);
         if (instance == null) return unknown(name);
-        instance.y1 = instance.initial;
         return true;
     }
 
@@ -111,12 +112,22 @@ public final class KorvanSim {
             lastError = "gain must not be 0";
             return false;
         }
+        instance.y1 = instance.initial;
         return true;
     }
 
     public void setReal(String name, int valueReference, double value) {
         Instance instance = instances.get(name);
-        if (instance != null && valueReference == INPUT_REFERENCE) instance.u = value;
+        if (instance == null) return;
+        switch (valueReference - INPUT_REFERENCE) {
+            case 0 -> instance.u = value;
+            case 1 -> instance.gain = value;
+            case 2 -> instance.initial = value;
+            case 3 -> instance.failAt = value;
+            case 4 -> instance.hangAt = value;
+            case 5 -> instance.exitAt = value;
+            default -> { }
+        }
     }
 
     public boolean doStepModel(String name, double time, double stepSize, double[] inputs) {

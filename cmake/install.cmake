@@ -1,0 +1,66 @@
+# The installed product: `cmake --install build --prefix PREFIX`, or the .deb that CPack
+# makes of the same (`cpack -G DEB` in the build folder).
+#
+#   bin/kvfmu-run, bin/kvfmu-pack, bin/kvfmu-sweep
+#   lib/kvfmu/        libkvfmu.so and the VM provider kvfmu_provider.so (libkvfmu.dll and
+#                     kvfmu_provider.dll when the build was given the Windows build),
+#                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/
+#   share/kvfmu/fmus/ the built-in models, packed
+#   share/doc/kvfmu/  README.md
+#
+# Each tool finds its parts relative to itself (bin/../lib/kvfmu), so the tree can go
+# anywhere. The libraries are copied byte for byte: an FMU packed by the installed
+# kvfmu-pack carries the same libkvfmu.so as one packed in the build tree.
+include(GNUInstallDirs)
+set(kvfmu_parts lib/kvfmu)
+
+install(PROGRAMS $<TARGET_FILE:kvfmu-run> DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${KVFMU_PACK} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/kvfmu-sweep/kvfmu-sweep DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(FILES $<TARGET_FILE:kvfmu> DESTINATION ${kvfmu_parts})
+if(TARGET kvfmu_provider)
+    install(FILES $<TARGET_FILE:kvfmu_provider> DESTINATION ${kvfmu_parts})
+endif()
+if(KVFMU_WINDOWS_LIBRARY)
+    install(FILES ${KVFMU_WINDOWS_LIBRARY} DESTINATION ${kvfmu_parts} RENAME libkvfmu.dll)
+    if(TARGET kvfmu_provider)
+        # The provider DLL of the same Windows build, unless another one is named.
+        set(kvfmu_windows_provider "${KVFMU_WINDOWS_PROVIDER}")
+        if(NOT kvfmu_windows_provider)
+            get_filename_component(kvfmu_windows_build "${KVFMU_WINDOWS_LIBRARY}" DIRECTORY)
+            get_filename_component(kvfmu_windows_build "${kvfmu_windows_build}" DIRECTORY)
+            set(kvfmu_windows_provider "${kvfmu_windows_build}/provider/kvfmu_provider.dll")
+        endif()
+        install(FILES ${kvfmu_windows_provider} DESTINATION ${kvfmu_parts}
+                RENAME kvfmu_provider.dll)
+    endif()
+endif()
+get_target_property(kvfmu_bridge_jar kvbridge JAR_FILE)
+get_target_property(kvfmu_pack_jar kvfmu_pack JAR_FILE)
+install(FILES ${kvfmu_bridge_jar} ${kvfmu_pack_jar} DESTINATION ${kvfmu_parts})
+install(FILES ${KVFMU_SWEEP_PACKAGE_SOURCES} DESTINATION ${kvfmu_parts}/python/kvfmu_sweep)
+
+get_property(kvfmu_builtin_fmus GLOBAL PROPERTY KVFMU_BUILTIN_FMUS)
+install(FILES ${kvfmu_builtin_fmus} DESTINATION ${CMAKE_INSTALL_DATADIR}/kvfmu/fmus)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The .deb: what the tools need at run time, from Debian 12.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kvfmu)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "FMI 2.0 FMUs served by a Java simulation server: packer, runner and sweep tool")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "kvfmu <kvfmu@localhost>")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS [[
+libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, zlib1g, libzip4 (>= 1.7), libpugixml1v5,
+libplplot17, plplot-driver-cairo, openjdk-17-jre-headless,
+python3 (>= 3.11), python3-distributed (>= 2022.12), python3-dask, python3-cloudpickle,
+python3-numpy, python3-pandas, python3-matplotlib, python3-tqdm]])
+string(REGEX REPLACE "[\n ]+" " " CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
+string(STRIP "${CPACK_DEBIAN_PACKAGE_DEPENDS}" CPACK_DEBIAN_PACKAGE_DEPENDS)
+include(CPack)

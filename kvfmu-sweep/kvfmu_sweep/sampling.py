@@ -1,0 +1,216 @@
+"""The runs of a sweep: a full grid, Latin hypercube or Monte Carlo samples, or a runs file."""
+
+import csv
+import itertools
+import math
+import re
+from dataclasses import dataclass
+from statistics import NormalDist
+
+import numpy as np
+
+
+class SweepInputError(ValueError):
+    """A grid, sample or runs file the user must fix; the text says what and where."""
+
+
+@dataclass
+class RunTable:
+    """Runs in order: each run's id and one value per parameter, in `names` order."""
+    names: list
+    run_ids: list
+    values: list  # one list of floats per run
+
+    def __len__(self):
+        return len(self.run_ids)
+
+
+_NAME = re.compile(r"^[^\s=,]+$")
+_RUN_ID = re.compile(r"^[A-Za-z0-9][A-Za-z0-9._-]*$")
+
+
+def number(text, what):
+    try:
+        value = float(text)
+    except ValueError:
+        raise SweepInputError(f'{what}: "{text}" is not a number') from None
+    if not math.isfinite(value):
+        raise SweepInputError(f'{what}: "{text}" is not a finite number')
+    return value
+
+
+def _split_assignment(spec, option):
+    name, sep, rest = spec.partition("=")
+    name = name.strip()
+    if not sep or not _NAME.match(name) or not rest.strip():
+        raise SweepInputError(f'{option} "{spec}": NAME=... expected')
+    return name, rest.strip()
+
+
+def parse_grid(spec):
+    """`NAME=FROM:TO:COUNT` (COUNT evenly spaced values) or `NAME=V1,V2,...` -> (name, values)."""
+    name, rest = _split_assignment(spec, "--grid")
+    what = f'--grid "{spec}"'
+    if ":" in rest:
+        parts = rest.split(":")
+        if len(parts) != 3:
+            raise SweepInputError(f"{what}: FROM:TO:COUNT expected")
+        start, stop = number(parts[0], what), number(parts[1], what)
+        try:
+            count = int(parts[2])
+        except ValueError:
+            count = 0
+        if count < 1:
+            raise SweepInputError(f'{what}: COUNT "{parts[2]}" must be a whole number of at least 1')
+        if count == 1:
+            return name, [start]
+        return name, [start + (stop - start) * i / (count - 1) for i in range(count)]
+    values = [number(v.strip(), what) for v in rest.split(",")]
+    return name, values
+
+
+# name -> (parameter names, check of the parameters, inverse cumulative distribution)
+def _uniform(low, high):
+    return lambda u: low + (high - low) * u
+
+
+def _normal(mean, sd):
+    dist = NormalDist(mean, sd)
+    return dist.inv_cdf
+
+
+def _lognormal(mu, sigma):
+    dist = NormalDist(mu, sigma)
+    return lambda u: math.exp(dist.inv_cdf(u))
+
+
+DISTRIBUTIONS = {
+    "uniform": (("LOW", "HIGH"), lambda a, b: a < b, "LOW < HIGH", _uniform),
+    "normal": (("MEAN", "SD"), lambda a, b: b > 0, "SD > 0", _normal),
+    "lognormal": (("MU", "SIGMA"), lambda a, b: b > 0, "SIGMA > 0", _lognormal),
+}
+
+_DISTRIBUTION = re.compile(r"^([a-z]+)\((.*)\)$")
+
+
+@dataclass
+class Distribution:
+    name: str
+    inverse_cdf: object
+
+
+def parse_sample(spec):
+    """`NAME=uniform(LOW,HIGH)`, `NAME=normal(MEAN,SD)` or `NAME=lognormal(MU,SIGMA)`."""
+    name, rest = _split_assignment(spec, "--sample")
+    what = f'--sample "{spec}"'
+    match = _DISTRIBUTION.match(rest.replace(" ", ""))
+    if not match or match.group(1) not in DISTRIBUTIONS:
+        known = ", ".join(f"{d}({','.join(p[0])})" for d, p in DISTRIBUTIONS.items())
+        raise SweepInputError(f"{what}: a distribution expected, one of {known}")
+    kind = match.group(1)
+    arg_names, check, rule, make = DISTRIBUTIONS[kind]
+    args = [a for a in match.group(2).split(",")]
+    if len(args) != len(arg_names):
+        raise SweepInputError(f"{what}: {kind} takes {','.join(arg_names)}")
+    a, b = (number(x, what) for x in args)
+    if not check(a, b):
+        raise SweepInputError(f"{what}: {kind} needs {rule}")
+    return name, Distribution(kind, make(a, b))
+
+
+def _check_names(names, option):
+    seen = set()
+    for name in names:
+        if name in seen:
+            raise SweepInputError(f"{option}: {name} is given twice")
+        if name in ("run", "status", "error", "wall_seconds"):
+            raise SweepInputError(f'{option}: "{name}" is a column of the summary, not a parameter')
+        seen.add(name)
+
+
+def run_ids(count):
+    width = len(str(count))
+    return [f"run{i:0{width}d}" for i in range(1, count + 1)]
+
+
+def grid_runs(specs):
+    """The full grid: every combination, the first --grid varying slowest."""
+    axes = [parse_grid(spec) for spec in specs]
+    names = [name for name, _ in axes]
+    _check_names(names, "--grid")
+    values = [list(combo) for combo in itertools.product(*(v for _, v in axes))]
+    return RunTable(names, run_ids(len(values)), values)
+
+
+def _unit_samples(rng, count, latin_hypercube):
+    if latin_hypercube:
+        # One sample in each of `count` equal strata, in random order.
+        u = (rng.permutation(count) + rng.random(count)) / count
+    else:
+        u = rng.random(count)
+    # 0 has no inverse under the unbounded distributions.
+    return np.maximum(u, np.nextafter(0.0, 1.0))
+
+
+def sampled_runs(specs, count, seed, latin_hypercube):
+    """`count` samples, seeded; parameters drawn independently, in the order given."""
+    if count < 1:
+        raise SweepInputError("the number of samples must be at least 1")
+    dists = [parse_sample(spec) for spec in specs]
+    names = [name for name, _ in dists]
+    _check_names(names, "--sample")
+    rng = np.random.default_rng(seed)
+    columns = []
+    for _, dist in dists:
+        columns.append([float(dist.inverse_cdf(float(u)))
+                        for u in _unit_samples(rng, count, latin_hypercube)])
+    values = [list(row) for row in zip(*columns)]
+    return RunTable(names, run_ids(count), values)
+
+
+def check_run_id(run_id, where):
+    if not _RUN_ID.match(run_id) or run_id.lower() == "summary":
+        raise SweepInputError(
+            f'{where}: run id "{run_id}" must be letters, digits, ".", "_" or "-", '
+            'start with a letter or digit, and not be "summary"')
+
+
+def file_runs(path):
+    """A runs file: CSV with a header row, an optional `run` column and one column per
+    parameter or constant input, numbers in every cell."""
+    try:
+        with open(path, newline="", encoding="utf-8") as f:
+            rows = [row for row in csv.reader(f) if any(cell.strip() for cell in row)]
+    except OSError as e:
+        raise SweepInputError(f"{path}: cannot read: {e.strerror}") from None
+    if len(rows) < 2:
+        raise SweepInputError(f"{path}: a header row and at least one run expected")
+    header = [cell.strip() for cell in rows[0]]
+    run_column = header.index("run") if "run" in header else None
+    names = [name for i, name in enumerate(header) if i != run_column]
+    for name in names:
+        if not _NAME.match(name):
+            raise SweepInputError(f'{path}:1: column name "{name}" is empty or holds a blank, "=" or ","')
+    _check_names(names, path)
+    ids, values = [], []
+    generated = run_ids(len(rows) - 1)
+    for line, row in enumerate(rows[1:], start=2):
+        if len(row) != len(header):
+            raise SweepInputError(f"{path}:{line}: {len(row)} cells, the header has {len(header)}")
+        if run_column is None:
+            ids.append(generated[line - 2])
+        else:
+            run_id = row[run_column].strip()
+            check_run_id(run_id, f"{path}:{line}")
+            if run_id in ids:
+                raise SweepInputError(f'{path}:{line}: run id "{run_id}" repeats')
+            ids.append(run_id)
+        values.append([number(cell.strip(), f"{path}:{line}: column {header[i]}")
+                       for i, cell in enumerate(row) if i != run_column])
+    return RunTable(names, ids, values)
+
+
+def format_number(value):
+    """The shortest decimal that reads back to the same double ("2", not "2.0")."""
+    text = repr(float(value))
+    return text[:-2] if text.endswith(".0") else text

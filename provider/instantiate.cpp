@@ -1,5 +1,7 @@
 // fmi2Instantiate and fmi2Reset: the FMU's own GUID checked, the process made ready, the
-// library's instance made, and the start values of the inputs and parameters applied.
+// library's instance made, and the start values of the inputs and parameters applied; after
+// a reset, the last experiment set-up too.
+#include "experiment_setups.h"
 #include "provider_setup.h"
 #include "start_values.h"
 
@@ -75,5 +77,11 @@ fmi2Status fmi2Reset(fmi2Component c) {
     std::string failure;
     const ProviderSettings* settings = providerSettings(failure);
     if (!settings || !applyStartValues(*library, c, settings->startValues)) return fmi2Error;
+    if (const std::optional<ExperimentSetup> setup = lastSetup(c)) {
+        const fmi2Status setUp =
+            library->fmi2SetupExperiment(c, setup->toleranceDefined, setup->tolerance,
+                                         setup->startTime, setup->stopTimeDefined, setup->stopTime);
+        if (setUp != fmi2OK) return setUp;
+    }
     return status;
 }

@@ -102,7 +102,7 @@ TEST(VariableListFmu, RunsThroughTheUnpackedBinaryAndFacade) {
 namespace {
 
 // The FMU's provider gives the inputs their start values at instantiation and again after a
-// reset, before the host sets anything.
+// reset, before the host sets anything, and after a reset hands the server the last set-up.
 TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
     const FmuDescription d = readDescription(unpacked);
     const LoadedFmu fmu = loadBinary(unpacked, d.modelIdentifier);
@@ -124,7 +124,7 @@ TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
     const fmi2ValueReference heat = 4;
     const fmi2Real changed = 80;
     ASSERT_EQ(fmu.setReal(c, &heat, 1, &changed), fmi2OK);
-    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2False, 0.0), fmi2OK);
+    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 10.0), fmi2OK);
     ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
     ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK);
     ASSERT_EQ(fmu.doStep(c, 0.0, 0.5, fmi2True), fmi2OK);
@@ -133,6 +133,8 @@ TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
     scriptData({300.5, 1.25});
     ASSERT_EQ(fmu.reset(c), fmi2OK);
     EXPECT_EQ(callsOf("setReal"), starts);
+    // and the last experiment set-up again: the server begins a new run
+    EXPECT_EQ(callsOf("doSetupExperiment"), std::vector<std::string>{"doSetupExperiment(resettable,0.0,true,10.0)"});
     fmu.freeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_TRUE(testHost().log.empty()) << testHost().log.front().text;

@@ -8,7 +8,9 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -17,6 +19,19 @@ std::vector<fmi2ValueReference> UnpackedFmu::outputs() const {
     for (const ImportedVariable& v : variables)
         if (v.causality == "output") references.push_back(v.valueReference);
     return references;
+}
+
+std::vector<ImportedVariable> UnpackedFmu::withCausality(const std::string& causality) const {
+    std::vector<ImportedVariable> found;
+    for (const ImportedVariable& v : variables)
+        if (v.causality == causality) found.push_back(v);
+    return found;
+}
+
+const ImportedVariable& UnpackedFmu::variable(const std::string& name) const {
+    for (const ImportedVariable& v : variables)
+        if (v.name == name) return v;
+    throw std::invalid_argument("no variable " + name);
 }
 
 fmi2ValueReference UnpackedFmu::reference(const std::string& name) const {
@@ -65,9 +80,17 @@ UnpackedFmu unpackFmu(const fs::path& archive, const fs::path& folder) {
     const pugi::xml_node root = doc.child("fmiModelDescription");
     fmu.guid = root.attribute("guid").value();
     fmu.modelIdentifier = root.child("CoSimulation").attribute("modelIdentifier").value();
-    for (pugi::xml_node v : root.child("ModelVariables").children("ScalarVariable"))
-        fmu.variables.push_back({v.attribute("name").value(), v.attribute("causality").value(),
-                                 v.attribute("valueReference").as_uint()});
+    for (pugi::xml_node v : root.child("ModelVariables").children("ScalarVariable")) {
+        ImportedVariable variable{v.attribute("name").value(), v.attribute("causality").value(),
+                                  v.attribute("variability").value(),
+                                  v.attribute("valueReference").as_uint(), std::nullopt};
+        // FMI 2.0's defaults where the attributes are left out.
+        if (variable.causality.empty()) variable.causality = "local";
+        if (variable.variability.empty()) variable.variability = "continuous";
+        if (const pugi::xml_attribute start = v.child("Real").attribute("start"))
+            variable.start = std::strtod(start.value(), nullptr);
+        fmu.variables.push_back(variable);
+    }
     return fmu;
 }
 
@@ -125,19 +148,66 @@ void HostedInstance::set(const std::string& input, double value) {
     EXPECT_EQ(binary_.setReal(component_, &vr, 1, &value), fmi2OK) << input;
 }
 
+fmi2Status HostedInstance::trySet(const std::string& variable, double value) {
+    const fmi2ValueReference vr = fmu_.reference(variable);
+    return binary_.setReal(component_, &vr, 1, &value);
+}
+
+double HostedInstance::get(const std::string& variable) {
+    const fmi2ValueReference vr = fmu_.reference(variable);
+    double value = -12345.0;
+    EXPECT_EQ(binary_.getReal(component_, &vr, 1, &value), fmi2OK) << variable;
+    return value;
+}
+
 void HostedInstance::initialize(double start, double stop) {
+    enterInitialization(start, stop);
+    exitInitialization();
+}
+
+void HostedInstance::enterInitialization(double start, double stop) {
     start_ = time_ = start;
+    steps_ = 0;
     EXPECT_EQ(binary_.setupExperiment(component_, fmi2False, 0.0, start, fmi2True, stop), fmi2OK);
     EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
+}
+
+void HostedInstance::enterInitializationAsSetUpBefore() {
+    time_ = start_;
+    steps_ = 0;
+    EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
+}
+
+void HostedInstance::exitInitialization() {
     EXPECT_EQ(binary_.exitInitializationMode(component_), fmi2OK);
     initialized_ = true;
     readRow();
 }
 
 void HostedInstance::step(double h) {
-    EXPECT_EQ(binary_.doStep(component_, time_, h, fmi2True), fmi2OK) << "t = " << time_;
+    EXPECT_EQ(tryStep(h), fmi2OK) << "t = " << time_;
+}
+
+fmi2Status HostedInstance::tryStep(double h) {
+    const fmi2Status status = binary_.doStep(component_, time_, h, fmi2True);
+    if (status != fmi2OK) {
+        initialized_ = false;  // fmi2Terminate is refused in the error state
+        return status;
+    }
     time_ = start_ + static_cast<double>(++steps_) * h;
     readRow();
+    return status;
+}
+
+void HostedInstance::terminate() {
+    EXPECT_EQ(binary_.terminate(component_), fmi2OK);
+    initialized_ = false;
+}
+
+void HostedInstance::reset() {
+    EXPECT_EQ(binary_.reset(component_), fmi2OK);
+    initialized_ = false;
+    rows_.clear();
 }
 
 void HostedInstance::readRow() {

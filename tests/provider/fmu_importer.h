@@ -7,13 +7,16 @@
 #include "fmi2_functions.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 struct ImportedVariable {
     std::string name;
     std::string causality;
+    std::string variability;
     fmi2ValueReference valueReference;
+    std::optional<double> start;  // the Real element's start attribute, when it has one
 };
 
 struct UnpackedFmu {
@@ -23,6 +26,9 @@ struct UnpackedFmu {
     std::vector<ImportedVariable> variables;
 
     std::vector<fmi2ValueReference> outputs() const;
+    // The variables of a causality ("input", "parameter", ...), in the description's order.
+    std::vector<ImportedVariable> withCausality(const std::string& causality) const;
+    const ImportedVariable& variable(const std::string& name) const;  // throws if unknown
     fmi2ValueReference reference(const std::string& name) const;  // fails the test if unknown
     std::filesystem::path binary() const;
     std::string resourceUri() const;
@@ -62,9 +68,23 @@ public:
     HostedInstance& operator=(const HostedInstance&) = delete;
 
     bool instantiated() const { return component_ != nullptr; }
+    fmi2Component component() const { return component_; }
     void set(const std::string& input, double value);
+    fmi2Status trySet(const std::string& variable, double value);
+    double get(const std::string& variable);
     void initialize(double start, double stop);
+    // initialize() in its two halves, for what a host does in initialization mode.
+    void enterInitialization(double start, double stop);
+    // Initialization mode without a new fmi2SetupExperiment, after fmi2Reset: the last
+    // set-up holds, with its start time.
+    void enterInitializationAsSetUpBefore();
+    void exitInitialization();
     void step(double h);
+    fmi2Status tryStep(double h);  // a failed step puts the instance in its error state
+    void terminate();
+    // fmi2Reset: the instance is back to where fmi2Instantiate left it, and its rows are
+    // cleared for the next run.
+    void reset();
     void free();
     const std::vector<std::vector<double>>& rows() const { return rows_; }
 
@@ -75,7 +95,7 @@ private:
     const UnpackedFmu& fmu_;
     fmi2CallbackFunctions callbacks_;
     fmi2Component component_ = nullptr;
-    bool initialized_ = false;
+    bool initialized_ = false;  // whether fmi2Terminate is due before fmi2FreeInstance
     double time_ = 0;
     long steps_ = 0;
     double start_ = 0;

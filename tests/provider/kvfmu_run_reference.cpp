@@ -26,13 +26,18 @@ std::string number(double value) {
 
 std::vector<std::vector<double>> kvfmuRunRows(const fs::path& fmu, double stop, double step,
                                               const std::vector<std::pair<std::string, double>>& inputs,
-                                              const fs::path& scratch) {
+                                              const fs::path& scratch,
+                                              const std::vector<std::pair<std::string, double>>& parameters) {
     fs::create_directories(scratch);
     const fs::path csv = scratch / (fmu.stem().string() + "-kvfmu-run.csv");
     std::vector<std::string> arguments = {KVFMU_RUN, fmu.string(), "--stop", number(stop),
                                           "--step", number(step), "-o", csv.string(), "--quiet"};
     for (const auto& [name, value] : inputs) {
         arguments.push_back("--set");
+        arguments.push_back(name + "=" + number(value));
+    }
+    for (const auto& [name, value] : parameters) {
+        arguments.push_back("--param");
         arguments.push_back(name + "=" + number(value));
     }
     std::vector<char*> argv;

@@ -5,7 +5,8 @@ give the numbers of kvfmu-run.
 
 Run by CTest once per model, each in a process of its own (a process holds one VM):
 KVFMU_TEST_FMU names the .fmu, KVFMU_TEST_RUN the case (stop, step, inputs), KVFMU_RUN the
-runner."""
+runner. The inputs a case does not set keep their start values; the tests of one model share
+the VM that the first instantiation starts."""
 
 import _ctypes
 import ctypes
@@ -33,7 +34,8 @@ def unpack(fmu, folder):
     with zipfile.ZipFile(fmu) as archive:
         archive.extractall(folder)
     root = ElementTree.parse(os.path.join(folder, "modelDescription.xml")).getroot()
-    variables = {v.get("name"): (int(v.get("valueReference")), v.get("causality"))
+    variables = {v.get("name"): (int(v.get("valueReference")), v.get("causality"),
+                                 float(v.find("Real").get("start", "nan")))
                  for v in root.iter("ScalarVariable")}
     return root.get("guid"), root.find("CoSimulation").get("modelIdentifier"), variables
 
@@ -53,7 +55,7 @@ def load(folder, model_identifier):
     library.fmi2SetupExperiment.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_double,
                                             ctypes.c_double, ctypes.c_int, ctypes.c_double]
     for name in ("fmi2EnterInitializationMode", "fmi2ExitInitializationMode",
-                 "fmi2Terminate", "fmi2FreeInstance"):
+                 "fmi2Terminate", "fmi2Reset", "fmi2FreeInstance"):
         getattr(library, name).argtypes = [ctypes.c_void_p]
     library.fmi2FreeInstance.restype = None
     for name in ("fmi2SetReal", "fmi2GetReal"):
@@ -76,53 +78,108 @@ def kvfmu_run_rows(fmu, stop, step, inputs, folder):
     return [[float(cell) for cell in row] for row in rows[1:]]
 
 
-def test_cosimulation_without_a_vm_gives_the_numbers_of_kvfmu_run(tmp_path):
-    fmu = os.environ["KVFMU_TEST_FMU"]
+class Session:
+    """One instance of the FMU in this process, driven through standard FMI calls only."""
+
+    def __init__(self, folder):
+        fmu = os.environ["KVFMU_TEST_FMU"]
+        self.guid, self.model_identifier, self.variables = unpack(fmu, folder)
+        self.messages = []
+        self.logger = Logger(lambda env, name, status, category, text: self.messages.append(
+            (status, category.decode(), text.decode())))
+        libc = ctypes.CDLL(None)
+        libc.calloc.restype = ctypes.c_void_p
+        libc.calloc.argtypes = [ctypes.c_size_t, ctypes.c_size_t]
+        libc.free.argtypes = [ctypes.c_void_p]
+        self.allocate = Allocate(lambda count, size: libc.calloc(count, size))
+        self.free = Free(lambda pointer: libc.free(pointer))
+        self.callbacks = Callbacks(self.logger, self.allocate, self.free, None, None)
+        self.library = load(folder, self.model_identifier)
+        assert self.library.fmi2GetVersion() == b"2.0"
+        resources = "file://" + os.path.join(folder, "resources")
+        self.component = self.library.fmi2Instantiate(
+            self.model_identifier.encode(), CO_SIMULATION, self.guid.encode(),
+            resources.encode(), ctypes.byref(self.callbacks), 0, 0)
+        assert self.component, self.messages
+        self.outputs = [reference for reference, causality, _ in self.variables.values()
+                        if causality == "output"]
+
+    def inputs(self):
+        return {name: start for name, (_, causality, start) in self.variables.items()
+                if causality == "input"}
+
+    def set(self, values):
+        for name, value in values.items():
+            reference = (ctypes.c_uint * 1)(self.variables[name][0])
+            status = self.library.fmi2SetReal(self.component, reference, 1,
+                                              (ctypes.c_double * 1)(value))
+            assert status == FMI2_OK, self.messages
+
+    def get(self, references):
+        values = (ctypes.c_double * len(references))()
+        status = self.library.fmi2GetReal(self.component,
+                                          (ctypes.c_uint * len(references))(*references),
+                                          len(references), values)
+        assert status == FMI2_OK, self.messages
+        return list(values)
+
+    def run(self, stop, step, inputs):
+        """Sets the inputs, initializes and steps to stop: the rows of time and outputs."""
+        self.set(inputs)
+        assert self.library.fmi2SetupExperiment(self.component, 0, 0.0, 0.0, 1, stop) == FMI2_OK
+        assert self.library.fmi2EnterInitializationMode(self.component) == FMI2_OK
+        assert self.library.fmi2ExitInitializationMode(self.component) == FMI2_OK
+        rows = [[0.0] + self.get(self.outputs)]
+        for k in range(round(stop / step)):
+            assert self.library.fmi2DoStep(self.component, k * step, step, 1) == FMI2_OK, \
+                self.messages
+            rows.append([(k + 1) * step] + self.get(self.outputs))
+        assert self.library.fmi2Terminate(self.component) == FMI2_OK
+        return rows
+
+    def reset(self):
+        assert self.library.fmi2Reset(self.component) == FMI2_OK, self.messages
+
+    def close(self):
+        self.library.fmi2FreeInstance(self.component)
+        _ctypes.dlclose(self.library._handle)
+        assert self.messages == []
+
+
+def run_case():
     stop, step, *assignments = os.environ["KVFMU_TEST_RUN"].split()
-    stop, step = float(stop), float(step)
     inputs = {name: float(value) for name, value in (a.split("=") for a in assignments)}
-    folder = str(tmp_path / "fmu")
-    guid, model_identifier, variables = unpack(fmu, folder)
+    return float(stop), float(step), inputs
 
-    messages = []
-    logger = Logger(lambda env, name, status, category, text: messages.append(
-        (status, category.decode(), text.decode())))
-    libc = ctypes.CDLL(None)
-    libc.calloc.restype = ctypes.c_void_p
-    libc.calloc.argtypes = [ctypes.c_size_t, ctypes.c_size_t]
-    libc.free.argtypes = [ctypes.c_void_p]
-    allocate = Allocate(lambda count, size: libc.calloc(count, size))
-    free = Free(lambda pointer: libc.free(pointer))
-    callbacks = Callbacks(logger, allocate, free, None, None)
 
-    library = load(folder, model_identifier)
-    assert library.fmi2GetVersion() == b"2.0"
-    resources = "file://" + os.path.join(folder, "resources")
-    component = library.fmi2Instantiate(model_identifier.encode(), CO_SIMULATION, guid.encode(),
-                                        resources.encode(), ctypes.byref(callbacks), 0, 0)
-    assert component, messages
-    for name, value in inputs.items():
-        reference = (ctypes.c_uint * 1)(variables[name][0])
-        assert library.fmi2SetReal(component, reference, 1, (ctypes.c_double * 1)(value)) == FMI2_OK
-    outputs = [reference for reference, causality in variables.values() if causality == "output"]
-    references = (ctypes.c_uint * len(outputs))(*outputs)
-    values = (ctypes.c_double * len(outputs))()
+def fresh_run(tmp_path, folder, inputs):
+    stop, step, _ = run_case()
+    session = Session(str(tmp_path / folder))
+    rows = session.run(stop, step, inputs)
+    session.close()
+    return rows
 
-    def row(time):
-        assert library.fmi2GetReal(component, references, len(outputs), values) == FMI2_OK
-        return [time] + list(values)
 
-    assert library.fmi2SetupExperiment(component, 0, 0.0, 0.0, 1, stop) == FMI2_OK
-    assert library.fmi2EnterInitializationMode(component) == FMI2_OK
-    assert library.fmi2ExitInitializationMode(component) == FMI2_OK
-    rows = [row(0.0)]
-    steps = round(stop / step)
-    for k in range(steps):
-        assert library.fmi2DoStep(component, k * step, step, 1) == FMI2_OK, messages
-        rows.append(row((k + 1) * step))
-    assert library.fmi2Terminate(component) == FMI2_OK
-    library.fmi2FreeInstance(component)
-    _ctypes.dlclose(library._handle)
+def test_cosimulation_without_a_vm_gives_the_numbers_of_kvfmu_run(tmp_path):
+    stop, step, inputs = run_case()
+    rows = fresh_run(tmp_path, "fmu", inputs)
+    assert rows == kvfmu_run_rows(os.environ["KVFMU_TEST_FMU"], stop, step, inputs,
+                                  str(tmp_path))
 
-    assert messages == []
-    assert rows == kvfmu_run_rows(fmu, stop, step, inputs, str(tmp_path))
+
+def test_inputs_left_alone_step_with_their_start_values(tmp_path):
+    starts = Session(str(tmp_path / "starts"))
+    inputs = starts.inputs()
+    starts.close()
+    assert fresh_run(tmp_path, "alone", {}) == fresh_run(tmp_path, "set", inputs)
+
+
+def test_a_run_after_fmi2reset_equals_a_fresh_run(tmp_path):
+    stop, step, _ = run_case()
+    fresh = fresh_run(tmp_path, "fresh", {})
+    session = Session(str(tmp_path / "reset"))
+    others = {name: 0.5 * start + 0.1 for name, start in session.inputs().items()}
+    assert session.run(stop, step, others) != fresh
+    session.reset()
+    assert session.run(stop, step, {}) == fresh
+    session.close()

@@ -110,7 +110,10 @@ public final class KorvanSim {
         }
     }
 
-    /** The outputs after the last step or the initialization; null for an unknown name. */
+    /**
+     * The outputs after the last step or the initialization, or, before the initialization,
+     * the initial outputs of the current values; null for an unknown name.
+     */
     public double[] getData(String name) {
         LastFailure.clear();
         try {

@@ -6,7 +6,8 @@ import java.util.Map;
  * A simulation model that the embedded server runs. The server makes an object of the model
  * class through its public no-argument constructor for every run of an FMU instance (a run
  * after {@code fmi2Reset} gets a new object), so an object may keep the state of its run in
- * fields. Its methods are called on one thread at a time.
+ * fields. A host's read of the outputs in initialization mode gets an object of its own that
+ * is only initialized. Its methods are called on one thread at a time.
  *
  * <p>Arrays are laid out as the {@link #declaration()} lists the variables. A method that
  * throws anything, or leaves a non-finite output, fails the call and ends the run; the host

@@ -18,6 +18,11 @@ import java.util.Map;
  * values and what the host set) and starts each run from them. The library does not tell the
  * server about {@code fmi2Reset}: a new initialization is how a new run begins, whatever state
  * the previous run ended in, and it gets a new model object.
+ *
+ * <p>Between the experiment's set-up and the initialization a host may read the outputs (in
+ * initialization mode): they are the initial outputs that the current inputs and parameters
+ * give, from a model object initialized for that read alone, or NaN when the model cannot
+ * start from them (the initialization then fails with the model's reason).
  */
 final class ServerInstance implements AutoCloseable {
     private enum Run { INSTANTIATED, SET_UP, INITIALIZED, TERMINATED }
@@ -38,6 +43,7 @@ final class ServerInstance implements AutoCloseable {
     private Model model;
     private boolean modelUsed;              // whether the object has begun a run
     private Run run = Run.INSTANTIATED;
+    private boolean initialOutputsDue;  // set up, and the initialization not yet begun
     private double startTime;
     private boolean stopTimeDefined;
     private double stopTime;
@@ -88,6 +94,7 @@ final class ServerInstance implements AutoCloseable {
         stopTimeDefined = stopDefined;
         stopTime = stop;
         run = Run.SET_UP;  // a new run, also after a reset of the instance
+        initialOutputsDue = true;
     }
 
     /**
@@ -100,23 +107,13 @@ final class ServerInstance implements AutoCloseable {
                     + " call fmi2SetupExperiment first");
         }
         run = Run.SET_UP;
+        initialOutputsDue = false;
         fixedParameterRefusal = null;
         Arrays.fill(tunePending, false);
-        for (int p = 0; p < parameters.length; p++) {
-            if (!Double.isFinite(parameters[p])) {
-                throw new SimulationException("Instance " + name + ": parameter "
-                        + describeParameter(p) + " is " + parameters[p]
-                        + "; parameters must be finite numbers");
-            }
-        }
+        requireFiniteParameters();
         if (modelUsed) model = loaded.newModel();
         modelUsed = true;
-        try {
-            model.initialize(parameterMap(), startTime, inputs.clone(), stepOutputs);
-        } catch (Throwable e) {  // whatever the model throws, checked or not, ends the run
-            throw new SimulationException("Model " + modelName() + " failed to initialize at t = "
-                    + startTime + ": " + Failures.describe(e), e);
-        }
+        startModel(model, stepOutputs);
         keepFiniteOutputs("at the start time " + startTime);
         nextTime = startTime;
         lastStepSize = 0;
@@ -148,8 +145,9 @@ final class ServerInstance implements AutoCloseable {
             fixedParameterRefusal = "Instance " + name + ": parameter "
                     + describeParameter(parameter) + " is fixed and was set to " + value
                     + " during the run; a fixed parameter can only be set before"
-                    + " fmi2ExitInitializationMode (reset the instance with fmi2Reset to start"
-                    + " a run with the new value)";
+                    + " fmi2ExitInitializationMode: to run with the new value, reset the"
+                    + " instance with fmi2Reset and set it again before"
+                    + " fmi2ExitInitializationMode";
         }
     }
 
@@ -170,9 +168,12 @@ final class ServerInstance implements AutoCloseable {
         lastStepSize = stepSize;
     }
 
-    /** The outputs of the last successful initialization or step. */
+    /**
+     * The outputs of the last successful initialization or step; between the set-up and the
+     * initialization, the initial outputs of the current inputs and parameters.
+     */
     synchronized double[] outputs() {
-        return outputs.clone();
+        return initialOutputsDue ? initialOutputs() : outputs.clone();
     }
 
     synchronized void terminate() {
@@ -182,6 +183,41 @@ final class ServerInstance implements AutoCloseable {
     @Override
     public synchronized void close() {
         loaded.close();
+    }
+
+    /**
+     * The outputs at the start time for a read before the initialization, from a model object
+     * of their own: the run itself starts from a fresh one. When the model cannot start, they
+     * are NaN, which no host takes for a value; the initialization tells why.
+     */
+    private double[] initialOutputs() {
+        double[] initial = new double[outputs.length];
+        try {
+            requireFiniteParameters();
+            startModel(loaded.newModel(), initial);
+        } catch (SimulationException e) {
+            Arrays.fill(initial, Double.NaN);
+        }
+        return initial;
+    }
+
+    private void startModel(Model starting, double[] initialOutputs) throws SimulationException {
+        try {
+            starting.initialize(parameterMap(), startTime, inputs.clone(), initialOutputs);
+        } catch (Throwable e) {  // whatever the model throws, checked or not, ends the run
+            throw new SimulationException("Model " + modelName() + " failed to initialize at t = "
+                    + startTime + ": " + Failures.describe(e), e);
+        }
+    }
+
+    private void requireFiniteParameters() throws SimulationException {
+        for (int p = 0; p < parameters.length; p++) {
+            if (!Double.isFinite(parameters[p])) {
+                throw new SimulationException("Instance " + name + ": parameter "
+                        + describeParameter(p) + " is " + parameters[p]
+                        + "; parameters must be finite numbers");
+            }
+        }
     }
 
     private void tunePendingParameters() {

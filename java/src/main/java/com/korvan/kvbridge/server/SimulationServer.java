@@ -40,7 +40,12 @@ public interface SimulationServer {
     void step(String name, double time, double stepSize, double[] inputs)
             throws SimulationException;
 
-    /** A copy of the outputs; element i is the output with value reference i. */
+    /**
+     * A copy of the outputs; element i is the output with value reference i. Between the
+     * experiment's set-up and the initialization (a host's read in initialization mode) they
+     * are the initial outputs that the current inputs and parameters give (NaN when the model
+     * cannot start from them).
+     */
     double[] outputs(String name) throws SimulationException;
 
     /** Ends the run; the instance answers only for its outputs afterwards. */

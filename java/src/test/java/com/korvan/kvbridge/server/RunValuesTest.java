@@ -99,9 +99,10 @@ class RunValuesTest {
         server.setReal("lag", Y0, 0.7);
         String expected = "Instance lag: parameter y0 (value reference 5) is fixed and was set"
                 + " to 0.7 during the run; a fixed parameter can only be set before"
-                + " fmi2ExitInitializationMode";
-        assertTrue(refusal(() -> run("lag", 0.03, 1, 1.0)).startsWith(expected));
-        assertTrue(refusal(() -> run("lag", 0.03, 1, 1.0)).startsWith(expected));
+                + " fmi2ExitInitializationMode: to run with the new value, reset the instance"
+                + " with fmi2Reset and set it again before fmi2ExitInitializationMode";
+        assertEquals(expected, refusal(() -> run("lag", 0.03, 1, 1.0)));
+        assertEquals(expected, refusal(() -> run("lag", 0.03, 1, 1.0)));
         // After a reset the host initializes again: the refusal is gone, the value holds.
         server.initialize("lag");
         assertArrayEquals(new double[] {0.7}, server.outputs("lag"));
@@ -125,6 +126,46 @@ class RunValuesTest {
         server.initialize("reused");
         assertEquals(fresh, run("reused", 0, 100, 0.0));
         assertEquals(0.0, server.outputs("reused")[0]);
+    }
+
+    @Test
+    void readsBeforeTheInitializationGiveTheInitialOutputsOfTheCurrentValues()
+            throws SimulationException {
+        start("lag", lag("lag", "y0=0.5"));
+        assertArrayEquals(new double[] {0.5}, server.outputs("lag"));
+        server.setReal("lag", Y0, 0.75);
+        assertArrayEquals(new double[] {0.75}, server.outputs("lag"));
+        server.initialize("lag");
+        assertArrayEquals(new double[] {0.75}, server.outputs("lag"));
+        run("lag", 0, 10, 1.0);
+        // fmi2Reset: the start values come back, the host sets up the experiment again and
+        // reads in initialization mode; the last run's outputs are no initial outputs.
+        server.setReal("lag", Y0, 0.5);
+        server.setupExperiment("lag", 0.0, true, 10.0);
+        assertArrayEquals(new double[] {0.5}, server.outputs("lag"));
+        server.initialize("lag");
+        assertEquals(0.5 + 0.5 * (1 - Math.exp(-0.01)), run("lag", 0, 1, 1.0).get(0), 1e-12,
+                "the run starts where the read said");
+    }
+
+    @Test
+    void aReadBeforeTheInitializationOfAModelThatCannotStartGivesNaNAndLeavesTheRunAlone()
+            throws SimulationException {
+        start("lag", lag("lag"));
+        server.setReal("lag", T, -1.0);
+        assertTrue(Double.isNaN(server.outputs("lag")[0]));
+        server.setReal("lag", Y0, Double.POSITIVE_INFINITY);
+        assertTrue(Double.isNaN(server.outputs("lag")[0]));
+        assertEquals("Instance lag: parameter y0 (value reference 5) is Infinity; parameters must"
+                + " be finite numbers", refusal(() -> server.initialize("lag")));
+        server.setReal("lag", Y0, 0.0);
+        assertEquals("Model FirstOrderLag failed to initialize at t = 0.0: Parameter T must be"
+                + " greater than 0, not -1.0 (IllegalArgumentException)",
+                refusal(() -> server.initialize("lag")));
+        server.setReal("lag", T, 1.0);
+        server.initialize("lag");
+        assertArrayEquals(new double[] {0.0}, server.outputs("lag"));
+        run("lag", 0, 3, 1.0);
     }
 
     @Test

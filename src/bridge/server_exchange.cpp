@@ -144,6 +144,23 @@ bool getNumberOfOutputs(const char* serverKey, int32_t& count) {
     return readCount(serverKey, "number_of_outputs", count);
 }
 
+namespace {
+
+bool askNumberOfOutputs(FmuInstance* comp, int32_t& count) {
+    if (!getNumberOfOutputs(comp->serverKey, count)) return false;
+    comp->outputCount = count;
+    comp->outputCountKnown = fmi2True;
+    return true;
+}
+
+}  // namespace
+
+bool knownNumberOfOutputs(FmuInstance* comp, int32_t& count) {
+    if (!comp->outputCountKnown) return askNumberOfOutputs(comp, count);
+    count = comp->outputCount;
+    return true;
+}
+
 fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
     debugTrace(L"stepModel");
     debugTrace(comp->serverKey);
@@ -154,7 +171,7 @@ fmi2Status stepModel(FmuInstance* comp, fmi2Real communicationStepSize) {
     std::vector<double> inputs;
     fmi2Status status = fmi2Error;
     // Without both counts the input block is unknown: no step then.
-    if (getNumberOfInputs(comp->serverKey, nIn) && getNumberOfOutputs(comp->serverKey, nOut) &&
+    if (getNumberOfInputs(comp->serverKey, nIn) && askNumberOfOutputs(comp, nOut) &&
         collectInputs(comp, nIn, nOut, inputs)) {
         exceptionCheck(L"Exception before j_stepModel");
         status = j_stepModel(comp->serverKey, comp->time, communicationStepSize, inputs);
@@ -201,7 +218,7 @@ bool calculateValues(FmuInstance* comp) {
         }
     }
     int32_t nOut = 0;
-    const bool counted = getNumberOfOutputs(comp->serverKey, nOut);
+    const bool counted = askNumberOfOutputs(comp, nOut);
     const size_t length = comp->realValuesLength;
     for (size_t i = 0; nOut > 0 && i < static_cast<size_t>(nOut) && nOut + i < length; ++i)
         comp->realValues[nOut + i] = comp->realValues[i];

@@ -15,6 +15,9 @@ bool doInstantiate(const char* serverKey, const char* resourceLocation);
 bool getNumberOfReals(const char* serverKey, int32_t& count);
 bool getNumberOfInputs(const char* serverKey, int32_t& count);
 bool getNumberOfOutputs(const char* serverKey, int32_t& count);
+// The instance's number of outputs as last asked (by a step or a fetch), asked now when it
+// never was; false, with the reason in LastError, when the server does not give it.
+bool knownNumberOfOutputs(FmuInstance* comp, int32_t& count);
 // A property text read as a base-10 count (leading blanks, a sign, the digits up to the
 // first other character, saturated to 32 bits); false when it holds no digits.
 bool parseCount(const char* text, int32_t& count);

@@ -49,4 +49,8 @@ struct FmuInstance {
     // The key of the instance on the server, unique in the process (server_keys.h); every
     // facade call names the instance by it, while the host's logger sees instanceName.
     char* serverKey;
+    // The server's "number_of_outputs" as the last step, fetch or set-value check asked it:
+    // fmi2SetReal tells outputs from inputs by it without a further query at every call.
+    int32_t outputCount;
+    fmi2Boolean outputCountKnown;
 };

@@ -108,7 +108,7 @@ fmi2Status setReals(FmuInstance* comp, const fmi2ValueReference vr[], size_t nvr
     int32_t numberOfOutputs = 0;
     // Without the counts nothing tells an input from an output or a value reference too
     // large: nothing is stored or sent.
-    if (!counted || !getNumberOfOutputs(comp->serverKey, numberOfOutputs)) {
+    if (!counted || !knownNumberOfOutputs(comp, numberOfOutputs)) {
         logErrorLine(comp, "fmi2SetReal: %s", LastError.c_str());
         comp->state = modelError;
         return fmi2Error;

@@ -81,7 +81,7 @@ def parser():
     where.add_argument("--workers", type=positive_int, metavar="N",
                        help="worker processes of the local cluster (default: one per core)")
     where.add_argument("--chunk-size", type=positive_int, metavar="N",
-                       help="runs per kvfmu-run process (default: about 2 chunks per worker, "
+                       help="runs per kvfmu-run process (default: one chunk per worker, "
                             "at most 100 runs)")
     where.add_argument("--runner", metavar="PATH",
                        help="kvfmu-run on the workers (default: the one installed with this "

@@ -39,10 +39,11 @@ class SweepResult:
 
 
 def default_chunk_size(runs, workers):
-    """About two chunks per worker, and no more than 100 runs in one chunk. Each chunk costs
-    a Java VM start and its warm-up, which for short runs outweighs the runs themselves;
-    more than one chunk per worker leaves room to even out a slow worker or a lost one."""
-    return max(1, min(100, -(-runs // (2 * max(1, workers)))))
+    """One chunk per worker, and no more than 100 runs in one chunk. Each chunk costs a Java
+    VM start and its warm-up, which for short runs outweighs the runs themselves, so a small
+    sweep starts no more VMs than it has workers; a large one is cut into chunks of 100, which
+    even out a slow worker or a lost one."""
+    return max(1, min(100, -(-runs // max(1, workers))))
 
 
 def make_chunks(table, chunk_size, trajectory_ids):

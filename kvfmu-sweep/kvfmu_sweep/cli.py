@@ -220,7 +220,7 @@ def sweep(args, launcher_dir):
         order = {run_id: i for i, run_id in enumerate(table.run_ids)}
         shown = plotted_runs(sorted(result.trajectories, key=order.get))
         write_plot(plot_path, result.summary_path, table.names, plot_output,
-                   {r: result.trajectories[r] for r in shown}, args.plot_group)
+                   {r: result.trajectories[r] for r in shown}, args.plot_group, fmu.units)
     if not args.quiet:
         print(f"kvfmu-sweep: {len(table)} runs of {fmu.model_name}: {result.ok} ok, "
               f"{result.failed} failed, in {result.processes} kvfmu-run processes")

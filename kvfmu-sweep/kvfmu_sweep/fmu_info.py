@@ -18,6 +18,7 @@ class FmuInfo:
     outputs: list
     inputs: list
     parameters: list
+    units: dict  # variable name -> unit symbol, for the variables that have one
 
     def check_names(self, names):
         known = self.inputs + self.parameters
@@ -48,7 +49,11 @@ def read_fmu(path):
     except ElementTree.ParseError as e:
         raise SweepInputError(f"{path}: modelDescription.xml is not valid: {e}") from None
     by_causality = {"output": [], "input": [], "parameter": []}
+    units = {}
     for variable in root.iter("ScalarVariable"):
+        real = variable.find("Real")
+        if real is not None and real.get("unit"):
+            units[variable.get("name", "")] = real.get("unit")
         group = by_causality.get(variable.get("causality", ""))
         if group is not None:
             group.append((int(variable.get("valueReference", "0")), variable.get("name", "")))
@@ -62,4 +67,4 @@ def read_fmu(path):
                    model_name=root.get("modelName", ""),
                    outputs=[name for _, name in sorted(by_causality["output"])],
                    inputs=[name for _, name in sorted(by_causality["input"])],
-                   parameters=parameters)
+                   parameters=parameters, units=units)

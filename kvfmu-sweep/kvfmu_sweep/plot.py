@@ -12,11 +12,18 @@ import pandas as pd  # noqa: E402
 FORMATS = (".png", ".svg")
 
 
-def write_plot(path, summary_path, parameters, output, trajectories, group=None):
+def write_plot(path, summary_path, parameters, output, trajectories, group=None, units=None):
     """Writes `path` (PNG or SVG). One panel per swept parameter: its value against the final
     value of `output` over the runs that ended ok, as points, or as one line per value of
     the parameter `group`; a last panel overlays `output` over time in `trajectories`
-    ({run id: CSV bytes}). Answers the number of runs plotted."""
+    ({run id: CSV bytes}). Axes name each variable with its unit from `units` ({name:
+    unit}). Answers the number of runs plotted."""
+    units = units or {}
+
+    def label(name, text=None):
+        unit = units.get(name)
+        return f"{text or name} [{unit}]" if unit else (text or name)
+
     table = pd.read_csv(summary_path, dtype={"run": str, "error": str})
     ok = table[table["status"] == "ok"]
     x_parameters = [p for p in parameters if p != group] or list(parameters)
@@ -30,13 +37,13 @@ def write_plot(path, summary_path, parameters, output, trajectories, group=None)
             for value, runs in ok.groupby(group):
                 runs = runs.sort_values(parameter)
                 ax.plot(runs[parameter], runs[output], marker="o", markersize=3,
-                        label=f"{group} = {value:g}")
+                        label=f"{group} = {value:g} {units.get(group, '')}".rstrip())
             if len(ok):
                 ax.legend(fontsize="small")
         else:
             ax.scatter(ok[parameter], ok[output], s=12)
-        ax.set_xlabel(parameter)
-        ax.set_ylabel(f"{output} at the end")
+        ax.set_xlabel(label(parameter))
+        ax.set_ylabel(label(output, f"{output} at the end"))
         ax.grid(True, alpha=0.3)
     if trajectories:
         ax = axes[len(x_parameters)]
@@ -44,8 +51,8 @@ def write_plot(path, summary_path, parameters, output, trajectories, group=None)
             data = pd.read_csv(io.BytesIO(trajectories[run_id]))
             if output in data.columns:
                 ax.plot(data["time"], data[output], linewidth=1, label=run_id)
-        ax.set_xlabel("time")
-        ax.set_ylabel(output)
+        ax.set_xlabel("time [s]")
+        ax.set_ylabel(label(output))
         ax.set_title(f"{output} of {len(trajectories)} runs", fontsize="medium")
         if len(trajectories) <= 10:
             ax.legend(fontsize="small")

@@ -22,7 +22,7 @@ runs (give one of --grid, --sample, --runs):
   --sample "k=uniform(1,10)"       uniform between LOW and HIGH
   --sample "c=normal(0.2,0.05)"    normal with MEAN and standard deviation SD
   --sample "m=lognormal(0,0.25)"   exp of a normal with MU and SIGMA
-      with --lhs N (Latin hypercube, the default) or --monte-carlo N, and --seed S
+      with --lhs N (Latin hypercube) or --monte-carlo N (independent draws), and --seed S
   --runs runs.csv          a header row with an optional column "run" (the run id) and one
                            column per parameter or input, then one row per run
 

@@ -3,6 +3,8 @@
 #   fmu/binaries/win64/Model.dll      the provider     fmu/binaries/win64/libkvfmu.dll
 #   fmu/resources/provider.conf, kvbridge.jar           (hidden/: the same with the test
 #   java/bin/server/jvm.dll, java/release                build that knows no usual places)
+# gtest_discover_tests needs the module's variables in this directory's scope too.
+include(GoogleTest)
 set(windows_tests ${PROJECT_SOURCE_DIR}/tests/windows)
 add_test(NAME provider_dll_exports
          COMMAND ${windows_tests}/check_dll_exports.sh ${CMAKE_OBJDUMP}

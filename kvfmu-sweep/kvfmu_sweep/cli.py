@@ -53,9 +53,9 @@ def parser():
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("fmu", metavar="FMU", help="the .fmu to run")
     runs = p.add_argument_group("runs")
-    runs.add_argument("--grid", action="append", default=[], metavar="SPEC",
+    runs.add_argument("--grid", action="append", default=[], metavar="NAME=VALUES",
                       help="a parameter's values: NAME=FROM:TO:COUNT or NAME=V1,V2,... (repeatable)")
-    runs.add_argument("--sample", action="append", default=[], metavar="SPEC",
+    runs.add_argument("--sample", action="append", default=[], metavar="NAME=DIST",
                       help="a parameter's distribution: NAME=uniform(LOW,HIGH), NAME=normal(MEAN,SD) "
                            "or NAME=lognormal(MU,SIGMA) (repeatable)")
     count = runs.add_mutually_exclusive_group()

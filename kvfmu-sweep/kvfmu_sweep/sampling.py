@@ -39,18 +39,18 @@ def number(text, what):
     return value
 
 
-def _split_assignment(spec, option):
-    name, sep, rest = spec.partition("=")
+def _split_assignment(assignment, option):
+    name, sep, rest = assignment.partition("=")
     name = name.strip()
     if not sep or not _NAME.match(name) or not rest.strip():
-        raise SweepInputError(f'{option} "{spec}": NAME=... expected')
+        raise SweepInputError(f'{option} "{assignment}": NAME=... expected')
     return name, rest.strip()
 
 
-def parse_grid(spec):
+def parse_grid(assignment):
     """`NAME=FROM:TO:COUNT` (COUNT evenly spaced values) or `NAME=V1,V2,...` -> (name, values)."""
-    name, rest = _split_assignment(spec, "--grid")
-    what = f'--grid "{spec}"'
+    name, rest = _split_assignment(assignment, "--grid")
+    what = f'--grid "{assignment}"'
     if ":" in rest:
         parts = rest.split(":")
         if len(parts) != 3:
@@ -99,10 +99,10 @@ class Distribution:
     inverse_cdf: object
 
 
-def parse_sample(spec):
+def parse_sample(assignment):
     """`NAME=uniform(LOW,HIGH)`, `NAME=normal(MEAN,SD)` or `NAME=lognormal(MU,SIGMA)`."""
-    name, rest = _split_assignment(spec, "--sample")
-    what = f'--sample "{spec}"'
+    name, rest = _split_assignment(assignment, "--sample")
+    what = f'--sample "{assignment}"'
     match = _DISTRIBUTION.match(rest.replace(" ", ""))
     if not match or match.group(1) not in DISTRIBUTIONS:
         known = ", ".join(f"{d}({','.join(p[0])})" for d, p in DISTRIBUTIONS.items())
@@ -133,9 +133,9 @@ def run_ids(count):
     return [f"run{i:0{width}d}" for i in range(1, count + 1)]
 
 
-def grid_runs(specs):
+def grid_runs(assignments):
     """The full grid: every combination, the first --grid varying slowest."""
-    axes = [parse_grid(spec) for spec in specs]
+    axes = [parse_grid(assignment) for assignment in assignments]
     names = [name for name, _ in axes]
     _check_names(names, "--grid")
     values = [list(combo) for combo in itertools.product(*(v for _, v in axes))]
@@ -152,11 +152,11 @@ def _unit_samples(rng, count, latin_hypercube):
     return np.maximum(u, np.nextafter(0.0, 1.0))
 
 
-def sampled_runs(specs, count, seed, latin_hypercube):
+def sampled_runs(assignments, count, seed, latin_hypercube):
     """`count` samples, seeded; parameters drawn independently, in the order given."""
     if count < 1:
         raise SweepInputError("the number of samples must be at least 1")
-    dists = [parse_sample(spec) for spec in specs]
+    dists = [parse_sample(assignment) for assignment in assignments]
     names = [name for name, _ in dists]
     _check_names(names, "--sample")
     rng = np.random.default_rng(seed)

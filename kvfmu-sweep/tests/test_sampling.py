@@ -9,7 +9,7 @@ from kvfmu_sweep import sampling
 from kvfmu_sweep.sampling import SweepInputError
 
 
-@pytest.mark.parametrize("spec, name, values", [
+@pytest.mark.parametrize("assignment, name, values", [
     ("k=1:10:4", "k", [1.0, 4.0, 7.0, 10.0]),
     ("k=2:2:1", "k", [2.0]),
     ("k=10:0:3", "k", [10.0, 5.0, 0.0]),
@@ -17,11 +17,11 @@ from kvfmu_sweep.sampling import SweepInputError
     ("c=-1e-3", "c", [-0.001]),
     (" x0 = 0.5,1", "x0", [0.5, 1.0]),
 ])
-def test_grid_values(spec, name, values):
-    assert sampling.parse_grid(spec) == (name, values)
+def test_grid_values(assignment, name, values):
+    assert sampling.parse_grid(assignment) == (name, values)
 
 
-@pytest.mark.parametrize("spec, message", [
+@pytest.mark.parametrize("assignment, message", [
     ("k", "NAME=... expected"),
     ("=1,2", "NAME=... expected"),
     ("k=", "NAME=... expected"),
@@ -32,9 +32,9 @@ def test_grid_values(spec, name, values):
     ("k=1,nan", "not a finite number"),
     ("k=1:inf:3", "not a finite number"),
 ])
-def test_grid_refused(spec, message):
+def test_grid_refused(assignment, message):
     with pytest.raises(SweepInputError, match=message):
-        sampling.parse_grid(spec)
+        sampling.parse_grid(assignment)
 
 
 def test_full_grid_first_name_varies_slowest():
@@ -50,14 +50,14 @@ def test_run_ids_are_padded_to_sort_in_order():
     assert ids == sorted(ids)
 
 
-@pytest.mark.parametrize("specs, message", [
+@pytest.mark.parametrize("assignments, message", [
     (["k=1,2", "k=3"], "k is given twice"),
     (["status=1,2"], "is a column of the summary"),
     (["run=1"], "is a column of the summary"),
 ])
-def test_grid_names_refused(specs, message):
+def test_grid_names_refused(assignments, message):
     with pytest.raises(SweepInputError, match=message):
-        sampling.grid_runs(specs)
+        sampling.grid_runs(assignments)
 
 
 SAMPLES = ["k=uniform(1,10)", "c=normal(0.2,0.05)", "m=lognormal(0,0.25)"]
@@ -84,18 +84,18 @@ def test_latin_hypercube_puts_one_sample_in_each_stratum():
     assert sorted(int(normal.cdf(v) * count) for v in c) == list(range(count))
 
 
-@pytest.mark.parametrize("spec, check", [
+@pytest.mark.parametrize("assignment, check", [
     ("x=uniform(2,4)", lambda v: all(2 <= x < 4 for x in v) and abs(mean(v) - 3) < 0.1),
     ("x=normal(5,2)", lambda v: abs(mean(v) - 5) < 0.2 and abs(stdev(v) - 2) < 0.2),
     ("x=lognormal(0,0.5)", lambda v: all(x > 0 for x in v)
      and abs(mean(math.log(x) for x in v)) < 0.05 and abs(stdev([math.log(x) for x in v]) - 0.5) < 0.05),
 ])
-def test_distributions(spec, check):
-    table = sampling.sampled_runs([spec], 2000, seed=11, latin_hypercube=False)
+def test_distributions(assignment, check):
+    table = sampling.sampled_runs([assignment], 2000, seed=11, latin_hypercube=False)
     assert check([row[0] for row in table.values])
 
 
-@pytest.mark.parametrize("spec, message", [
+@pytest.mark.parametrize("assignment, message", [
     ("x=gamma(1,2)", "a distribution expected, one of uniform"),
     ("x=uniform(1)", "uniform takes LOW,HIGH"),
     ("x=uniform(3,1)", "uniform needs LOW < HIGH"),
@@ -104,9 +104,9 @@ def test_distributions(spec, check):
     ("x=normal(a,1)", "\"a\" is not a number"),
     ("x=uniform(0,1", "a distribution expected"),
 ])
-def test_samples_refused(spec, message):
+def test_samples_refused(assignment, message):
     with pytest.raises(SweepInputError, match=message):
-        sampling.sampled_runs([spec], 3, seed=1, latin_hypercube=True)
+        sampling.sampled_runs([assignment], 3, seed=1, latin_hypercube=True)
 
 
 def test_runs_file_with_and_without_run_ids(tmp_path):

@@ -84,8 +84,8 @@ std::vector<std::string> packedVmOptions(const fs::path& resources) {
     return reading.settings.vmOptions;
 }
 
-JavaVmLibrary loadJavaRuntime() {
-    const RuntimeSearch search = findJavaRuntime(usualJavaPlaces());
+JavaVmLibrary loadJavaRuntime(const fs::path& resources) {
+    const RuntimeSearch search = findJavaRuntimeFor(resources, usualJavaPlaces());
     if (!search.runtime) throw RunError(ExitCode::javaVmFailed, noRuntimeMessage(search));
     std::string error;
     const std::optional<JavaVmLibrary> library = loadVmLibrary(search.runtime->vmLibrary, error);
@@ -106,7 +106,7 @@ JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& ex
     options.insert(options.end(), extraOptions.begin(), extraOptions.end());
     // The VM's own messages go to stderr: stdout may carry the result CSV.
     options.push_back("-XX:+DisplayVMOutputToStderr");
-    const JavaVmLibrary library = loadJavaRuntime();
+    const JavaVmLibrary library = loadJavaRuntime(classPath.resources);
 
     static char exitHook[] = "exit";
     static char abortHook[] = "abort";

@@ -84,7 +84,8 @@ bool startVm(const JavaVmLibrary& vmLibrary, const std::string& what,
     return true;
 }
 
-// The VM already in the process, or one started from the Java runtime found on the machine.
+// The VM already in the process, or one started from the FMU's own Java runtime or the one
+// found on the machine.
 bool findOrStartVm(const fmi2CallbackFunctions* functions, fmi2String instanceName,
                    std::string& failure) {
     if (!vmStartFailure.empty()) {
@@ -100,7 +101,7 @@ bool findOrStartVm(const fmi2CallbackFunctions* functions, fmi2String instanceNa
         return startVm(*loaded, "the Java VM library already loaded in this process", functions,
                        instanceName, failure);
     }
-    const RuntimeSearch search = findJavaRuntime(usualJavaPlaces());
+    const RuntimeSearch search = findJavaRuntimeFor(resourcesFolder(), usualJavaPlaces());
     if (!search.runtime) {
         failure = noRuntimeMessage(search);
         return false;

@@ -46,6 +46,11 @@ struct RuntimeSearch {
 };
 RuntimeSearch findJavaRuntime(const UsualPlaces& places);
 
+// The FMU's own runtime (resources/runtime/linux64 or win64, packed by kvfmu-pack
+// --bundle-runtime) when it has a usable one; else the search above, which then also names
+// what was wrong with the FMU's.
+RuntimeSearch findJavaRuntimeFor(const std::filesystem::path& resources, const UsualPlaces& places);
+
 // "no Java 17+ runtime found: set JAVA_HOME to ... (looked in: ...)".
 std::string noRuntimeMessage(const RuntimeSearch& search);
 

@@ -115,6 +115,24 @@ RuntimeSearch findJavaRuntime(const UsualPlaces& places) {
     return search.result;
 }
 
+RuntimeSearch findJavaRuntimeFor(const fs::path& resources, const UsualPlaces& places) {
+#ifdef _WIN32
+    const fs::path bundled = resources / "runtime" / "win64";
+#else
+    const fs::path bundled = resources / "runtime" / "linux64";
+#endif
+    HomeCheck check = checkJavaHome(bundled);
+    if (check.runtime) {
+        check.runtime->foundThrough = "the FMU's own runtime";
+        return {check.runtime, {}};
+    }
+    RuntimeSearch search = findJavaRuntime(places);
+    if (check.problem != noSuchFolder)
+        search.looked.insert(search.looked.begin(), "the FMU's runtime " + pathText(bundled) + " (" +
+                                                        check.problem + ")");
+    return search;
+}
+
 std::string noRuntimeMessage(const RuntimeSearch& search) {
     std::string message = "no Java " + std::to_string(minimumJavaVersion) +
                           "+ runtime found: set JAVA_HOME to a JDK or JRE of version " +

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -39,6 +41,7 @@ const std::vector<ModelCase>& modelCases() {
         {"MassSpringDamper", KVFMU_TEST_FMU_DIR "/MassSpringDamper.fmu", 8, 0.0625, {{"F", 1.5}}},
         {"WaterTank", KVFMU_TEST_FMU_DIR "/WaterTank.fmu", 256, 4, {}},
         {"HeatedRoom", KVFMU_TEST_HEATED_ROOM_FMU, 7200, 60, {}},
+        {"FirstOrderLagWithRuntime", KVFMU_TEST_BUNDLED_RUNTIME_FMU, 4, 0.125, {{"u", 2}}},
     };
     return cases;
 }
@@ -62,8 +65,17 @@ fs::path scratch() {
 }
 
 // Where the host finds Java: JAVA_HOME, or only a java on PATH behind two links (with the
-// test build of the provider, which knows no usual places), or nowhere.
+// test build of the provider, which knows no usual places), or nowhere (no JAVA_HOME, no
+// java on PATH).
 enum class JavaFrom { javaHome, pathOnly, nowhere };
+
+// No Java on the machine at all: the usual places hidden in a mount namespace of this
+// (still single-threaded) process and of the programs it starts. False where namespaces
+// are not allowed.
+bool hideInstalledJava() {
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount("none", "/usr/lib/jvm", "tmpfs", 0, nullptr) == 0;
+}
 
 void findJavaFrom(JavaFrom from, const fs::path& folder) {
     unsetenv("JAVA_HOME");
@@ -106,10 +118,16 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
     const ModelCase& model = modelCase(GetParam().model);
     const fs::path folder = scratch();
     findJavaFrom(GetParam().from, folder);
+    // With no Java anywhere, only the FMU's own runtime can serve. Where the installed one
+    // cannot be hidden, the provider that knows no usual places stands in.
+    const bool hiddenByProvider =
+        GetParam().from == JavaFrom::pathOnly || (GetParam().from == JavaFrom::nowhere && !hideInstalledJava());
     resetTestHost();
     ASSERT_EQ(processVm(), nullptr);
-    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu",
-                                          GetParam().from == JavaFrom::pathOnly);
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", hiddenByProvider);
+    const fs::path javaHome = GetParam().from == JavaFrom::nowhere
+                                  ? folder / "fmu" / "resources" / "runtime" / "linux64"
+                                  : fs::path(KVFMU_TEST_JDK);
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
     ASSERT_NE(binary.handle, nullptr);
     EXPECT_STREQ(binary.getVersion(), "2.0");
@@ -117,17 +135,19 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
     const Rows rows = simulate(binary, fmu, fmu.modelIdentifier, model.stop, model.step, model.inputs);
     EXPECT_TRUE(testHost().log.empty()) << logText();
     EXPECT_EQ(allocationsOutstanding(), 0u);
-    EXPECT_EQ(fs::canonical(javaProperty("java.home")), fs::canonical(KVFMU_TEST_JDK));
+    EXPECT_EQ(fs::canonical(javaProperty("java.home")), fs::canonical(javaHome));
     EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
     EXPECT_EQ(rows.size(), static_cast<size_t>(model.stop / model.step + 1.5));
 }
 
-void PrintTo(const CosimulationCase& c, std::ostream* out) {
-    *out << c.model << (c.from == JavaFrom::javaHome ? " with JAVA_HOME" : " with java on PATH");
+const char* javaFromName(JavaFrom from) {
+    return from == JavaFrom::javaHome ? "JavaHome" : from == JavaFrom::pathOnly ? "JavaOnPath" : "NoJava";
 }
 
+void PrintTo(const CosimulationCase& c, std::ostream* out) { *out << c.model << " " << javaFromName(c.from); }
+
 std::string caseName(const ::testing::TestParamInfo<CosimulationCase>& info) {
-    return info.param.model + (info.param.from == JavaFrom::javaHome ? "_JavaHome" : "_JavaOnPath");
+    return info.param.model + "_" + javaFromName(info.param.from);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -139,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CosimulationCase{"FirstOrderLag", JavaFrom::pathOnly},
                       CosimulationCase{"MassSpringDamper", JavaFrom::pathOnly},
                       CosimulationCase{"WaterTank", JavaFrom::pathOnly},
-                      CosimulationCase{"HeatedRoom", JavaFrom::pathOnly}),
+                      CosimulationCase{"HeatedRoom", JavaFrom::pathOnly},
+                      CosimulationCase{"FirstOrderLagWithRuntime", JavaFrom::nowhere}),
     caseName);
 
 // --- No Java runtime, or none that will do ----------------------------------------------

@@ -8,7 +8,7 @@ final class ExternalDependencies {
     private ExternalDependencies() {}
 
     static byte[] text(String modelName, List<String> binaries, List<String> jars,
-                       boolean withDescriptor) {
+                       boolean withDescriptor, boolean linuxRuntime, boolean windowsRuntime) {
         StringBuilder text = new StringBuilder();
         text.append("What a host must provide to run the FMU ").append(modelName).append("\n\n");
         text.append("The binaries (").append(String.join(", ", binaries)).append(")\n");
@@ -22,6 +22,16 @@ final class ExternalDependencies {
                (/usr/lib/jvm on Debian; the runtimes the installers register on Windows).
                The VM options packed into the FMU are in resources/provider.conf;
                JAVA_TOOL_OPTIONS reaches that VM too.
+            """);
+        if (linuxRuntime || windowsRuntime) {
+            text.append("""
+                   The FMU carries a runtime of its own, which it takes before any on the
+                   machine, so that none needs to be installed, for
+                """);
+            if (linuxRuntime) text.append("     Linux x86-64: resources/runtime/linux64/\n");
+            if (windowsRuntime) text.append("     Windows x64: resources/runtime/win64/\n");
+        }
+        text.append("""
             2. When the host runs a Java VM already, the FMU uses it. These jars from
                resources/ hold what it needs; the FMU adds them to that VM's class path when
                the VM cannot load the facade otherwise:

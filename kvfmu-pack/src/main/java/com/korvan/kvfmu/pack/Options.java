@@ -22,6 +22,13 @@ final class Options {
                                   kvbridge.jar (repeatable)
           --vm-option OPTION      a Java VM option for the VM the FMU starts when its host
                                   runs none, e.g. --vm-option -Xmx512m (repeatable)
+        Java runtime inside the FMU, for machines without Java:
+          --bundle-runtime        a Linux runtime made with jlink from this JDK, holding the
+                                  modules the model's classes need (about 20 MB)
+          --runtime-module NAME   a module the model loads by reflection, added to it
+                                  (repeatable)
+          --windows-runtime DIR   a Windows Java 17+ runtime folder (with bin/server/jvm.dll)
+                                  to carry as well, made with jlink on Windows
         OUTPUT:
           -o, --output FILE.fmu   where to write the FMU
           --output-dir DIR        folder for NAME.fmu (default: the current folder)
@@ -39,7 +46,7 @@ final class Options {
     private static final Set<String> VALUE_OPTIONS = Set.of(
         "--class", "--model-jar", "--parameter", "--variables", "--facade-jar", "--output", "-o",
         "--output-dir", "--linux-library", "--windows-library", "--bridge-jar", "--vm-option",
-        "--linux-provider", "--windows-provider");
+        "--linux-provider", "--windows-provider", "--runtime-module", "--windows-runtime");
 
     String modelClass;
     final List<Path> modelJars = new ArrayList<>();
@@ -54,6 +61,9 @@ final class Options {
     Path windowsProvider = pathProperty("kvfmu.pack.windowsProvider");
     final List<String> vmOptions = new ArrayList<>();
     Path bridgeJar = pathProperty("kvfmu.pack.bridgeJar");
+    boolean bundleRuntime;
+    final List<String> runtimeModules = new ArrayList<>();
+    Path windowsRuntime;
     boolean help;
     boolean version;
 
@@ -67,6 +77,10 @@ final class Options {
             }
             if (option.equals("--version")) {
                 options.version = true;
+                continue;
+            }
+            if (option.equals("--bundle-runtime")) {
+                options.bundleRuntime = true;
                 continue;
             }
             if (option.startsWith("--vm-option=")) {
@@ -93,6 +107,9 @@ final class Options {
                 case "--windows-provider" -> options.windowsProvider = value.isEmpty() ? null : Path.of(value);
                 case "--vm-option" -> options.vmOptions.add(value);
                 case "--bridge-jar" -> options.bridgeJar = Path.of(value);
+                case "--runtime-module" -> options.runtimeModules.add(value);
+                case "--windows-runtime" ->
+                    options.windowsRuntime = once(option, options.windowsRuntime, Path.of(value));
                 default -> throw new IllegalStateException(option);
             }
         }
@@ -125,6 +142,19 @@ final class Options {
                                       + "--windows-provider");
         }
         for (String option : vmOptions) checkVmOption(option);
+        if (!runtimeModules.isEmpty() && !bundleRuntime) {
+            throw PackException.usage("--runtime-module goes with --bundle-runtime");
+        }
+        for (String module : runtimeModules) {
+            if (!module.matches("[A-Za-z_][A-Za-z0-9_]*(\\.[A-Za-z_][A-Za-z0-9_]*)*")) {
+                throw PackException.usage("--runtime-module '" + module + "': not a module name, "
+                                          + "e.g. java.desktop");
+            }
+        }
+        if (windowsRuntime != null && windowsLibrary == null) {
+            throw PackException.usage("--windows-runtime needs the Windows build: kvfmu-pack "
+                                      + "has no --windows-library");
+        }
         if (variableList == null && bridgeJar == null) {
             throw PackException.usage("--bridge-jar is not set");
         }

@@ -11,6 +11,7 @@ import java.util.HashSet;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import java.util.TreeMap;
 
 /**
  * kvfmu-pack: packs a model class, or a variable list with the user's own facade, as an
@@ -37,7 +38,7 @@ public final class PackCommand {
             } else if (options.version) {
                 out.println(generationTool());
             } else {
-                out.println("kvfmu-pack: wrote " + pack(options));
+                out.println("kvfmu-pack: wrote " + pack(options, out));
             }
             return 0;
         } catch (PackException e) {
@@ -56,13 +57,14 @@ public final class PackCommand {
 
     /**
      * What the FMU holds besides the binaries; the facade jars are those among the jars that
-     * hold the facade; the descriptor is null for variable lists.
+     * hold the facade; the descriptor is null for variable lists. The entry classes are
+     * where the Java side starts (the facade's jars and the model class).
      */
     private record Contents(ModelInterface model, List<ResourceJar> jars, List<String> facadeJars,
-                            byte[] descriptor) {}
+                            byte[] descriptor, List<String> entryClasses) {}
 
-    /** Packs what the options name; answers the path of the FMU written. */
-    static Path pack(Options options) throws PackException {
+    /** Packs what the options name, telling progress; answers the path of the FMU written. */
+    static Path pack(Options options, PrintStream progress) throws PackException {
         Contents contents = options.modelClass != null ? fromModelClass(options)
                                                        : fromVariableList(options);
         ModelInterface model = contents.model();
@@ -78,10 +80,18 @@ public final class PackCommand {
             addBinaries(archive, binaries, WINDOWS_FOLDER, modelIdentifier + ".dll",
                         options.windowsProvider, "libkvfmu.dll", options.windowsLibrary);
         }
+        Map<String, byte[]> runtimes = new TreeMap<>();
+        if (options.bundleRuntime) {
+            runtimes.putAll(RuntimeBundle.linux(contents.jars().stream().map(ResourceJar::file).toList(),
+                                                contents.entryClasses(), options.runtimeModules,
+                                                progress));
+        }
+        if (options.windowsRuntime != null) runtimes.putAll(RuntimeBundle.windows(options.windowsRuntime));
         archive.add("documentation/externalDependencies.txt",
                     ExternalDependencies.text(model.modelName(), binaries,
                                               contents.jars().stream().map(ResourceJar::name).toList(),
-                                              contents.descriptor() != null));
+                                              contents.descriptor() != null, options.bundleRuntime,
+                                              options.windowsRuntime != null));
         for (ResourceJar jar : contents.jars()) {
             archive.add("resources/" + jar.name(), read("jar", jar.file()));
         }
@@ -91,6 +101,7 @@ public final class PackCommand {
         archive.add(ProviderSettingsWriter.PATH,
                     ProviderSettingsWriter.write(guid, contents.facadeJars(), options.vmOptions,
                                                  model.startValues(), generationTool()));
+        runtimes.forEach(archive::add);
 
         Path target = options.output != null ? options.output
             : (options.outputDir != null ? options.outputDir : Path.of(""))
@@ -125,7 +136,9 @@ public final class PackCommand {
         byte[] descriptor = DescriptorWriter.write(
             options.modelClass, modelJars.stream().map(ResourceJar::name).toList(),
             model.outputs().size(), model.inputs().size(), parameters, generationTool());
-        return new Contents(model, jars, List.of(BRIDGE_JAR), descriptor);
+        List<String> entryClasses = new ArrayList<>(classesOf(options.bridgeJar));
+        entryClasses.add(options.modelClass);
+        return new Contents(model, jars, List.of(BRIDGE_JAR), descriptor, entryClasses);
     }
 
     // The user's facade jars in place of kvbridge.jar; no descriptor.
@@ -134,7 +147,18 @@ public final class PackCommand {
         for (Path jar : options.facadeJars) Jars.requireJar("facade jar", jar);
         requireFacade(options.facadeJars);
         List<ResourceJar> jars = resourceJars(options.facadeJars, "facade jar");
-        return new Contents(model, jars, jars.stream().map(ResourceJar::name).toList(), null);
+        List<String> entryClasses = new ArrayList<>();
+        for (Path jar : options.facadeJars) entryClasses.addAll(classesOf(jar));
+        return new Contents(model, jars, jars.stream().map(ResourceJar::name).toList(), null,
+                            entryClasses);
+    }
+
+    private static List<String> classesOf(Path jar) throws PackException {
+        try {
+            return RuntimeModules.classesIn(jar);
+        } catch (IOException e) {
+            throw PackException.input(jar + ": not a readable jar file (" + e.getMessage() + ")");
+        }
     }
 
     // The provider, which the host loads, and beside it the library it forwards to.

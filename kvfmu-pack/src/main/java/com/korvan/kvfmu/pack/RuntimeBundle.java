@@ -1,0 +1,158 @@
+package com.korvan.kvfmu.pack;
+
+import java.io.IOException;
+import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Collection;
+import java.util.Comparator;
+import java.util.List;
+import java.util.Set;
+import java.util.TreeMap;
+import java.util.stream.Stream;
+
+/**
+ * A Java runtime packed into an FMU (resources/runtime/&lt;platform&gt;/), which the FMU's
+ * provider takes before any runtime on the machine: the Linux one made here with jlink from
+ * the JDK kvfmu-pack runs on, holding only the modules the FMU's classes need; a Windows one
+ * taken as a ready folder.
+ */
+final class RuntimeBundle {
+    static final String LINUX_FOLDER = "resources/runtime/linux64/";
+    static final String WINDOWS_FOLDER = "resources/runtime/win64/";
+
+    private RuntimeBundle() {}
+
+    /**
+     * Makes the Linux runtime for the jars in a scratch folder; answers its files under
+     * LINUX_FOLDER, read before the folder goes.
+     */
+    static TreeMap<String, byte[]> linux(List<Path> jars, Collection<String> rootClasses,
+                                         List<String> extraModules, PrintStream progress)
+            throws PackException {
+        Path jdk = Path.of(System.getProperty("java.home"));
+        Path jlink = jdk.resolve("bin/jlink");
+        Path jdeps = jdk.resolve("bin/jdeps");
+        if (!Files.isExecutable(jlink) || !Files.isExecutable(jdeps)
+            || !Files.isDirectory(jdk.resolve("jmods"))) {
+            throw PackException.input("--bundle-runtime needs a JDK with jlink, jdeps and jmods; "
+                                      + jdk + " is not one (on Debian: apt-get install "
+                                      + "openjdk-17-jdk-headless)");
+        }
+        Set<String> modules = modulesFor(jdeps, jars, rootClasses);
+        modules.addAll(extraModules);
+        progress.println("kvfmu-pack: making a Java runtime of " + String.join(", ", modules)
+                         + " with jlink");
+        Path scratch = null;
+        try {
+            scratch = Files.createTempDirectory("kvfmu-runtime-");
+            Path runtime = scratch.resolve("runtime");
+            run("jlink", List.of(jlink.toString(), "--add-modules", String.join(",", modules),
+                                 "--strip-debug", "--no-header-files", "--no-man-pages",
+                                 "--compress=2", "--output", runtime.toString()));
+            // The class data archive makes the VM start in a fraction of the time; it needs
+            // the launcher once, which the FMU does not carry.
+            run("the class data archive", List.of(runtime.resolve("bin/java").toString(),
+                                                  "-Xshare:dump", "-XX:-UsePerfData"));
+            deleteTree(runtime.resolve("bin"));
+            stripLibraries(runtime, progress);
+            return filesUnder(runtime, LINUX_FOLDER);
+        } catch (IOException e) {
+            throw new PackException(PackException.Kind.OUTPUT,
+                                    "cannot make the Java runtime: " + e, e);
+        } finally {
+            if (scratch != null) deleteTree(scratch);
+        }
+    }
+
+    /** A ready Windows runtime folder (bin\server\jvm.dll, release), under WINDOWS_FOLDER. */
+    static TreeMap<String, byte[]> windows(Path folder) throws PackException {
+        if (!Files.isRegularFile(folder.resolve("release"))
+            || !Files.isRegularFile(folder.resolve("bin/server/jvm.dll"))) {
+            throw PackException.input("--windows-runtime " + folder + ": not a Windows Java "
+                                      + "runtime (it needs a release file and bin/server/jvm.dll)");
+        }
+        try {
+            return filesUnder(folder, WINDOWS_FOLDER);
+        } catch (IOException e) {
+            throw PackException.input("--windows-runtime " + folder + ": cannot be read (" + e + ")");
+        }
+    }
+
+    private static Set<String> modulesFor(Path jdeps, List<Path> jars, Collection<String> roots)
+            throws PackException {
+        List<String> command = new ArrayList<>(List.of(
+            jdeps.toString(), "--multi-release", "17", "-verbose:class", "--class-path",
+            String.join(":", jars.stream().map(Path::toString).toList())));
+        jars.forEach(jar -> command.add(jar.toString()));
+        List<String> report = run("jdeps", command).lines().toList();
+        Set<String> jarNames = new java.util.HashSet<>();
+        jars.forEach(jar -> jarNames.add(jar.getFileName().toString()));
+        return RuntimeModules.reachable(report, roots, jarNames);
+    }
+
+    // Answers the command's output; its output is the message when it fails.
+    private static String run(String what, List<String> command) throws PackException {
+        try {
+            Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
+            process.getOutputStream().close();
+            String output = new String(process.getInputStream().readAllBytes(),
+                                       StandardCharsets.UTF_8);
+            int status = process.waitFor();
+            if (status != 0) {
+                throw new PackException(PackException.Kind.OUTPUT, what + " failed with status "
+                                        + status + ": " + output.strip());
+            }
+            return output;
+        } catch (IOException e) {
+            throw new PackException(PackException.Kind.OUTPUT, "cannot run " + command.get(0)
+                                    + ": " + e, e);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+            throw new PackException(PackException.Kind.OUTPUT, what + " was interrupted", e);
+        }
+    }
+
+    // The symbol tables of the runtime's native libraries are most of their size; the VM
+    // does not read them.
+    private static void stripLibraries(Path runtime, PrintStream progress) throws IOException,
+                                                                                   PackException {
+        List<Path> libraries;
+        try (Stream<Path> files = Files.walk(runtime)) {
+            libraries = files.filter(file -> file.getFileName().toString().endsWith(".so")).toList();
+        }
+        for (Path library : libraries) {
+            try {
+                run("objcopy", List.of("objcopy", "--strip-unneeded", library.toString()));
+            } catch (PackException e) {
+                progress.println("kvfmu-pack: warning: the runtime's libraries stay unstripped ("
+                                 + e.getMessage() + "; objcopy is in binutils)");
+                return;
+            }
+        }
+    }
+
+    private static TreeMap<String, byte[]> filesUnder(Path folder, String prefix) throws IOException {
+        TreeMap<String, byte[]> files = new TreeMap<>();
+        try (Stream<Path> walk = Files.walk(folder)) {
+            for (Path file : walk.filter(Files::isRegularFile).toList()) {
+                String relative = folder.relativize(file).toString().replace('\\', '/');
+                files.put(prefix + relative, Files.readAllBytes(file));
+            }
+        }
+        return files;
+    }
+
+    private static void deleteTree(Path folder) {
+        try (Stream<Path> walk = Files.walk(folder)) {
+            for (Path path : walk.sorted(Comparator.reverseOrder()).toList()) {
+                path.toFile().setWritable(true);
+                Files.deleteIfExists(path);
+            }
+        } catch (IOException e) {
+            // a scratch folder left behind is no reason to fail the packing
+        }
+    }
+}

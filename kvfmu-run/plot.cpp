@@ -76,6 +76,50 @@ int plplotExitStatus(const char*) {
 
 constexpr int gridColour = 12;
 
+// The layout, in character heights (PLplot's unit for placing text), from the extents of
+// the texts: the width of a character is taken generously, so that no text leaves the
+// picture or touches another.
+constexpr double pageWidth = 1000;     // pixels
+constexpr double charHeight = 11;      // pixels; the font size is about 1.3 times this
+constexpr double charWidth = 0.85;     // of the widest usual characters, in character heights
+constexpr int maxTickDigits = 5;       // more, and PLplot writes "(x10^n)" above the axis
+constexpr double tickLabelGap = 0.5;   // PLplot's space between an axis and its numbers
+constexpr double exponentTop = 3.4;    // PLplot's "(x10^n)" reaches this high above a panel
+constexpr double timeLabelLine = 3.2;  // below the last panel, under its numbers
+constexpr double minPanelHeight = 17;  // about 190 pixels
+
+struct PlotLayout {
+    double left, right, top, gap, panel, height;  // margins, space between panels, ...
+    double axisLabel;                            // where the panels' labels are, left of them
+    double titleLine;                            // where the title is, above the first panel
+};
+
+double textLength(const std::string& text) {
+    size_t characters = 0;
+    for (unsigned char c : text) characters += (c & 0xC0) != 0x80;  // UTF-8 code points
+    return static_cast<double>(characters) * charWidth;
+}
+
+PlotLayout plotLayout(const std::vector<std::string>& labels, size_t panels, bool titled) {
+    PlotLayout layout{};
+    // The numbers of the y axes: a sign, the digits and a point at most.
+    const double tickLabels = (maxTickDigits + 2) * charWidth;
+    const double exponent = textLength("(x10-99)");
+    layout.axisLabel = tickLabelGap + tickLabels + 1.2;
+    layout.left = std::max(layout.axisLabel + 1.2, exponent + 1.5);
+    layout.right = 3;  // half the last time's number, and the time axis' own exponent
+    layout.gap = exponentTop + 0.8;
+    layout.titleLine = exponentTop + 1.0;
+    layout.top = titled ? layout.titleLine + 1.2 : layout.gap;
+    double longest = 0;
+    for (const std::string& label : labels) longest = std::max(longest, textLength(label));
+    layout.panel = std::max(minPanelHeight, longest + 2);
+    const double bottom = timeLabelLine + 1.2;
+    layout.height = layout.top + bottom + static_cast<double>(panels) * layout.panel +
+                    static_cast<double>(panels - 1) * layout.gap;
+    return layout;
+}
+
 int curveColour(size_t index) {
     return 2 + static_cast<int>(index % 10);
 }
@@ -146,27 +190,39 @@ void writePlot(const fs::path& target, const fs::path& file, const std::string& 
                const std::vector<double>& times, const std::vector<PlotSeries>& series) {
     const std::string device = plotDeviceFor(target);
     const size_t panels = std::max<size_t>(series.size(), 1);
-    // Pixels: a fixed band for the title and the time axis, a fixed height per panel.
-    const double top = 50, bottom = 60, panelHeight = 190, gap = 14;
-    const double height = top + bottom + panels * panelHeight + (panels - 1) * gap;
+    std::vector<std::string> labels;
+    for (const PlotSeries& one : series) labels.push_back(legendText(one));
+    const PlotLayout layout = plotLayout(labels, panels, !title.empty());
+    const double height = layout.height * charHeight;
 
     plsexit(plplotExitStatus);
     plsdev(device.c_str());
     plsfnam(file.c_str());
-    plspage(0, 0, 1000, static_cast<PLINT>(height), 0, 0);
+    plspage(0, 0, static_cast<PLINT>(pageWidth), static_cast<PLINT>(std::ceil(height)), 0, 0);
     setColours();
     plinit();
     pladv(0);
-    plschr(0, 0.9);
+    // PLplot scales text with the page unless told a size: one in millimetres, from the
+    // page's pixels per millimetre, keeps it the same however many panels there are.
+    PLFLT left = 0, right = 0, bottom = 0, top = 0;
+    plgspa(&left, &right, &bottom, &top);
+    const double millimetresPerChar = charHeight * (right - left) / pageWidth;
+    plschr(millimetresPerChar, 1.0);
+    plsmaj(0.7 * millimetresPerChar, 1.0);
+    plsmin(0.35 * millimetresPerChar, 1.0);
+    plsyax(maxTickDigits, 0);
+    plsxax(maxTickDigits, 0);
 
     double start = times.empty() ? 0 : times.front();
     double stop = times.empty() ? 1 : times.back();
     if (stop <= start) stop = start + 1;
+    const double x0 = layout.left * charHeight / pageWidth;
+    const double x1 = 1 - layout.right * charHeight / pageWidth;
     std::vector<double> x, y;
     for (size_t i = 0; i < panels; ++i) {
-        const double upper = 1 - (top + i * (panelHeight + gap)) / height;
-        const double lower = upper - panelHeight / height;
-        plvpor(0.12, 0.97, lower, upper);
+        const double upper = 1 - (layout.top + i * (layout.panel + layout.gap)) * charHeight / height;
+        const double lower = upper - layout.panel * charHeight / height;
+        plvpor(x0, x1, lower, upper);
         double low = 0, high = 1;
         const std::vector<PlotSeries> one =
             i < series.size() ? std::vector<PlotSeries>{series[i]} : std::vector<PlotSeries>{};
@@ -179,7 +235,7 @@ void writePlot(const fs::path& target, const fs::path& file, const std::string& 
         const bool last = i + 1 == panels;
         plbox(last ? "bcnst" : "bcst", 0, 0, "bcnstv", 0, 0);
         if (i < series.size()) {
-            plmtex("l", 6.5, 0.5, 0.5, plotText(legendText(series[i])).c_str());
+            plmtex("l", layout.axisLabel, 0.5, 0.5, plotText(labels[i]).c_str());
             reduceForPlot(times, series[i].values, plotPointsPerSeries, x, y);
             plcol0(curveColour(i));
             plwidth(2);
@@ -187,8 +243,8 @@ void writePlot(const fs::path& target, const fs::path& file, const std::string& 
             plwidth(1);
             plcol0(1);
         }
-        if (i == 0) plmtex("t", 1.5, 0.5, 0.5, plotText(title).c_str());
-        if (last) plmtex("b", 3.2, 0.5, 0.5, "time [s]");
+        if (i == 0 && !title.empty()) plmtex("t", layout.titleLine, 0.5, 0.5, plotText(title).c_str());
+        if (last) plmtex("b", timeLabelLine, 0.5, 0.5, "time [s]");
     }
     plend();
 }

@@ -8,6 +8,7 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Collection;
 import java.util.Comparator;
+import java.util.HashSet;
 import java.util.List;
 import java.util.Set;
 import java.util.TreeMap;
@@ -41,7 +42,8 @@ final class RuntimeBundle {
                                       + jdk + " is not one (on Debian: apt-get install "
                                       + "openjdk-17-jdk-headless)");
         }
-        Set<String> modules = modulesFor(jdeps, jars, rootClasses);
+        Set<String> modules = RuntimeModules.reachable(classDependencies(jdeps, jars), rootClasses,
+                                                       fileNames(jars));
         modules.addAll(extraModules);
         progress.println("kvfmu-pack: making a Java runtime of " + String.join(", ", modules)
                          + " with jlink");
@@ -81,16 +83,19 @@ final class RuntimeBundle {
         }
     }
 
-    private static Set<String> modulesFor(Path jdeps, List<Path> jars, Collection<String> roots)
-            throws PackException {
+    /** jdeps' report of every class's dependencies in the jars (-verbose:class). */
+    static List<String> classDependencies(Path jdeps, List<Path> jars) throws PackException {
         List<String> command = new ArrayList<>(List.of(
             jdeps.toString(), "--multi-release", "17", "-verbose:class", "--class-path",
             String.join(":", jars.stream().map(Path::toString).toList())));
         jars.forEach(jar -> command.add(jar.toString()));
-        List<String> report = run("jdeps", command).lines().toList();
-        Set<String> jarNames = new java.util.HashSet<>();
-        jars.forEach(jar -> jarNames.add(jar.getFileName().toString()));
-        return RuntimeModules.reachable(report, roots, jarNames);
+        return run("jdeps", command).lines().toList();
+    }
+
+    static Set<String> fileNames(List<Path> jars) {
+        Set<String> names = new HashSet<>();
+        jars.forEach(jar -> names.add(jar.getFileName().toString()));
+        return names;
     }
 
     // Answers the command's output; its output is the message when it fails.

@@ -175,9 +175,16 @@ class PackCommandTest {
     void windowsBuildGoesToWin64() throws IOException {
         Path dll = Packing.write(folder.resolve("libkvfmu.dll"), "MZ stand-in");
         Path provider = Packing.write(folder.resolve("kvfmu_provider.dll"), "MZ provider stand-in");
+        Path runtime = folder.resolve("jre-win64");
+        Packing.write(Files.createDirectories(runtime.resolve("bin/server")).resolve("jvm.dll"), "MZ VM");
+        Packing.write(runtime.resolve("release"), "JAVA_VERSION=\"17.0.9\"\n");
         Path fmu = Packing.packLag(folder, "--windows-library", dll.toString(),
-                                   "--windows-provider", provider.toString());
+                                   "--windows-provider", provider.toString(),
+                                   "--windows-runtime", runtime.toString());
         assertArrayEquals(Files.readAllBytes(dll), Packing.entry(fmu, "binaries/win64/libkvfmu.dll"));
+        assertEquals("MZ VM", new String(Packing.entry(fmu, "resources/runtime/win64/bin/server/jvm.dll"),
+                                         StandardCharsets.UTF_8));
+        assertTrue(Packing.entryNames(fmu).contains("resources/runtime/win64/release"));
         assertArrayEquals(Files.readAllBytes(provider), Packing.entry(fmu, "binaries/win64/Lag.dll"));
         List<String> names = Packing.entryNames(fmu);
         assertEquals(List.of("binaries/linux64/Lag.so", "binaries/linux64/libkvfmu.so",
@@ -196,6 +203,10 @@ class PackCommandTest {
                          "model class " + model + "Nowhere not found"),
             Arguments.of(new String[] {"--class", model + "Lag"}, 3,
                          "not found in kvbridge.jar (no model jar given)"),
+            Arguments.of(new String[] {"--class", builtIn + "WaterTank", "--runtime-module", "java.sql"},
+                         2, "--runtime-module goes with --bundle-runtime"),
+            Arguments.of(new String[] {"--class", builtIn + "WaterTank", "--windows-runtime", "jre"},
+                         2, "--windows-runtime needs the Windows build"),
             Arguments.of(new String[] {"--class", model + "NotAModel", "--model-jar", jar}, 3,
                          "is not a model: it does not implement com.korvan.kvbridge.model.Model"),
             Arguments.of(new String[] {"--class", model + "NeedsArguments", "--model-jar", jar}, 3,

@@ -138,9 +138,13 @@ TEST_P(PlotLayout, EveryTextInsideThePictureAndNoTwoOverlap) {
     }
 }
 
+std::string caseName(const ::testing::TestParamInfo<LayoutCase>& tested) {
+    return std::to_string(tested.param.panels) + "Panels";
+}
+
 INSTANTIATE_TEST_SUITE_P(OneToEightPanels, PlotLayout,
                          ::testing::Values(LayoutCase{1, "Model (one panel)"}, LayoutCase{4, "WaterTank"},
                                            LayoutCase{5, "DCMotor"}, LayoutCase{8, ""}),
-                         [](const auto& info) { return std::to_string(info.param.panels) + "Panels"; });
+                         caseName);
 
 }  // namespace

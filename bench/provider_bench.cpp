@@ -71,8 +71,8 @@ Fmi load(const std::string& path) {
     return f;
 }
 
-std::string fmuGuid() {
-    std::ifstream description(fmuFolder + "/modelDescription.xml");
+std::string fmuGuid(const std::string& folder = fmuFolder) {
+    std::ifstream description(folder + "/modelDescription.xml");
     std::stringstream text;
     text << description.rdbuf();
     std::smatch match;
@@ -145,12 +145,13 @@ void startVmInProcess() {
 
 // --- The first fmi2Instantiate, which starts the VM: one child process per measurement --
 
-int firstInstantiateChild() {
+int firstInstantiateChild(const std::string& folder) {
     const auto begin = Clock::now();
-    const Fmi provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
-    const std::string guid = fmuGuid();
-    fmi2Component c = provider.instantiate("first", fmi2CoSimulation, guid.c_str(),
-                                           resources.c_str(), &callbacks, 0, 0);
+    const Fmi provider = load(folder + "/binaries/linux64/FirstOrderLag.so");
+    const std::string guid = fmuGuid(folder);
+    const std::string uri = "file://" + folder + "/resources";
+    fmi2Component c = provider.instantiate("first", fmi2CoSimulation, guid.c_str(), uri.c_str(),
+                                           &callbacks, 0, 0);
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     if (!c) return 1;
     std::printf("%.9f\n", seconds);
@@ -158,7 +159,9 @@ int firstInstantiateChild() {
     _exit(0);  // the VM stays to the end of the process; no need to wait for its shutdown
 }
 
-void firstInstantiate(benchmark::State& state) {
+// The FMU of the built-in FirstOrderLag with the build's JDK as JAVA_HOME, or carrying its
+// own runtime (kvfmu-pack --bundle-runtime) with no JAVA_HOME.
+void firstInstantiate(benchmark::State& state, const std::string& folder, bool javaHome) {
     for (auto _ : state) {
         int pipeEnds[2];
         if (pipe(pipeEnds) != 0) state.SkipWithError("no pipe");
@@ -168,8 +171,12 @@ void firstInstantiate(benchmark::State& state) {
         posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
         char self[] = "/proc/self/exe";
         char mode[] = "--first-instantiate";
-        char* argv[] = {self, mode, nullptr};
-        setenv("JAVA_HOME", KVFMU_BENCH_JDK, 1);
+        std::string folderArgument = folder;
+        char* argv[] = {self, mode, folderArgument.data(), nullptr};
+        if (javaHome)
+            setenv("JAVA_HOME", KVFMU_BENCH_JDK, 1);
+        else
+            unsetenv("JAVA_HOME");
         pid_t child = 0;
         posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -186,7 +193,10 @@ void firstInstantiate(benchmark::State& state) {
         state.SetIterationTime(std::strtod(text, nullptr));
     }
 }
-BENCHMARK(firstInstantiate)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(firstInstantiate, installedJdk, fmuFolder, true)
+    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(firstInstantiate, ownRuntime, std::string(KVFMU_BENCH_BUNDLED_RUNTIME_FMU), false)
+    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // --- Steps: the provider against libkvfmu directly, the same VM and library -------------
 
@@ -256,7 +266,7 @@ BENCHMARK(newHostThreadAgainstVmThread)->Iterations(1)->Unit(benchmark::kSecond)
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--first-instantiate") == 0) return firstInstantiateChild();
+    if (argc == 3 && std::strcmp(argv[1], "--first-instantiate") == 0) return firstInstantiateChild(argv[2]);
     benchmark::Initialize(&argc, argv);
     // The step benchmarks share one VM, started by the host as an application would.
     bool needsVm = true;

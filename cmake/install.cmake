@@ -6,7 +6,8 @@
 #                     kvfmu_provider.dll when the build was given the Windows build),
 #                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/
 #   share/kvfmu/fmus/ the built-in models, packed
-#   share/doc/kvfmu/  README.md
+#   share/doc/kvfmu/  README.md, doc/, copyright, api/ (the model API's Javadoc) and
+#                     examples/heated_room/ (the example model's jar, sources and descriptor)
 #
 # Each tool finds its parts relative to itself (bin/../lib/kvfmu), so the tree can go
 # anywhere. The libraries are copied byte for byte: an FMU packed by the installed
@@ -43,7 +44,28 @@ install(FILES ${KVFMU_SWEEP_PACKAGE_SOURCES} DESTINATION ${kvfmu_parts}/python/k
 
 get_property(kvfmu_builtin_fmus GLOBAL PROPERTY KVFMU_BUILTIN_FMUS)
 install(FILES ${kvfmu_builtin_fmus} DESTINATION ${CMAKE_INSTALL_DATADIR}/kvfmu/fmus)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
+install(DIRECTORY ${PROJECT_BINARY_DIR}/java/api/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/api)
+get_target_property(kvfmu_example_jar heated_room JAR_FILE)
+install(FILES ${kvfmu_example_jar} ${PROJECT_SOURCE_DIR}/examples/heated_room/model.properties
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/heated_room)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/heated_room/src/
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/heated_room/src)
+
+# What the rules above install, built by `cmake --build build --target kvfmu_installed`:
+# cpack builds that (in parallel) rather than everything, tests and benchmarks included.
+add_custom_target(kvfmu_installed DEPENDS kvfmu kvfmu_provider kvfmu-run kvfmu_pack kvbridge
+                                          fmus kvbridge_javadoc heated_room)
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+include(ProcessorCount)
+ProcessorCount(kvfmu_cores)
+if(kvfmu_cores EQUAL 0)
+    set(kvfmu_cores 2)
+endif()
+set(CPACK_INSTALL_COMMANDS
+    "${CMAKE_COMMAND} --build ${PROJECT_BINARY_DIR} --target kvfmu_installed --parallel ${kvfmu_cores}")
 
 # The .deb: what the tools need at run time, from Debian 12.
 set(CPACK_GENERATOR DEB)

@@ -35,7 +35,8 @@ fi
 build_started=$SECONDS
 [ -f "$build/CMakeCache.txt" ] && echo "Reusing the build in $build/"
 # Configuring again is quick and picks up new sources; the build redoes only what changed.
-# The FMUs carry the Windows DLL and the Windows provider beside it when that build has both.
+# The FMUs carry the Windows DLL and provider too: those of build-win/ when scripts/test.sh
+# made them, else the build cross-builds them itself when MinGW-w64 is installed.
 windows_dll=build-win/src/libkvfmu.dll
 if [ -f "$windows_dll" ] && [ -f build-win/provider/kvfmu_provider.dll ]; then
     windows_dll=$PWD/$windows_dll
@@ -44,7 +45,9 @@ else
 fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJAVA_HOME="$jdk" -DKVFMU_BUILD_BENCHMARKS=ON \
       -DKVFMU_WINDOWS_LIBRARY="$windows_dll" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target kvfmu-run fmus
+# Also the model API's reference (build/java/api/) and the example model's jar
+# (build/examples/heated_room.jar), which the documentation points to.
+cmake --build "$build" -j "$(nproc)" --target kvfmu-run fmus kvbridge_javadoc heated_room
 build_seconds=$((SECONDS - build_started))
 
 fmu=$build/fmus/$model.fmu
@@ -64,7 +67,11 @@ fi
 
 echo
 echo "kvfmu demo: the built-in model $model (com.korvan.kvbridge.models.$model)"
-echo "  packed as $fmu, driven by the force profile in $input"
+platforms=$(python3 -c 'import sys, zipfile
+names = zipfile.ZipFile(sys.argv[1]).namelist()
+print(" and ".join(p for f, p in (("binaries/linux64/", "Linux x86-64"), ("binaries/win64/", "Windows x64"))
+                   if f in names))' "$fmu")
+echo "  packed as $fmu for $platforms, driven by the force profile in $input"
 sed 's/^/  /' "$runner_output"
 echo "  run $(awk -v a="$started" -v b="$finished" 'BEGIN { printf "%.2f", b - a }') s in all" \
      "(Java VM start and unpacking included); build $build_seconds s"

@@ -109,10 +109,20 @@ def test_the_deb_holds_the_product_and_names_its_dependencies(tmp_path):
         assert package in depends
     root = tmp_path / "root"
     subprocess.run(["dpkg-deb", "-x", str(deb), str(root)], check=True)
+    docs = "share/doc/kvfmu/"
     for part in ("bin/kvfmu-run", "bin/kvfmu-pack", "bin/kvfmu-sweep", "lib/kvfmu/libkvfmu.so",
                  "lib/kvfmu/kvbridge.jar", "lib/kvfmu/python/kvfmu_sweep/cli.py",
-                 "share/kvfmu/fmus/MassSpringDamper.fmu"):
+                 "share/kvfmu/fmus/MassSpringDamper.fmu", docs + "copyright",
+                 docs + "api/com/korvan/kvbridge/model/Model.html",
+                 docs + "examples/heated_room/heated_room.jar",
+                 docs + "examples/heated_room/src/com/example/heating/HeatedRoom.java"):
         assert (root / "usr" / part).exists(), part
+    # Binaries without symbol tables or debug information; their size is the code.
+    for binary in ("bin/kvfmu-run", "lib/kvfmu/libkvfmu.so", "lib/kvfmu/kvfmu_provider.so"):
+        sections = subprocess.run(["readelf", "-S", "-W", str(root / "usr" / binary)], check=True,
+                                  capture_output=True, text=True).stdout
+        assert ".symtab" not in sections and ".debug_info" not in sections, binary
+    assert (root / "usr/lib/kvfmu/kvfmu_provider.so").stat().st_size < 300_000
     done = without_trees(f"""
         bin='{root}/usr/bin'
         "$bin/kvfmu-pack" --class com.korvan.kvbridge.models.FirstOrderLag -o lag.fmu

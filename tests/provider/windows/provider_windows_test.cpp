@@ -92,9 +92,9 @@ std::string logText() {
 }
 
 // Instantiates on the calling thread, runs two steps and frees; answers the outputs.
-std::vector<double> cosimulation(const Provider& p, const char* name) {
+std::vector<double> cosimulation(const Provider& p, const char* name, const char* fmu = "fmu") {
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    const std::string resources = "file:///" + narrow(here) + "/fmu/resources";
+    const std::string resources = "file:///" + narrow(here) + "/" + fmu + "/resources";
     fmi2Component c = p.instantiate(name, fmi2CoSimulation, fmuGuid, resources.c_str(),
                                     &callbacks, fmi2False, fmi2False);
     EXPECT_NE(c, nullptr) << logText();
@@ -187,6 +187,23 @@ TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
     EXPECT_TRUE(testHost().log.empty()) << logText();
     EXPECT_EQ(standinText("jvmStandinCreationOptions"), "");
     EXPECT_EQ(calls(lines(standinText("jvmStandinJniCalls")), "JNI_CreateJavaVM"), 0u);
+}
+
+TEST(WindowsProvider, StartsTheVmOfTheFmusOwnRuntimeWhereNoJavaIsInstalled) {
+    clearJavaFromEnvironment();
+    resetTestHost();
+    const Provider p = loadProvider(L"bundled");
+    ASSERT_NE(p.module, nullptr);
+    EXPECT_EQ(cosimulation(p, "carried", "bundled"), (std::vector<double>{1.5, 2.5}));
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(GetModuleHandleW(L"jvm.dll"), path, MAX_PATH);
+    std::wstring loaded(path, length);
+    for (wchar_t& c : loaded)
+        if (c == L'/') c = L'\\';
+    const std::wstring carried = L"\\bundled\\resources\\runtime\\win64\\bin\\server\\jvm.dll";
+    ASSERT_GT(loaded.size(), carried.size());
+    EXPECT_EQ(loaded.substr(loaded.size() - carried.size()), carried) << narrow(loaded);
 }
 
 TEST(WindowsProvider, WithoutJavaInstantiateSaysWhereItLooked) {

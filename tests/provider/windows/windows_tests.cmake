@@ -3,6 +3,8 @@
 #   fmu/binaries/win64/Model.dll      the provider     fmu/binaries/win64/libkvfmu.dll
 #   fmu/resources/provider.conf, kvbridge.jar           (hidden/: the same with the test
 #   java/bin/server/jvm.dll, java/release                build that knows no usual places)
+#   bundled/: the test build with the stand-in VM as the FMU's own runtime,
+#   bundled/resources/runtime/win64/bin/server/jvm.dll and .../release
 # gtest_discover_tests needs the module's variables in this directory's scope too.
 include(GoogleTest)
 set(windows_tests ${PROJECT_SOURCE_DIR}/tests/windows)
@@ -32,6 +34,10 @@ configure_file(windows/provider.conf.in ${layout}/hidden/resources/provider.conf
 file(WRITE ${layout}/fmu/resources/kvbridge.jar "the stand-in VM reads no jar")
 file(WRITE ${layout}/hidden/resources/kvbridge.jar "the stand-in VM reads no jar")
 file(WRITE ${layout}/java/release "IMPLEMENTOR=\"kvfmu tests\"\nJAVA_VERSION=\"17.0.99\"\n")
+set(bundled_runtime ${layout}/bundled/resources/runtime/win64)
+configure_file(windows/provider.conf.in ${layout}/bundled/resources/provider.conf COPYONLY)
+file(WRITE ${layout}/bundled/resources/kvbridge.jar "the stand-in VM reads no jar")
+file(WRITE ${bundled_runtime}/release "IMPLEMENTOR=\"kvfmu tests\"\nJAVA_VERSION=\"17.0.98\"\n")
 add_custom_command(TARGET provider_windows_test POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kvfmu_provider>
             ${layout}/fmu/binaries/win64/Model.dll
@@ -41,6 +47,12 @@ add_custom_command(TARGET provider_windows_test POST_BUILD
             ${layout}/hidden/binaries/win64/Model.dll
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kvfmu>
             ${layout}/hidden/binaries/win64/libkvfmu.dll
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kvfmu_provider_hidden_java>
+            ${layout}/bundled/binaries/win64/Model.dll
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kvfmu>
+            ${layout}/bundled/binaries/win64/libkvfmu.dll
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:jvm_standin>
+            ${bundled_runtime}/bin/server/jvm.dll
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:jvm_standin>
             ${layout}/java/bin/server/jvm.dll)
 add_dependencies(provider_windows_test kvfmu kvfmu_provider kvfmu_provider_hidden_java jvm_standin)

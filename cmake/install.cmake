@@ -6,8 +6,9 @@
 #                     kvfmu_provider.dll when the build was given the Windows build),
 #                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/
 #   share/kvfmu/fmus/ the built-in models, packed
-#   share/doc/kvfmu/  README.md, doc/, copyright, api/ (the model API's Javadoc) and
-#                     examples/heated_room/ (the example model's jar, sources and descriptor)
+#   share/doc/kvfmu/  README.md and doc/ (the user guide, reference, developing, performance),
+#                     copyright, api/ (the model API's reference) and examples/heated_room/
+#                     (the example model's jar, sources and descriptor)
 #
 # Each tool finds its parts relative to itself (bin/../lib/kvfmu), so the tree can go
 # anywhere. The libraries are copied byte for byte: an FMU packed by the installed
@@ -46,7 +47,8 @@ get_property(kvfmu_builtin_fmus GLOBAL PROPERTY KVFMU_BUILTIN_FMUS)
 install(FILES ${kvfmu_builtin_fmus} DESTINATION ${CMAKE_INSTALL_DATADIR}/kvfmu/fmus)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
+# Beside the README, so that its links into doc/ hold in the installed tree too.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_BINARY_DIR}/java/api/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/api)
 get_target_property(kvfmu_example_jar heated_room JAR_FILE)
 install(FILES ${kvfmu_example_jar} ${PROJECT_SOURCE_DIR}/examples/heated_room/model.properties

@@ -1,6 +1,6 @@
 # Two-platform FMUs: when MinGW-w64 is installed and no Windows build is named
 # (KVFMU_WINDOWS_LIBRARY), this build cross-builds the Windows DLL and VM provider itself, in
-# build/windows/ (the library and the provider only, no tests), and packs them into every FMU
+# build/windows/ (all it builds without tests: the library and the provider), and packs them into every FMU
 # beside the Linux ones. KVFMU_WINDOWS_TARGET names the step that makes them, for rules that
 # need them.
 option(KVFMU_WINDOWS "Cross-build the Windows DLL and provider for the FMUs when MinGW-w64 is installed" ON)
@@ -32,11 +32,9 @@ ExternalProject_Add(kvfmu_windows
     BINARY_DIR ${windows_build}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
                -DCMAKE_BUILD_TYPE=${windows_build_type} -DKVFMU_BUILD_TESTS=OFF
-    BUILD_COMMAND ${CMAKE_COMMAND} --build ${windows_build} --target kvfmu kvfmu_provider
     BUILD_BYPRODUCTS ${windows_build}/src/libkvfmu.dll ${windows_build}/provider/kvfmu_provider.dll
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    EXCLUDE_FROM_ALL ON
-    USES_TERMINAL_BUILD ON)
+    EXCLUDE_FROM_ALL ON)
 set(KVFMU_WINDOWS_LIBRARY ${windows_build}/src/libkvfmu.dll)
 set(KVFMU_WINDOWS_TARGET kvfmu_windows)

@@ -128,7 +128,9 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
     const fs::path javaHome = GetParam().from == JavaFrom::nowhere
                                   ? folder / "fmu" / "resources" / "runtime" / "linux64"
                                   : fs::path(KVFMU_TEST_JDK);
-    if (GetParam().from == JavaFrom::nowhere) EXPECT_LE(fs::file_size(model.fmu), 25'000'000u);
+    if (GetParam().from == JavaFrom::nowhere) {
+        EXPECT_LE(fs::file_size(model.fmu), 25'000'000u);
+    }
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
     ASSERT_NE(binary.handle, nullptr);
     EXPECT_STREQ(binary.getVersion(), "2.0");

@@ -92,6 +92,8 @@ struct LayoutCase {
     std::string title;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.panels << " panels, title \"" << c.title << "\""; }
+
 class PlotLayout : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(PlotLayout, EveryTextInsideThePictureAndNoTwoOverlap) {

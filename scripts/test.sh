@@ -65,8 +65,9 @@ install_packages "${windows_packages[@]}" || windows_installed=
 build_win=build-win
 windows_dll=
 if [ -n "$windows_installed" ]; then
+    # Its tests also run the two-platform FMUs that the Linux build below packs.
     cmake -S . -B "$build_win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-          -DCMAKE_BUILD_TYPE=RelWithDebInfo
+          -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVFMU_LINUX_BUILD="$PWD/build"
     cmake --build "$build_win" -j "$(nproc)"
     windows_dll=$PWD/$build_win/src/libkvfmu.dll
 fi

@@ -57,3 +57,18 @@ add_custom_command(TARGET provider_windows_test POST_BUILD
             ${layout}/java/bin/server/jvm.dll)
 add_dependencies(provider_windows_test kvfmu kvfmu_provider kvfmu_provider_hidden_java jvm_standin)
 gtest_discover_tests(provider_windows_test TEST_PREFIX provider. DISCOVERY_MODE PRE_TEST)
+
+# A two-platform FMU packed by a Linux build (KVFMU_LINUX_BUILD: its folder), unpacked at test
+# time into two-platform/ with the stand-in as the FMU's own runtime.
+set(KVFMU_LINUX_BUILD "" CACHE PATH "Linux build whose two-platform FMUs the Windows tests run (empty: none)")
+if(KVFMU_LINUX_BUILD)
+    add_test(NAME provider.two_platform_fmu_unpacked
+             COMMAND ${CMAKE_COMMAND} -DFMU=${KVFMU_LINUX_BUILD}/fmus/FirstOrderLag.fmu
+                     -DFOLDER=${layout}/two-platform -DVM=$<TARGET_FILE:jvm_standin>
+                     -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/unpack_two_platform_fmu.cmake)
+    set_tests_properties(provider.two_platform_fmu_unpacked PROPERTIES FIXTURES_SETUP two_platform)
+    add_test(NAME provider.two_platform_fmu
+             COMMAND provider_windows_test --gtest_filter=WindowsProvider.RunsTheTwoPlatformFmuOfTheLinuxBuild)
+    set_tests_properties(provider.two_platform_fmu PROPERTIES FIXTURES_REQUIRED two_platform
+                         FAIL_REGULAR_EXPRESSION "SKIPPED")
+endif()

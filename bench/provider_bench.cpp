@@ -83,7 +83,8 @@ struct Stepper {
         static const fmi2ValueReference u = 2, y = 0;
         const fmi2Real input = 1.0;
         fmi2Real output = 0;
-        if (f.fmi2SetReal(c, &u, 1, &input) != fmi2OK || f.fmi2DoStep(c, time, 0.001, 0) != fmi2OK ||
+        if (f.fmi2SetReal(c, &u, 1, &input) != fmi2OK ||
+            f.fmi2DoStep(c, time, 0.001, 0) != fmi2OK ||
             f.fmi2GetReal(c, &y, 1, &output) != fmi2OK) {
             std::fprintf(stderr, "step failed\n");
             std::exit(1);

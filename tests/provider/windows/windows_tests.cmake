@@ -3,6 +3,7 @@
 #   fmu/binaries/win64/Model.dll      the provider     fmu/binaries/win64/libkvfmu.dll
 #   fmu/resources/provider.conf, kvbridge.jar           (hidden/: the same with the test
 #   java/bin/server/jvm.dll, java/release                build that knows no usual places)
+#   java/bin/java.exe (empty: found on PATH)
 #   bundled/: the test build with the stand-in VM as the FMU's own runtime,
 #   bundled/resources/runtime/win64/bin/server/jvm.dll and .../release
 # gtest_discover_tests needs the module's variables in this directory's scope too.
@@ -35,6 +36,7 @@ configure_file(windows/provider.conf.in ${layout}/hidden/resources/provider.conf
 file(WRITE ${layout}/fmu/resources/kvbridge.jar "the stand-in VM reads no jar")
 file(WRITE ${layout}/hidden/resources/kvbridge.jar "the stand-in VM reads no jar")
 file(WRITE ${layout}/java/release "IMPLEMENTOR=\"kvfmu tests\"\nJAVA_VERSION=\"17.0.99\"\n")
+file(WRITE ${layout}/java/bin/java.exe "the search only looks for the file")
 set(bundled_runtime ${layout}/bundled/resources/runtime/win64)
 configure_file(windows/provider.conf.in ${layout}/bundled/resources/provider.conf COPYONLY)
 file(WRITE ${layout}/bundled/resources/kvbridge.jar "the stand-in VM reads no jar")

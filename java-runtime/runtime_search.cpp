@@ -94,6 +94,7 @@ RuntimeSearch findJavaRuntime(const UsualPlaces& places) {
     Search search;
     if (const auto home = environmentPath("JAVA_HOME")) {
         if (search.tryHome(*home, "JAVA_HOME", "JAVA_HOME=" + pathText(*home))) return search.result;
+        search.result.passedOverJavaHome = search.result.looked.back();
     } else {
         search.result.looked.push_back("JAVA_HOME (not set)");
     }
@@ -116,6 +117,7 @@ RuntimeSearch findJavaRuntime(const UsualPlaces& places) {
 }
 
 RuntimeSearch findJavaRuntimeFor(const fs::path& resources, const UsualPlaces& places) {
+    if (resources.empty()) return findJavaRuntime(places);
 #ifdef _WIN32
     const fs::path bundled = resources / "runtime" / "win64";
 #else
@@ -124,7 +126,9 @@ RuntimeSearch findJavaRuntimeFor(const fs::path& resources, const UsualPlaces& p
     HomeCheck check = checkJavaHome(bundled);
     if (check.runtime) {
         check.runtime->foundThrough = "the FMU's own runtime";
-        return {check.runtime, {}};
+        RuntimeSearch found;
+        found.runtime = check.runtime;
+        return found;
     }
     RuntimeSearch search = findJavaRuntime(places);
     if (check.problem != noSuchFolder)
@@ -144,4 +148,16 @@ std::string noRuntimeMessage(const RuntimeSearch& search) {
     for (size_t i = 0; i < search.looked.size(); ++i)
         message += (i ? "; " : "") + search.looked[i];
     return message + ")";
+}
+
+std::string runtimeDescription(const JavaRuntime& runtime) {
+    return "Java " + runtime.version + " at " + pathText(runtime.home) + ", found through " +
+           runtime.foundThrough;
+}
+
+std::string passedOverJavaHomeWarning(const RuntimeSearch& search) {
+    if (!search.runtime || search.passedOverJavaHome.empty()) return {};
+    return search.passedOverJavaHome + " is not a usable Java runtime and was passed over; using " +
+           runtimeDescription(*search.runtime) + " instead (set JAVA_HOME to a runtime of version " +
+           std::to_string(minimumJavaVersion) + " or later, or unset it)";
 }

@@ -166,39 +166,6 @@ TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
     EXPECT_EQ(calls(lines(standinText("jvmStandinJniCalls")), "JNI_CreateJavaVM"), 0u);
 }
 
-TEST(WindowsProvider, StartsTheVmOfTheFmusOwnRuntimeWhereNoJavaIsInstalled) {
-    clearJavaFromEnvironment();
-    resetTestHost();
-    const LoadedFmu p = loadProvider(L"bundled");
-    ASSERT_NE(p.handle, nullptr);
-    EXPECT_EQ(cosimulation(p, "carried", "bundled"), (std::vector<double>{1.5, 2.5}));
-    EXPECT_TRUE(testHost().log.empty()) << logText();
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(GetModuleHandleW(L"jvm.dll"), path, MAX_PATH);
-    std::wstring loaded(path, length);
-    for (wchar_t& c : loaded)
-        if (c == L'/') c = L'\\';
-    const std::wstring carried = L"\\bundled\\resources\\runtime\\win64\\bin\\server\\jvm.dll";
-    ASSERT_GT(loaded.size(), carried.size());
-    EXPECT_EQ(loaded.substr(loaded.size() - carried.size()), carried) << narrow(loaded);
-}
-
-// The built-in FirstOrderLag as the Linux build packs it for both platforms, unpacked by the
-// test set-up with the stand-in as its own runtime and the stand-in's script added to its
-// settings (a Windows build configured with KVFMU_LINUX_BUILD).
-TEST(WindowsProvider, RunsTheTwoPlatformFmuOfTheLinuxBuild) {
-    std::ifstream description(narrow(here) + "\\two-platform\\modelDescription.xml");
-    if (!description) GTEST_SKIP() << "no two-platform FMU unpacked (configure with KVFMU_LINUX_BUILD)";
-    const std::string xml((std::istreambuf_iterator<char>(description)), std::istreambuf_iterator<char>());
-    const size_t at = xml.find("guid=\"") + 6;
-    const std::string guid = xml.substr(at, xml.find('"', at) - at);
-    clearJavaFromEnvironment();
-    resetTestHost();
-    const LoadedFmu p = loadProvider(L"two-platform", L"FirstOrderLag.dll");
-    ASSERT_NE(p.handle, nullptr);
-    EXPECT_EQ(cosimulation(p, "lag", "two-platform", guid), (std::vector<double>{0.75, 0.75}));
-    EXPECT_TRUE(testHost().log.empty()) << logText();
-
 // A VM of the host's that is older than 17: one message naming its version and the remedy.
 TEST(WindowsProvider, AnOlderVmInTheProcessIsNamedWithTheRemedy) {
     clearJavaFromEnvironment();
@@ -207,11 +174,11 @@ TEST(WindowsProvider, AnOlderVmInTheProcessIsNamedWithTheRemedy) {
     standin<void (*)()>("jvmStandinReset")();
     standin<void (*)(const char*, const char*)>("jvmStandinSystemProperty")("java.version", "1.8.0_392");
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
-    ASSERT_NE(p.module, nullptr);
+    const LoadedFmu p = loadProvider(L"hidden");
+    ASSERT_NE(p.handle, nullptr);
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    EXPECT_EQ(p.instantiate("old", fmi2CoSimulation, fmuGuid, "file:///nowhere", &callbacks,
-                            fmi2False, fmi2False),
+    EXPECT_EQ(p.fmi2Instantiate("old", fmi2CoSimulation, fmuGuid, "file:///nowhere",
+                                &callbacks, fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u) << logText();
     EXPECT_EQ(testHost().log.front().text,
@@ -249,8 +216,8 @@ TEST(WindowsProvider, ARuntimeForAnotherProcessorIsPassedOverWithAWarning) {
     SetEnvironmentVariableW(L"JAVA_HOME", x86.c_str());
     SetEnvironmentVariableW(L"PATH", (javaHome + L"\\bin").c_str());
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
-    ASSERT_NE(p.module, nullptr);
+    const LoadedFmu p = loadProvider(L"hidden");
+    ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "found"), (std::vector<double>{1.5, 2.5}));
     ASSERT_EQ(testHost().log.size(), 1u) << logText();
     const LogRecord& warning = testHost().log.front();
@@ -260,6 +227,40 @@ TEST(WindowsProvider, ARuntimeForAnotherProcessorIsPassedOverWithAWarning) {
               " (Java 17.0.99 for 32-bit x86, not for x86-64) is not a usable Java runtime",
           std::string(", found through java on PATH instead")})
         EXPECT_NE(warning.text.find(part), std::string::npos) << warning.text;
+}
+
+TEST(WindowsProvider, StartsTheVmOfTheFmusOwnRuntimeWhereNoJavaIsInstalled) {
+    clearJavaFromEnvironment();
+    resetTestHost();
+    const LoadedFmu p = loadProvider(L"bundled");
+    ASSERT_NE(p.handle, nullptr);
+    EXPECT_EQ(cosimulation(p, "carried", "bundled"), (std::vector<double>{1.5, 2.5}));
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(GetModuleHandleW(L"jvm.dll"), path, MAX_PATH);
+    std::wstring loaded(path, length);
+    for (wchar_t& c : loaded)
+        if (c == L'/') c = L'\\';
+    const std::wstring carried = L"\\bundled\\resources\\runtime\\win64\\bin\\server\\jvm.dll";
+    ASSERT_GT(loaded.size(), carried.size());
+    EXPECT_EQ(loaded.substr(loaded.size() - carried.size()), carried) << narrow(loaded);
+}
+
+// The built-in FirstOrderLag as the Linux build packs it for both platforms, unpacked by the
+// test set-up with the stand-in as its own runtime and the stand-in's script added to its
+// settings (a Windows build configured with KVFMU_LINUX_BUILD).
+TEST(WindowsProvider, RunsTheTwoPlatformFmuOfTheLinuxBuild) {
+    std::ifstream description(narrow(here) + "\\two-platform\\modelDescription.xml");
+    if (!description) GTEST_SKIP() << "no two-platform FMU unpacked (configure with KVFMU_LINUX_BUILD)";
+    const std::string xml((std::istreambuf_iterator<char>(description)), std::istreambuf_iterator<char>());
+    const size_t at = xml.find("guid=\"") + 6;
+    const std::string guid = xml.substr(at, xml.find('"', at) - at);
+    clearJavaFromEnvironment();
+    resetTestHost();
+    const LoadedFmu p = loadProvider(L"two-platform", L"FirstOrderLag.dll");
+    ASSERT_NE(p.handle, nullptr);
+    EXPECT_EQ(cosimulation(p, "lag", "two-platform", guid), (std::vector<double>{0.75, 0.75}));
+    EXPECT_TRUE(testHost().log.empty()) << logText();
 }
 
 TEST(WindowsProvider, WithoutJavaInstantiateSaysWhereItLooked) {

@@ -33,6 +33,11 @@ void InputPlan::valuesAt(double time, std::vector<double>& values) const {
     }
 }
 
+bool InputPlan::constant() const {
+    return std::all_of(sources.begin(), sources.end(),
+                       [](const Source& source) { return source.column < 0; });
+}
+
 std::string nameList(const std::vector<const ModelVariable*>& variables) {
     if (variables.empty()) return "none";
     std::string list;

@@ -177,6 +177,31 @@ TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
 }
 
+TEST(RunnerRun, AnInputIsSetOnlyWhenItsValueChanges) {
+    Scratch scratch;
+    scratch.write("steps.csv", "time,u\n0,1\n0.5,1\n0.5,3\n1,3\n");
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        {{}, {"0.5"}},
+        {{"--set", "u=2"}, {"2"}},
+        {{"-i", "steps.csv"}, {"1", "3"}},
+    };
+    for (const auto& [extra, expected] : cases) {
+        std::vector<std::string> arguments = {fmu,    "--log-fmi-calls", "--stop", "1",
+                                              "--step", "0.25",          "-o",     "out.csv"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        RunnerResult result = run(scratch, arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        std::vector<std::string> sets;
+        std::istringstream lines(result.err);
+        const std::string call = "Integrator: fmi2SetReal: u = ";
+        for (std::string line; std::getline(lines, line);) {
+            const size_t at = line.find(call);
+            if (at != std::string::npos) sets.push_back(line.substr(at + call.size()));
+        }
+        EXPECT_EQ(sets, expected) << result.err;
+    }
+}
+
 TEST(RunnerRun, InfoDescribesTheFmuAndRunsNothing) {
     Scratch scratch;
     RunnerResult result = run(scratch, {"--info", fmu});

@@ -53,8 +53,8 @@ double bareRun(long long steps, bool setInputEveryStep) {
     const FmuSession& lag = session();
     const FmuFunctions& fmu = lag.functions();
     const ModelDescription& model = lag.model();
-    const fmi2ValueReference y = model.withCausality("output").front()->valueReference;
-    const fmi2ValueReference u = model.withCausality("input").front()->valueReference;
+    const fmi2ValueReference y = model.withCausality(Causality::output).front()->valueReference;
+    const fmi2ValueReference u = model.withCausality(Causality::input).front()->valueReference;
     fmi2CallbackFunctions callbacks{logNothing, std::calloc, std::free, nullptr, nullptr};
     const Clock::time_point began = Clock::now();
     fmi2Component c = fmu.instantiate(model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(),

@@ -131,7 +131,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     using Clock = std::chrono::steady_clock;
     const Clock::time_point began = Clock::now();
     const std::vector<fmi2ValueReference> outputReferences =
-        valueReferencesOf(model.withCausality("output"));
+        valueReferencesOf(model.withCausality(Causality::output));
     const StepGrid grid(settings.startTime, settings.stopTime, settings.stepSize);
 
     fmi2CallbackFunctions callbacks = fmuCallbacks(log);

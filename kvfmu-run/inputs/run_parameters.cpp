@@ -74,7 +74,7 @@ std::vector<std::string> parameterNames(const std::string& properties) {
 
 std::vector<const ModelVariable*> parametersOf(const ModelDescription& model) {
     std::vector<const ModelVariable*> parameters;
-    for (const ModelVariable* variable : model.withCausality("parameter")) {
+    for (const ModelVariable* variable : model.withCausality(Causality::parameter)) {
         if (variable->type == "Real") parameters.push_back(variable);
     }
     return parameters;

@@ -23,8 +23,8 @@ std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
     std::vector<RunsColumn> uses;
     for (const std::string& column : columns) {
         const ModelVariable* variable = model.find(column);
-        const bool input = variable && variable->causality == "input";
-        const bool parameter = variable && variable->causality == "parameter";
+        const bool input = variable && variable->causality == Causality::input;
+        const bool parameter = variable && variable->causality == Causality::parameter;
         if (!input && !parameter) {
             if (packedBeforeParameterVariables(model, resources)) {
                 throw RunError(ExitCode::unknownVariable,
@@ -36,7 +36,7 @@ std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
             throw RunError(ExitCode::unknownVariable,
                            origin + ":1: column " + column +
                                " is neither an input nor a parameter of the model (inputs: " +
-                               nameList(model.withCausality("input")) + "; parameters: " +
+                               nameList(model.withCausality(Causality::input)) + "; parameters: " +
                                nameList(parametersOf(model)) + ")");
         }
         const bool elsewhere =

@@ -57,24 +57,25 @@ double bareRun(long long steps, bool setInputEveryStep) {
     const fmi2ValueReference u = model.withCausality(Causality::input).front()->valueReference;
     fmi2CallbackFunctions callbacks{logNothing, std::calloc, std::free, nullptr, nullptr};
     const Clock::time_point began = Clock::now();
-    fmi2Component c = fmu.instantiate(model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(),
-                                      lag.resourceUri().c_str(), &callbacks, fmi2False, fmi2False);
+    fmi2Component c =
+        fmu.fmi2Instantiate(model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(),
+                            lag.resourceUri().c_str(), &callbacks, fmi2False, fmi2False);
     if (!c) ok(fmi2Error);
     const double input = 0;
     double output = 0;
-    ok(fmu.setupExperiment(c, fmi2False, 0, 0, fmi2True, steps * stepSize));
-    ok(fmu.enterInitializationMode(c));
-    ok(fmu.setReal(c, &u, 1, &input));
-    ok(fmu.exitInitializationMode(c));
-    ok(fmu.getReal(c, &y, 1, &output));
+    ok(fmu.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2True, steps * stepSize));
+    ok(fmu.fmi2EnterInitializationMode(c));
+    ok(fmu.fmi2SetReal(c, &u, 1, &input));
+    ok(fmu.fmi2ExitInitializationMode(c));
+    ok(fmu.fmi2GetReal(c, &y, 1, &output));
     for (long long k = 0; k < steps; ++k) {
-        if (setInputEveryStep) ok(fmu.setReal(c, &u, 1, &input));
-        ok(fmu.doStep(c, k * stepSize, stepSize, fmi2True));
-        ok(fmu.getReal(c, &y, 1, &output));
+        if (setInputEveryStep) ok(fmu.fmi2SetReal(c, &u, 1, &input));
+        ok(fmu.fmi2DoStep(c, k * stepSize, stepSize, fmi2True));
+        ok(fmu.fmi2GetReal(c, &y, 1, &output));
     }
     benchmark::DoNotOptimize(output);
-    ok(fmu.terminate(c));
-    fmu.freeInstance(c);
+    ok(fmu.fmi2Terminate(c));
+    fmu.fmi2FreeInstance(c);
     return std::chrono::duration<double>(Clock::now() - began).count();
 }
 

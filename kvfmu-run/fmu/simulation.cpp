@@ -19,7 +19,7 @@ class Instance {
 public:
     Instance(const FmuFunctions& fmu, fmi2Component component) : fmu_(fmu), component_(component) {}
     ~Instance() {
-        if (component_ && !fatal_) fmu_.freeInstance(component_);
+        if (component_ && !fatal_) fmu_.fmi2FreeInstance(component_);
     }
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
@@ -135,7 +135,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     const StepGrid grid(settings.startTime, settings.stopTime, settings.stepSize);
 
     fmi2CallbackFunctions callbacks = fmuCallbacks(log);
-    fmi2Component component = fmu.instantiate(
+    fmi2Component component = fmu.fmi2Instantiate(
         model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(), settings.resourceUri.c_str(),
         &callbacks, fmi2False, settings.logFmiCalls ? fmi2True : fmi2False);
     if (!component) {
@@ -148,7 +148,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     if (settings.logFmiCalls) {
         const char* categories[] = {"logFmiCall"};
         check(
-            fmu.setDebugLogging(component, fmi2True, 1, categories),
+            fmu.fmi2SetDebugLogging(component, fmi2True, 1, categories),
             [] { return "fmi2SetDebugLogging"; }, instance, log);
     }
     if (!settings.parameters.empty()) {
@@ -159,16 +159,16 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
             values.push_back(parameter.value);
         }
         check(
-            fmu.setReal(component, references.data(), references.size(), values.data()),
+            fmu.fmi2SetReal(component, references.data(), references.size(), values.data()),
             [] { return "fmi2SetReal of the parameters"; }, instance, log);
     }
     check(
-        fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,
-                            settings.stopTime),
+        fmu.fmi2SetupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,
+                                settings.stopTime),
         [] { return "fmi2SetupExperiment"; }, instance, log);
     check(
-        fmu.enterInitializationMode(component), [] { return "fmi2EnterInitializationMode"; },
-        instance, log);
+        fmu.fmi2EnterInitializationMode(component),
+        [] { return "fmi2EnterInitializationMode"; }, instance, log);
 
     // Every input is set before initialization; after it, only an input whose value
     // differs from the one the FMU holds (FMI keeps a value until it is set again), and
@@ -192,8 +192,8 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         }
         if (changedReferences.empty()) return;
         check(
-            fmu.setReal(component, changedReferences.data(), changedReferences.size(),
-                        changedValues.data()),
+            fmu.fmi2SetReal(component, changedReferences.data(), changedReferences.size(),
+                            changedValues.data()),
             [&] { return "fmi2SetReal at t=" + formatNumber(time); }, instance, log);
         heldValues = inputValues;
     };
@@ -201,8 +201,8 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     auto readOutputs = [&](double time) {
         if (!outputReferences.empty()) {
             check(
-                fmu.getReal(component, outputReferences.data(), outputReferences.size(),
-                            outputs.data()),
+                fmu.fmi2GetReal(component, outputReferences.data(), outputReferences.size(),
+                                outputs.data()),
                 [&] { return "fmi2GetReal at t=" + formatNumber(time); }, instance, log);
         }
         onRow(time, outputs);
@@ -210,8 +210,8 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
 
     setInputs(settings.startTime);
     check(
-        fmu.exitInitializationMode(component), [] { return "fmi2ExitInitializationMode"; },
-        instance, log);
+        fmu.fmi2ExitInitializationMode(component),
+        [] { return "fmi2ExitInitializationMode"; }, instance, log);
     readOutputs(settings.startTime);
 
     SimulationResult result;
@@ -228,7 +228,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         const double step = k + 1 == grid.steps ? grid.stop - time : grid.step;
         setInputs(time);
         check(
-            fmu.doStep(component, time, step, fmi2True),
+            fmu.fmi2DoStep(component, time, step, fmi2True),
             [&] {
                 return "fmi2DoStep from t=" + formatNumber(time) + " over " + formatNumber(step) +
                        " s";
@@ -240,7 +240,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     }
     result.stepSeconds = std::chrono::duration<double>(Clock::now() - loopBegan).count();
     check(
-        fmu.terminate(component), [] { return "fmi2Terminate"; }, instance, log);
+        fmu.fmi2Terminate(component), [] { return "fmi2Terminate"; }, instance, log);
     result.wallSeconds = std::chrono::duration<double>(Clock::now() - began).count();
     result.finalOutputs = std::move(outputs);
     return result;

@@ -27,11 +27,7 @@ std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
         const bool parameter = variable && variable->causality == Causality::parameter;
         if (!input && !parameter) {
             if (packedBeforeParameterVariables(model, resources)) {
-                throw RunError(ExitCode::unknownVariable,
-                               origin + ":1: column " + column +
-                                   ": the FMU declares no parameters in its model description: "
-                                   "it was packed by an earlier kvfmu-pack; pack it again to set "
-                                   "its parameters");
+                throw packAgainToSetParameters(origin + ":1: column " + column);
             }
             throw RunError(ExitCode::unknownVariable,
                            origin + ":1: column " + column +

@@ -235,14 +235,14 @@ TEST(RunnerCheck, RefusesWhatTheRunWouldWithoutRunningOrWriting) {
     scratch.write("cell.csv", "time,u\n0,1\n1,abc\n");
     scratch.write("column.csv", "time,K\n0,1\n");
     scratch.write("runs.csv", "run,gain\na,1\nb,2\n");
-    scratch.write("both.csv", "run,u\na,1\n");
+    scratch.write("both.csv", "\nrun,u\na,1\n");  // the header on line 2
     scratch.write("case.csv", "run,gain\nRun1,1\nrun1,2\n");
     const std::vector<std::tuple<std::vector<std::string>, ExitCode, std::string>> cases = {
         {{"--start", "2", "--stop", "1"}, ExitCode::badNumber, "the stop time 1 is before the start time 2"},
         {{"--step", "-1"}, ExitCode::badNumber, "the step size must be positive, not -1"},
         {{"-i", "cell.csv"}, ExitCode::inputNotNumeric, "cell.csv:3: column u: \"abc\" is not a number"},
         {{"-i", "column.csv"}, ExitCode::unknownVariable, "column.csv:1: column K is no input of the model"},
-        {{"-i", "in.csv", "--runs", "both.csv"}, ExitCode::usage, "both.csv:1: column u: input u is also given"},
+        {{"-i", "in.csv", "--runs", "both.csv"}, ExitCode::usage, "both.csv:2: column u: input u is also given"},
         {{"--runs", "case.csv"}, ExitCode::runsInvalid, "case.csv:3: run id \"run1\" repeats"},
         {{"--runs", "runs.csv", "-p", "K=1"}, ExitCode::unknownVariable, "--param K: the model has no parameter K"},
         // No Java VM is started: an option it would refuse passes.

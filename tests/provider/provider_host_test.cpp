@@ -331,14 +331,14 @@ int instantiateInForkedChild(const FmuBinaryFunctions& binary, const UnpackedFmu
     resetTestHost();
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string uri = fmu.resourceUri();
-    fmi2Component c = binary.instantiate("child", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
-                                         &callbacks, fmi2False, fmi2False);
+    fmi2Component c = binary.fmi2Instantiate("child", fmi2CoSimulation, fmu.guid.c_str(),
+                                             uri.c_str(), &callbacks, fmi2False, fmi2False);
     if (c) {
-        binary.setupExperiment(c, fmi2False, 0, 0, fmi2False, 0);
-        binary.enterInitializationMode(c);
-        binary.exitInitializationMode(c);
-        for (int k = 0; k < 20000; ++k) binary.doStep(c, k * 0.001, 0.001, fmi2True);
-        binary.freeInstance(c);
+        binary.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0);
+        binary.fmi2EnterInitializationMode(c);
+        binary.fmi2ExitInitializationMode(c);
+        for (int k = 0; k < 20000; ++k) binary.fmi2DoStep(c, k * 0.001, 0.001, fmi2True);
+        binary.fmi2FreeInstance(c);
         return 1;
     }
     const std::string log = logText();

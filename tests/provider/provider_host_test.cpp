@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -30,15 +30,15 @@ const char* const fmuGuid = "{11111111-2222-5333-8444-555555555555}";
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-using Provider = LoadedFmu;
-
 // The FMU's binary in the given FMU folder (fmu: the shipped provider; hidden: the test
 // build that knows no usual places).
-Provider loadProvider(const wchar_t* fmu) {
+LoadedFmu loadProvider(const wchar_t* fmu) {
     const std::string path = narrow(here + L"\\" + fmu + L"\\binaries\\win64\\Model.dll");
-    const Provider p = openFmu(path.c_str());
+    const LoadedFmu p = openFmu(path.c_str());
     EXPECT_NE(p.handle, nullptr) << p.error << " loading " << path;
-    if (p.handle) EXPECT_EQ(missingFmi2Functions(p), "");
+    if (p.handle) {
+        EXPECT_EQ(missingFmi2Functions(p), "");
+    }
     return p;
 }
 
@@ -67,7 +67,7 @@ std::string logText() {
 }
 
 // Instantiates on the calling thread, runs two steps and frees; answers the outputs.
-std::vector<double> cosimulation(const Provider& p, const char* name) {
+std::vector<double> cosimulation(const LoadedFmu& p, const char* name) {
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string resources = "file:///" + narrow(here) + "/fmu/resources";
     fmi2Component c = p.fmi2Instantiate(name, fmi2CoSimulation, fmuGuid, resources.c_str(),
@@ -115,7 +115,7 @@ TEST(WindowsProvider, StartsTheVmOfJavaHomeAndAttachesHostThreadsUntilTheyEnd) {
     SetEnvironmentVariableW(L"JAVA_HOME", javaHome.c_str());
     ASSERT_EQ(GetModuleHandleW(L"jvm.dll"), nullptr);
     resetTestHost();
-    const Provider p = loadProvider(L"fmu");
+    const LoadedFmu p = loadProvider(L"fmu");
     ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "first"), (std::vector<double>{1.5, 2.5}));
     EXPECT_TRUE(testHost().log.empty()) << logText();
@@ -156,7 +156,7 @@ TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
     const double data[] = {3.5, 4.5};
     standin<void (*)(const double*, int)>("jvmStandinData")(data, 2);
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
+    const LoadedFmu p = loadProvider(L"hidden");
     ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "joined"), (std::vector<double>{3.5, 4.5}));
     EXPECT_TRUE(testHost().log.empty()) << logText();
@@ -230,7 +230,7 @@ TEST(WindowsProvider, ARuntimeForAnotherProcessorIsPassedOverWithAWarning) {
 TEST(WindowsProvider, WithoutJavaInstantiateSaysWhereItLooked) {
     clearJavaFromEnvironment();
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
+    const LoadedFmu p = loadProvider(L"hidden");
     ASSERT_NE(p.handle, nullptr);
     EXPECT_STREQ(p.fmi2GetVersion(), "2.0");
     EXPECT_STREQ(p.fmi2GetTypesPlatform(), "default");

@@ -9,6 +9,8 @@ from statistics import NormalDist
 
 import numpy as np
 
+from .metrics import format_number  # noqa: F401  (the sweep's one way to write a number)
+
 
 class SweepInputError(ValueError):
     """A grid, sample or runs file the user must fix; the text says what and where."""
@@ -208,9 +210,3 @@ def file_runs(path):
         values.append([number(cell.strip(), f"{path}:{line}: column {header[i]}")
                        for i, cell in enumerate(row) if i != run_column])
     return RunTable(names, ids, values)
-
-
-def format_number(value):
-    """The shortest decimal that reads back to the same double ("2", not "2.0")."""
-    text = repr(float(value))
-    return text[:-2] if text.endswith(".0") else text

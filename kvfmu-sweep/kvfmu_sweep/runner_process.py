@@ -108,10 +108,10 @@ class RunnerProcess:
             record = self._complete_record()
             if record is not None:
                 return next(csv.reader([record]))
+            if cancelled():
+                raise ChunkCancelled("the sweep was cancelled")
             ready, _, _ = select.select([fd], [], [], 0.5)
             if not ready:
-                if cancelled():
-                    raise ChunkCancelled("the sweep was cancelled")
                 continue
             data = os.read(fd, 65536)
             if not data:
@@ -139,6 +139,7 @@ class RunnerPool:
     def __init__(self, folder):
         self.folder = folder
         self.started = 0
+        self.closed = False
         self._idle = {}
         self._lock = threading.Lock()
 
@@ -158,15 +159,17 @@ class RunnerPool:
         return RunnerProcess(command, columns, folder), True
 
     def give_back(self, runner):
-        if not runner.alive():
-            runner.close()
-            return
         with self._lock:
-            self._idle.setdefault((tuple(runner.process.args[:-4]), tuple(runner.columns)),
+            keep = runner.alive() and not self.closed
+            if keep:
+                self._idle.setdefault((tuple(runner.process.args[:-4]), tuple(runner.columns)),
                                   []).append(runner)
+        if not keep:
+            runner.close()
 
     def close(self):
         with self._lock:
+            self.closed = True
             runners = [r for idle in self._idle.values() for r in idle]
             self._idle.clear()
         for runner in runners:

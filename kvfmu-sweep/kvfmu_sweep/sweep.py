@@ -148,6 +148,7 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
                 progress.update(len(rows))
     except BaseException:
         _cancel(client, cancel_name, list(futures))
+        _end_runners(client, plugin_name)
         raise
     finally:
         summary.close()

@@ -9,7 +9,7 @@ timeout exit code. Its "model" has outputs y = the sum of the run's values and z
 the first. Columns steer it: fail=1 fails the run (the batch goes on and ends with exit code
 41), crash=1 kills the process during the run, abort=1 records the run as failed and ends
 the process with exit code 50 (as kvfmu-run does when it cannot write a result), sleep=S
-takes S seconds. Every run started is logged as "RUN PID PARENT-PID" to the
+takes S seconds; values of --set=NAME=V and --param=NAME=V count as columns. Every run started is logged as "RUN PID PARENT-PID" to the
 file named in the FMU's entry standin/log (else $KVFMU_STANDIN_LOG); the entry standin/sleep
 (else $KVFMU_STANDIN_SLEEP) adds seconds to every run. The FMU carries them so that they
 reach workers started before the test knew them.
@@ -28,11 +28,14 @@ RUN_TIMEOUT_EXIT = 60
 
 
 def main(argv):
-    fmu, options = argv[0], {}
+    fmu, options, held = argv[0], {}, {}
     i = 1
     while i < len(argv):
         arg = argv[i]
-        if arg in ("--quiet", "-q", "--check") or arg.startswith("--vm-option="):
+        if arg.startswith(("--set=", "--param=")):
+            name, value = arg.split("=", 1)[1].split("=")
+            held[name] = float(value)
+        if arg in ("--quiet", "-q", "--check") or arg.startswith(("--vm-option=", "--set=", "--param=")):
             i += 1
             continue
         options[arg] = argv[i + 1]
@@ -58,7 +61,7 @@ def main(argv):
         summary = Summary(summary_file)
         summary.writerow(["run"] + columns + ["status", "error", "wall_seconds", "y", "z"])
         for cells in runs:
-            run_id, values = cells[0], dict(zip(columns, map(float, cells[1:])))
+            run_id, values = cells[0], dict(zip(columns, map(float, cells[1:])), **held)
             if log:
                 with open(log, "a") as f:
                     f.write(f"{run_id} {os.getpid()} {os.getppid()}\n")

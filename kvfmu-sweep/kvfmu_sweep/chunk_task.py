@@ -135,8 +135,11 @@ class _ChunkRun:
         trajectory = None
         if row.get("status") == "ok" and (run_id in self.wanted
                                           or metrics.needs_trajectory(self.metrics)):
-            with open(path, "rb") as f:
-                trajectory = f.read()
+            try:
+                with open(path, "rb") as f:
+                    trajectory = f.read()
+            except OSError as e:
+                row = dict(row, status="failed", error=f"{run_id}.csv cannot be read: {e.strerror}")
         result = {"run": run_id, "status": row.get("status", "failed"),
                   "error": row.get("error", ""), "wall_seconds": row.get("wall_seconds", "")}
         # The values as sent, whatever form kvfmu-run wrote them in.

@@ -95,8 +95,9 @@ def write(path, text):
 
 # Refused on the client, named by the user's file and line: (options, text in the message).
 BAD_INPUT = {
-    "start after stop": (lambda d: ["--grid", "c=0.1", "--start", "2", "--stop", "1"], "--stop"),
-    "negative step": (lambda d: ["--grid", "c=0.1", "--step", "-1"], "--step"),
+    "start after stop": (lambda d: ["--grid", "c=0.1", "--start", "2", "--stop", "1"],
+                         "the stop time 1 is before the start time 2"),
+    "negative step": (lambda d: ["--grid", "c=0.1", "--step", "-1"], "step size must be positive"),
     "a cell not a number": (
         lambda d: ["--grid", "c=0.1", "--input", write(d / "in.csv", "time,F\n0,1\n1,abc\n")],
         "in.csv:3"),

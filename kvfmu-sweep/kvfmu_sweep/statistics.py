@@ -31,5 +31,5 @@ def write_statistics(path, summary_path, names, results, rank_correlations):
     columns = ["result", "count", "mean", "std", *QUANTILES]
     if rank_correlations:
         columns += [f"rank_correlation:{name}" for name in names]
-    pd.DataFrame(rows, columns=columns).to_csv(path, index=False, float_format="%.17g")
+    pd.DataFrame(rows, columns=columns).to_csv(path, index=False)
 

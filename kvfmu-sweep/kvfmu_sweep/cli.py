@@ -305,7 +305,7 @@ def sweep(args, launcher_dir):
                   f"{result.rerun_chunks} chunk{'s' if result.rerun_chunks != 1 else ''} run again")
         if result.given_up_chunks:
             print(f"  {result.given_up_chunks} chunk{'s' if result.given_up_chunks != 1 else ''} "
-                  f"given up after {survived} lost workers (their runs failed)")
+                  f"given up, each after {survived + 1} lost workers (their runs failed)")
         print(f"  summary:    {result.summary_path}")
         print(f"  statistics: {statistics_path}")
         if plot_path:

@@ -93,19 +93,27 @@ class _ChunkRun:
         self.cancelled = False
         self.retried = set()
 
+    # Runs handed to a runner ahead of its answers, so that it starts the next run at once.
+    AHEAD = 2
+
     def run_all(self, pool, command):
         runner = None
+        sent = 0  # runs of self.pending handed to the runner and not yet answered
         try:
             while self.pending:
                 if runner is None:
                     runner, started = pool.take(command, self.columns)
                     self.processes += started
+                    sent, began = 0, time.monotonic()
+                while sent < min(self.AHEAD, len(self.pending)) and runner.send(*self.pending[sent]):
+                    sent += 1
                 run_id, cells = self.pending[0]
-                began = time.monotonic()
-                row = runner.run(run_id, cells, self.cancelled_check)
+                row = runner.answer(self.cancelled_check) if sent else None
                 if row is not None:
                     self._finish(runner, run_id, cells, row)
                     self.pending.pop(0)
+                    sent -= 1
+                    began = time.monotonic()
                     continue
                 code, detail = runner.ended()
                 answered, last_failed = runner.header is not None, runner.last_status == "failed"

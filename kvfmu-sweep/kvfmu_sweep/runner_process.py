@@ -41,11 +41,13 @@ class RunnerProcess:
                 start_new_session=True, preexec_fn=_end_with_parent)
         self._send(["run"] + self.columns)
 
-    def run(self, run_id, cells, cancelled):
-        """Runs one run; answers its summary row (a dict), or None when the process ended
+    def send(self, run_id, cells):
+        """Hands a run to the process; False when it has ended."""
+        return self._send([run_id] + list(cells))
+
+    def answer(self, cancelled):
+        """The summary row (a dict) of the next run sent, or None when the process ended
         without one (then `ended()` tells how)."""
-        if not self._send([run_id] + list(cells)):
-            return None
         if self.header is None:
             self.header = self._read_record(cancelled)
             if self.header is None:

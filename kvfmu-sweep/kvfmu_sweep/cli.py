@@ -105,8 +105,8 @@ def parser():
     where.add_argument("--workers", type=positive_int, metavar="N",
                        help="worker processes of the local cluster (default: one per core)")
     where.add_argument("--chunk-size", type=positive_int, metavar="N",
-                       help="runs per kvfmu-run process (default: one chunk per worker, "
-                            "at most 100 runs)")
+                       help="runs sent to a worker at once (default: four chunks per "
+                            "worker, at most 100 runs)")
     where.add_argument("--runner", metavar="PATH",
                        help="kvfmu-run on the workers (default: the one installed with this "
                             "tool; a worker without it there uses kvfmu-run on its PATH)")
@@ -116,7 +116,7 @@ def parser():
     run.add_argument("--stop", type=float, metavar="SECONDS")
     run.add_argument("--step", type=float, metavar="SECONDS")
     run.add_argument("--run-timeout", type=positive_float, metavar="SECONDS",
-                     help="a run taking longer fails; the chunk goes on in a new process")
+                     help="a run taking longer fails; the rest go on in a new kvfmu-run process")
     run.add_argument("--vm-option", action="append", default=[], metavar="OPTION",
                      help="a Java VM option (repeatable)")
     return p

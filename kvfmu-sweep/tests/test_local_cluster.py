@@ -3,6 +3,7 @@ trajectories, the plot, refused input, and Ctrl-C."""
 
 import os
 import signal
+import socket
 import subprocess
 import time
 
@@ -48,12 +49,19 @@ def test_sweep_on_two_local_workers(tmp_path, standin_fmu):
 
 def test_grid_sweep_all_ok_writes_the_default_plot(tmp_path, standin_fmu):
     out = tmp_path / "out"
-    # A runner given relative to the current folder, which the workers do not share.
-    done = run_tool([standin_fmu, "--grid", "k=1:3:3", "--grid", "u=0,0.5", "-o", out,
-                     "--plot-group", "u", "--plot-output", "z", "-q", "--workers", "2",
-                     "--runner", os.path.relpath(STANDIN_RUNNER, tmp_path)], cwd=tmp_path)
+    # Dask's usual dashboard port taken (as by another sweep): a local cluster wants none.
+    with socket.socket() as taken:
+        try:
+            taken.bind(("127.0.0.1", 8787))
+            taken.listen()
+        except OSError:
+            pass  # already taken
+        # A runner given relative to the current folder, which the workers do not share.
+        done = run_tool([standin_fmu, "--grid", "k=1:3:3", "--grid", "u=0,0.5", "-o", out,
+                         "--plot-group", "u", "--plot-output", "z", "-q", "--workers", "2",
+                         "--runner", os.path.relpath(STANDIN_RUNNER, tmp_path)], cwd=tmp_path)
     assert done.returncode == 0, done.stderr
-    assert done.stdout == ""
+    assert done.stdout == "" and done.stderr == ""
     rows = read_summary(out / "summary.csv")
     assert [(r["k"], r["u"], r["y"]) for r in rows] == [
         ("1", "0", "1.0"), ("1", "0.5", "1.5"), ("2", "0", "2.0"),

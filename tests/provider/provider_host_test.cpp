@@ -7,6 +7,7 @@
 #include "kvfmu_run_reference.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <thread>
@@ -245,6 +247,129 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
         << testHost().log[0].text;
     EXPECT_NE(testHost().log[0].text.find("pack the FMU again"), std::string::npos);
     EXPECT_EQ(processVm(), nullptr);
+}
+
+// --- The host's call log ------------------------------------------------------------------
+
+TEST(CallLog, ShowsTheGuidTheHostPassed) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string uri = fmu.resourceUri();
+    resetTestHost();
+    fmi2Component component = binary.instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(),
+                                                 uri.c_str(), &callbacks, fmi2False, fmi2True);
+    ASSERT_NE(component, nullptr) << logText();
+    binary.freeInstance(component);
+    ASSERT_FALSE(testHost().log.empty());
+    const LogRecord& first = testHost().log.front();
+    EXPECT_EQ(first.category, "logFmiCall");
+    EXPECT_EQ(first.status, fmi2OK);
+    EXPECT_EQ(first.text, "fmi2Instantiate: GUID=" + fmu.guid);
+    EXPECT_EQ(logText().find("BA0A9140"), std::string::npos) << logText();
+}
+
+// --- Facades of other FMUs in the process ------------------------------------------------
+
+// The one message of a failed fmi2Instantiate of the FMU unpacked into the folder.
+std::string refusal(const fs::path& archive, const fs::path& folder,
+                    const std::function<void(const UnpackedFmu&)>& change = {}) {
+    const UnpackedFmu fmu = unpackForHost(archive, folder, false);
+    if (change) change(fmu);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string uri = fmu.resourceUri();
+    resetTestHost();
+    EXPECT_EQ(binary.instantiate("second", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                 &callbacks, fmi2False, fmi2False),
+              nullptr);
+    EXPECT_EQ(testHost().log.size(), 1u) << logText();
+    return testHost().log.empty() ? "" : testHost().log.front().text;
+}
+
+class AnotherFacade : public ::testing::TestWithParam<bool> {};
+
+TEST_P(AnotherFacade, IsRefusedNamingTheJarLoaded) {
+    const bool bridgeFirst = GetParam();
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const fs::path lag = modelCase("FirstOrderLag").fmu;
+    const fs::path plant = KVFMU_TEST_PLANT_FMU;
+    const UnpackedFmu first = unpackForHost(bridgeFirst ? lag : plant, folder / "first", false);
+    FmuBinaryFunctions binary = loadFmuBinary(first.binary());
+    resetTestHost();
+    HostedInstance instance(binary, first, "first");
+    ASSERT_TRUE(instance.instantiated()) << logText();
+    const std::string text = refusal(bridgeFirst ? plant : lag, folder / "second");
+    const fs::path loadedJar =
+        folder / "first" / "resources" / (bridgeFirst ? "kvbridge.jar" : "kvfmu_facade_worker.jar");
+    EXPECT_NE(text.find("fmi2Instantiate: this process already has another "
+                        "com.korvan.kvbridge.KorvanSim loaded, from " + loadedJar.string()),
+              std::string::npos)
+        << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrders, AnotherFacade, ::testing::Bool(),
+                         [](const auto& order) { return order.param ? "BridgeFirst" : "OwnFacadeFirst"; });
+
+// Makes the FMU's kvbridge.jar say it is of another version.
+void giveBridgeVersion(const UnpackedFmu& fmu, const std::string& version) {
+    const fs::path jar = fmu.folder / "resources" / "kvbridge.jar";
+    int error = 0;
+    zip_t* zip = zip_open(jar.c_str(), 0, &error);
+    ASSERT_NE(zip, nullptr);
+    static std::string manifest;
+    manifest = "Manifest-Version: 1.0\r\nImplementation-Title: kvbridge\r\n"
+               "Implementation-Version: " + version + "\r\n\r\n";
+    zip_source_t* source = zip_source_buffer(zip, manifest.data(), manifest.size(), 0);
+    ASSERT_GE(zip_file_add(zip, "META-INF/MANIFEST.MF", source, ZIP_FL_OVERWRITE), 0);
+    ASSERT_EQ(zip_close(zip), 0);
+}
+
+TEST(AnotherBridgeVersion, IsUsedWhenTheLoadedOneServesItElseRefusedNamingBoth) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    const UnpackedFmu first = unpackForHost(model.fmu, folder / "first", false);
+    FmuBinaryFunctions binary = loadFmuBinary(first.binary());
+    resetTestHost();
+    HostedInstance instance(binary, first, "first");
+    ASSERT_TRUE(instance.instantiated()) << logText();
+    const std::string loaded = std::to_string(KVFMU_VERSION_MAJOR) + "." +
+                               std::to_string(KVFMU_VERSION_MINOR) + ".0";
+    struct Case {
+        std::string version;
+        bool served;
+    };
+    const std::vector<Case> cases = {
+        {std::to_string(KVFMU_VERSION_MAJOR) + "." + std::to_string(KVFMU_VERSION_MINOR) + ".9", true},
+        {std::to_string(KVFMU_VERSION_MAJOR) + "." + std::to_string(KVFMU_VERSION_MINOR + 1) + ".0", false},
+        {std::to_string(KVFMU_VERSION_MAJOR + 1) + ".0.0", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        const fs::path second = folder / c.version;
+        const auto change = [&](const UnpackedFmu& fmu) { giveBridgeVersion(fmu, c.version); };
+        if (c.served) {
+            const UnpackedFmu fmu = unpackForHost(model.fmu, second, false);
+            change(fmu);
+            FmuBinaryFunctions other = loadFmuBinary(fmu.binary());
+            resetTestHost();
+            HostedInstance served(other, fmu, "served");
+            EXPECT_TRUE(served.instantiated()) << logText();
+            continue;
+        }
+        const std::string text = refusal(model.fmu, second, change);
+        EXPECT_NE(text.find("this FMU brings kvbridge.jar " + c.version + " (" +
+                            (second / "resources" / "kvbridge.jar").string() +
+                            "), but this process has kvbridge.jar " + loaded +
+                            " loaded already, from " +
+                            (folder / "first" / "resources" / "kvbridge.jar").string()),
+                  std::string::npos)
+            << text;
+    }
 }
 
 // --- The VM the provider starts ---------------------------------------------------------

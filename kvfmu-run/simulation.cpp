@@ -150,10 +150,15 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
             fmu.setDebugLogging(component, fmi2True, 1, categories),
             [] { return "fmi2SetDebugLogging"; }, instance, log);
     }
-    if (!settings.parameterReferences.empty()) {
+    if (!settings.parameters.empty()) {
+        std::vector<fmi2ValueReference> references;
+        std::vector<double> values;
+        for (const ParameterValue& parameter : settings.parameters) {
+            references.push_back(parameter.valueReference);
+            values.push_back(parameter.value);
+        }
         check(
-            fmu.setReal(component, settings.parameterReferences.data(),
-                        settings.parameterReferences.size(), settings.parameterValues.data()),
+            fmu.setReal(component, references.data(), references.size(), values.data()),
             [] { return "fmi2SetReal of the parameters"; }, instance, log);
     }
     check(
@@ -218,5 +223,6 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     check(
         fmu.terminate(component), [] { return "fmi2Terminate"; }, instance, log);
     result.wallSeconds = std::chrono::duration<double>(Clock::now() - began).count();
+    result.finalOutputs = std::move(outputs);
     return result;
 }

@@ -18,6 +18,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -370,6 +371,87 @@ TEST(AnotherBridgeVersion, IsUsedWhenTheLoadedOneServesItElseRefusedNamingBoth) 
                   std::string::npos)
             << text;
     }
+}
+
+// --- An address freed on one thread and taken on another --------------------------------
+
+// An allocator that hands a block being freed to the next request of its size, and runs the
+// host's action while that block is freed: an instance made on another thread meanwhile
+// gets the freed instance's address, as a real allocator may give it.
+struct RecyclingAllocator {
+    std::mutex lock;
+    std::map<void*, size_t> sizes;
+    void* watched = nullptr;
+    void* recycled = nullptr;
+    std::function<void()> whileFreeing;
+};
+RecyclingAllocator recycling;
+
+void* recyclingAllocate(size_t count, size_t size) {
+    const std::lock_guard<std::mutex> lock(recycling.lock);
+    if (recycling.recycled && recycling.sizes[recycling.recycled] == count * size)
+        return std::exchange(recycling.recycled, nullptr);
+    void* block = std::calloc(count ? count : 1, size ? size : 1);
+    recycling.sizes[block] = count * size;
+    return block;
+}
+
+void recyclingFree(void* block) {
+    if (block && block == recycling.watched) {
+        recycling.watched = nullptr;
+        recycling.recycled = block;
+        recycling.whileFreeing();
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(recycling.lock);
+    recycling.sizes.erase(block);
+    std::free(block);
+}
+
+TEST(FreeInstance, AnInstanceGivenTheFreedAddressMeanwhileKeepsItsSetUpForReset) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    const fmi2CallbackFunctions host = hostCallbacks();
+    const fmi2CallbackFunctions callbacks = {host.logger, recyclingAllocate, recyclingFree,
+                                             nullptr, host.componentEnvironment};
+    const std::string uri = fmu.resourceUri();
+    resetTestHost();
+    const auto instantiate = [&](const char* name) {
+        return binary.instantiate(name, fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                  &callbacks, fmi2False, fmi2False);
+    };
+    fmi2Component first = instantiate("first");
+    ASSERT_NE(first, nullptr) << logText();
+    fmi2Component second = nullptr;
+    recycling.watched = first;
+    recycling.whileFreeing = [&] {
+        std::thread other([&] {
+            second = instantiate("second");
+            if (second) binary.setupExperiment(second, fmi2False, 0, 0, fmi2True, 1);
+        });
+        other.join();
+    };
+    binary.freeInstance(first);
+    ASSERT_EQ(second, first) << logText();
+
+    const fmi2ValueReference u = fmu.reference("u"), y = fmu.reference("y");
+    const fmi2Real two = 2;
+    fmi2Real output = 0;
+    ASSERT_EQ(binary.setReal(second, &u, 1, &two), fmi2OK);
+    ASSERT_EQ(binary.enterInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.exitInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.doStep(second, 0, 0.5, fmi2True), fmi2OK);
+    ASSERT_EQ(binary.getReal(second, &y, 1, &output), fmi2OK);
+    ASSERT_GT(output, 0.5);
+    // The set-up given again after the reset starts a new run: its initial output.
+    EXPECT_EQ(binary.reset(second), fmi2OK) << logText();
+    ASSERT_EQ(binary.enterInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.getReal(second, &y, 1, &output), fmi2OK);
+    EXPECT_EQ(output, 0);
+    binary.freeInstance(second);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
 }
 
 // --- The VM the provider starts ---------------------------------------------------------

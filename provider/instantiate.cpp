@@ -2,6 +2,7 @@
 // library's instance made, and the start values of the inputs and parameters applied; after
 // a reset, the last experiment set-up too.
 #include "instance_setups.h"
+#include "kvfmu_guid.h"
 #include "provider_setup.h"
 #include "start_values.h"
 
@@ -57,7 +58,7 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
     }
     // The library logs the GUID it is given, its own: made with logging off, the instance
     // then gets the host's switches, and the call log the GUID the host passed.
-    fmi2Component component = library->fmi2Instantiate(instanceName, fmuType, libraryGuid,
+    fmi2Component component = library->fmi2Instantiate(instanceName, fmuType, kvfmuGuid,
                                                        fmuResourceLocation, functions, visible,
                                                        fmi2False);
     if (!component) return nullptr;

@@ -4,12 +4,12 @@
 #include "fmu_importer.h"
 #include "host.h"
 #include "java_probe.h"
+#include "kvfmu_guid.h"
 #include "kvfmu_run_reference.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -115,7 +115,7 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
                                           GetParam().from == JavaFrom::pathOnly);
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
     ASSERT_NE(binary.handle, nullptr);
-    EXPECT_STREQ(binary.getVersion(), "2.0");
+    EXPECT_STREQ(binary.fmi2GetVersion(), "2.0");
 
     const Rows rows = simulate(binary, fmu, fmu.modelIdentifier, model.stop, model.step, model.inputs);
     EXPECT_TRUE(testHost().log.empty()) << logText();
@@ -167,8 +167,8 @@ TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
     ASSERT_NE(binary.handle, nullptr);
     // A host asks these first; they answer without any Java.
-    EXPECT_STREQ(binary.getVersion(), "2.0");
-    EXPECT_STREQ(binary.getTypesPlatform(), "default");
+    EXPECT_STREQ(binary.fmi2GetVersion(), "2.0");
+    EXPECT_STREQ(binary.fmi2GetTypesPlatform(), "default");
 
     struct Attempt {
         const char* javaHome;
@@ -194,8 +194,8 @@ TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
         resetTestHost();
         fmi2CallbackFunctions callbacks = hostCallbacks();
         const std::string uri = fmu.resourceUri();
-        EXPECT_EQ(binary.instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
-                                     &callbacks, fmi2False, fmi2False),
+        EXPECT_EQ(binary.fmi2Instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                         &callbacks, fmi2False, fmi2False),
                   nullptr);
         ASSERT_EQ(testHost().log.size(), 1u) << logText();
         const LogRecord& record = testHost().log.front();
@@ -220,13 +220,13 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
     const std::string uri = fmu.resourceUri();
 
     resetTestHost();
-    EXPECT_EQ(binary.instantiate("lag", fmi2CoSimulation, "{BA0A9140-44D0-41C3-AAA7-C152C647039F}",
-                                 uri.c_str(), &callbacks, fmi2False, fmi2False),
+    EXPECT_EQ(binary.fmi2Instantiate("lag", fmi2CoSimulation, kvfmuGuid, uri.c_str(), &callbacks,
+                                     fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_EQ(testHost().log[0].format, "fmi2Instantiate: Wrong GUID %s. Expected %s.");
-    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Wrong GUID {BA0A9140-44D0-41C3-AAA7-"
-                                      "C152C647039F}. Expected " + fmu.guid + ".");
+    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Wrong GUID " + std::string(kvfmuGuid) +
+                                          ". Expected " + fmu.guid + ".");
     EXPECT_EQ(processVm(), nullptr);
 
     // Settings are read once and kept: this copy of the FMU has a provider of its own.
@@ -238,8 +238,8 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
     FmuBinaryFunctions damagedBinary = loadFmuBinary(damaged.binary());
     resetTestHost();
     const std::string damagedUri = damaged.resourceUri();
-    EXPECT_EQ(damagedBinary.instantiate("lag", fmi2CoSimulation, damaged.guid.c_str(),
-                                        damagedUri.c_str(), &callbacks, fmi2False, fmi2False),
+    EXPECT_EQ(damagedBinary.fmi2Instantiate("lag", fmi2CoSimulation, damaged.guid.c_str(),
+                                            damagedUri.c_str(), &callbacks, fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_NE(testHost().log[0].text.find("line " + std::to_string(lines + 1) +
@@ -260,10 +260,10 @@ TEST(CallLog, ShowsTheGuidTheHostPassed) {
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string uri = fmu.resourceUri();
     resetTestHost();
-    fmi2Component component = binary.instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(),
+    fmi2Component component = binary.fmi2Instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(),
                                                  uri.c_str(), &callbacks, fmi2False, fmi2True);
     ASSERT_NE(component, nullptr) << logText();
-    binary.freeInstance(component);
+    binary.fmi2FreeInstance(component);
     ASSERT_FALSE(testHost().log.empty());
     const LogRecord& first = testHost().log.front();
     EXPECT_EQ(first.category, "logFmiCall");
@@ -283,7 +283,7 @@ std::string refusal(const fs::path& archive, const fs::path& folder,
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string uri = fmu.resourceUri();
     resetTestHost();
-    EXPECT_EQ(binary.instantiate("second", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+    EXPECT_EQ(binary.fmi2Instantiate("second", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
                                  &callbacks, fmi2False, fmi2False),
               nullptr);
     EXPECT_EQ(testHost().log.size(), 1u) << logText();
@@ -419,7 +419,7 @@ TEST(FreeInstance, AnInstanceGivenTheFreedAddressMeanwhileKeepsItsSetUpForReset)
     const std::string uri = fmu.resourceUri();
     resetTestHost();
     const auto instantiate = [&](const char* name) {
-        return binary.instantiate(name, fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+        return binary.fmi2Instantiate(name, fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
                                   &callbacks, fmi2False, fmi2False);
     };
     fmi2Component first = instantiate("first");
@@ -429,28 +429,28 @@ TEST(FreeInstance, AnInstanceGivenTheFreedAddressMeanwhileKeepsItsSetUpForReset)
     recycling.whileFreeing = [&] {
         std::thread other([&] {
             second = instantiate("second");
-            if (second) binary.setupExperiment(second, fmi2False, 0, 0, fmi2True, 1);
+            if (second) binary.fmi2SetupExperiment(second, fmi2False, 0, 0, fmi2True, 1);
         });
         other.join();
     };
-    binary.freeInstance(first);
+    binary.fmi2FreeInstance(first);
     ASSERT_EQ(second, first) << logText();
 
     const fmi2ValueReference u = fmu.reference("u"), y = fmu.reference("y");
     const fmi2Real two = 2;
     fmi2Real output = 0;
-    ASSERT_EQ(binary.setReal(second, &u, 1, &two), fmi2OK);
-    ASSERT_EQ(binary.enterInitializationMode(second), fmi2OK);
-    ASSERT_EQ(binary.exitInitializationMode(second), fmi2OK);
-    ASSERT_EQ(binary.doStep(second, 0, 0.5, fmi2True), fmi2OK);
-    ASSERT_EQ(binary.getReal(second, &y, 1, &output), fmi2OK);
+    ASSERT_EQ(binary.fmi2SetReal(second, &u, 1, &two), fmi2OK);
+    ASSERT_EQ(binary.fmi2EnterInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.fmi2ExitInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.fmi2DoStep(second, 0, 0.5, fmi2True), fmi2OK);
+    ASSERT_EQ(binary.fmi2GetReal(second, &y, 1, &output), fmi2OK);
     ASSERT_GT(output, 0.5);
     // The set-up given again after the reset starts a new run: its initial output.
-    EXPECT_EQ(binary.reset(second), fmi2OK) << logText();
-    ASSERT_EQ(binary.enterInitializationMode(second), fmi2OK);
-    ASSERT_EQ(binary.getReal(second, &y, 1, &output), fmi2OK);
+    EXPECT_EQ(binary.fmi2Reset(second), fmi2OK) << logText();
+    ASSERT_EQ(binary.fmi2EnterInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.fmi2GetReal(second, &y, 1, &output), fmi2OK);
     EXPECT_EQ(output, 0);
-    binary.freeInstance(second);
+    binary.fmi2FreeInstance(second);
     EXPECT_TRUE(testHost().log.empty()) << logText();
 }
 

@@ -2,8 +2,6 @@
 
 #include "java_runtime.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -14,12 +12,14 @@ namespace {
 const char* const facadeClassFile = "com/korvan/kvbridge/KorvanSim.class";
 const char* const bridgeTitle = "kvbridge";
 
-// What a facade jar says of itself in its manifest.
-struct JarFacts {
-    fs::path file;
-    bool holdsFacade = false;
+// A facade as a jar brings it or as the VM has loaded it: where from, what its manifest says
+// (kept by the VM for a loaded one, whose jar a host may have deleted since), and the bytes
+// of the facade class.
+struct FacadeFacts {
+    std::optional<fs::path> file;
     std::string title;
     std::string version;
+    std::string classBytes;  // empty when the jar holds no facade
 };
 
 bool failed(JNIEnv* env) {
@@ -67,8 +67,27 @@ struct LocalFrame {
     }
 };
 
-JarFacts jarFacts(JNIEnv* env, const fs::path& jar) {
-    JarFacts facts;
+// The stream's bytes; the stream is closed.
+std::string allBytes(JNIEnv* env, jobject stream) {
+    std::string bytes;
+    jobject array = callObject(env, stream, "readAllBytes", "()[B");
+    if (array) {
+        bytes.resize(static_cast<size_t>(env->GetArrayLength(static_cast<jbyteArray>(array))));
+        env->GetByteArrayRegion(static_cast<jbyteArray>(array), 0, static_cast<jsize>(bytes.size()),
+                                reinterpret_cast<jbyte*>(bytes.data()));
+    }
+    if (stream) {
+        jmethodID close = env->GetMethodID(env->GetObjectClass(stream), "close", "()V");
+        if (close) env->CallVoidMethod(stream, close);
+        failed(env);
+    }
+    return bytes;
+}
+
+const char* const textGetter = "()Ljava/lang/String;";
+
+FacadeFacts jarFacts(JNIEnv* env, const fs::path& jar) {
+    FacadeFacts facts;
     facts.file = jar;
     const LocalFrame frame(env);
     if (!frame.pushed) return facts;
@@ -78,14 +97,16 @@ JarFacts jarFacts(JNIEnv* env, const fs::path& jar) {
     jstring name = open ? env->NewStringUTF(pathText(jar).c_str()) : nullptr;
     jobject file = name ? env->NewObject(jarFileClass, open, name) : nullptr;
     if (failed(env) || !file) return facts;
-    facts.holdsFacade = callObject(env, file, "getEntry", "(Ljava/lang/String;)Ljava/util/zip/ZipEntry;",
-                                   env->NewStringUTF(facadeClassFile)) != nullptr;
+    jobject entry = callObject(env, file, "getEntry", "(Ljava/lang/String;)Ljava/util/zip/ZipEntry;",
+                               env->NewStringUTF(facadeClassFile));
+    facts.classBytes = allBytes(env, callObject(env, file, "getInputStream",
+                                                "(Ljava/util/zip/ZipEntry;)Ljava/io/InputStream;", entry));
     jobject attributes = callObject(env, callObject(env, file, "getManifest", "()Ljava/util/jar/Manifest;"),
                                     "getMainAttributes", "()Ljava/util/jar/Attributes;");
-    const char* valueSignature = "(Ljava/lang/String;)Ljava/lang/String;";
-    facts.title = utf8(env, callObject(env, attributes, "getValue", valueSignature,
+    const char* valueGetter = "(Ljava/lang/String;)Ljava/lang/String;";
+    facts.title = utf8(env, callObject(env, attributes, "getValue", valueGetter,
                                        env->NewStringUTF("Implementation-Title")));
-    facts.version = utf8(env, callObject(env, attributes, "getValue", valueSignature,
+    facts.version = utf8(env, callObject(env, attributes, "getValue", valueGetter,
                                          env->NewStringUTF("Implementation-Version")));
     jmethodID close = env->GetMethodID(jarFileClass, "close", "()V");
     if (close) env->CallVoidMethod(file, close);
@@ -93,12 +114,19 @@ JarFacts jarFacts(JNIEnv* env, const fs::path& jar) {
     return facts;
 }
 
-// The jar or folder the VM's facade class came from; nothing when the VM does not tell.
-std::optional<fs::path> loadedFacadeFile(JNIEnv* env) {
+// The facade the VM's system class loader has loaded.
+FacadeFacts loadedFacade(JNIEnv* env) {
+    FacadeFacts facts;
     const LocalFrame frame(env);
-    if (!frame.pushed) return std::nullopt;
+    if (!frame.pushed) return facts;
     jclass facade = env->FindClass("com/korvan/kvbridge/KorvanSim");
-    if (failed(env) || !facade) return std::nullopt;
+    if (failed(env) || !facade) return facts;
+    jobject package = callObject(env, facade, "getPackage", "()Ljava/lang/Package;");
+    facts.title = utf8(env, callObject(env, package, "getImplementationTitle", textGetter));
+    facts.version = utf8(env, callObject(env, package, "getImplementationVersion", textGetter));
+    facts.classBytes = allBytes(env, callObject(env, facade, "getResourceAsStream",
+                                                "(Ljava/lang/String;)Ljava/io/InputStream;",
+                                                env->NewStringUTF("KorvanSim.class")));
     jobject location = callObject(
         env, callObject(env, callObject(env, facade, "getProtectionDomain",
                                         "()Ljava/security/ProtectionDomain;"),
@@ -108,10 +136,10 @@ std::optional<fs::path> loadedFacadeFile(JNIEnv* env) {
     jclass fileClass = uri ? env->FindClass("java/io/File") : nullptr;
     jmethodID make = fileClass ? env->GetMethodID(fileClass, "<init>", "(Ljava/net/URI;)V") : nullptr;
     jobject file = make ? env->NewObject(fileClass, make, uri) : nullptr;
-    if (failed(env) || !file) return std::nullopt;
-    const std::string path = utf8(env, callObject(env, file, "getPath", "()Ljava/lang/String;"));
-    if (path.empty()) return std::nullopt;
-    return fs::u8path(path);
+    if (failed(env) || !file) return facts;
+    const std::string path = utf8(env, callObject(env, file, "getPath", textGetter));
+    if (!path.empty()) facts.file = fs::u8path(path);
+    return facts;
 }
 
 bool sameFile(const fs::path& a, const fs::path& b) {
@@ -119,26 +147,19 @@ bool sameFile(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, error);
 }
 
-bool sameContent(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    if (!fs::is_regular_file(a, error) || !fs::is_regular_file(b, error) ||
-        fs::file_size(a, error) != fs::file_size(b, error))
-        return false;
-    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
-    return first && second &&
-           std::equal(std::istreambuf_iterator<char>(first), {},
-                      std::istreambuf_iterator<char>(second), {});
+std::string where(const FacadeFacts& jar) {
+    return jar.file ? pathText(*jar.file) : "a place the Java VM does not tell";
 }
 
-std::string described(const JarFacts& jar) {
-    std::string text = pathText(jar.file);
+std::string described(const FacadeFacts& jar) {
+    std::string text = where(jar);
     if (!jar.title.empty() || !jar.version.empty())
         text += " (" + jar.title + (jar.title.empty() || jar.version.empty() ? "" : " ") +
                 jar.version + ")";
     return text;
 }
 
-bool isBridge(const JarFacts& jar) { return jar.title == bridgeTitle && !jar.version.empty(); }
+bool isBridge(const FacadeFacts& jar) { return jar.title == bridgeTitle && !jar.version.empty(); }
 
 std::vector<int> versionNumbers(const std::string& version) {
     std::vector<int> numbers;
@@ -168,31 +189,31 @@ bool versionServes(const std::string& loaded, const std::string& brought) {
 }
 
 bool loadedFacadeServes(JNIEnv* env, const std::vector<fs::path>& facadeJars, std::string& failure) {
-    std::optional<JarFacts> brought;
+    std::optional<FacadeFacts> brought;
     for (const fs::path& jar : facadeJars) {
-        JarFacts facts = jarFacts(env, jar);
-        if (facts.holdsFacade) {
+        FacadeFacts facts = jarFacts(env, jar);
+        if (!facts.classBytes.empty()) {
             brought = facts;
             break;
         }
     }
-    if (!brought) return true;  // a facade split over jars in ways we cannot tell: as before
-    const std::optional<fs::path> loadedFile = loadedFacadeFile(env);
-    if (loadedFile && (sameFile(*loadedFile, brought->file) || sameContent(*loadedFile, brought->file)))
-        return true;
-    const JarFacts loaded = loadedFile ? jarFacts(env, *loadedFile) : JarFacts{};
+    if (!brought) return true;  // no facade this provider can read: the loaded one, as ever
+    const FacadeFacts loaded = loadedFacade(env);
+    if (loaded.file && sameFile(*loaded.file, *brought->file)) return true;
     if (isBridge(loaded) && isBridge(*brought)) {
         if (versionServes(loaded.version, brought->version)) return true;
-        failure = "this FMU brings kvbridge.jar " + brought->version + " (" + pathText(brought->file) +
+        failure = "this FMU brings kvbridge.jar " + brought->version + " (" + where(*brought) +
                   "), but this process has kvbridge.jar " + loaded.version + " loaded already, from " +
-                  pathText(loaded.file) + ", which serves FMUs of versions " + servedRange(loaded.version) +
+                  where(loaded) + ", which serves FMUs of versions " + servedRange(loaded.version) +
                   " only: run this FMU in a process of its own, or pack the FMUs of one process "
                   "with one kvfmu version";
         return false;
     }
+    // Another copy of the same facade, as a host that unpacks an FMU anew for each run has.
+    if (!isBridge(loaded) && !isBridge(*brought) && loaded.classBytes == brought->classBytes)
+        return true;
     failure = "this process already has another com.korvan.kvbridge.KorvanSim loaded, from " +
-              (loadedFile ? described(loaded) : std::string("a place the Java VM does not tell")) +
-              "; this FMU's facade is " + described(*brought) +
+              described(loaded) + "; this FMU's facade is " + described(*brought) +
               ": a process holds one facade, so run this FMU in a process of its own";
     return false;
 }

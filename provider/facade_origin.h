@@ -11,9 +11,10 @@
 #include <vector>
 
 // True when the loaded facade serves an FMU that brings these facade jars: it came from one
-// of them or from a jar of the same content, or both are kvbridge.jar and the loaded version
-// serves the FMU's (see versionServes). Otherwise false with a message naming both. The
-// calling thread must be attached and the facade loadable.
+// of them; or both are kvbridge.jar and the loaded version serves the FMU's (see
+// versionServes); or both are another copy of one facade of a user's own (the same facade
+// class). Otherwise false with a message naming both. The calling thread must be attached
+// and the facade loadable.
 bool loadedFacadeServes(JNIEnv* env, const std::vector<std::filesystem::path>& facadeJars,
                         std::string& failure);
 

@@ -290,30 +290,58 @@ std::string refusal(const fs::path& archive, const fs::path& folder,
     return testHost().log.empty() ? "" : testHost().log.front().text;
 }
 
-class AnotherFacade : public ::testing::TestWithParam<bool> {};
+// A host that unpacks each FMU into a folder of its own and removes it after the run, as
+// Python importers do: the second FMU brings the same facade as the first, or another.
+struct FacadeCase {
+    const char* name;
+    fs::path first;
+    fs::path second;
+    const char* loadedJar;  // named in the refusal; null when the second FMU runs
+};
 
-TEST_P(AnotherFacade, IsRefusedNamingTheJarLoaded) {
-    const bool bridgeFirst = GetParam();
+void PrintTo(const FacadeCase& c, std::ostream* out) { *out << c.name; }
+
+class SecondFmu : public ::testing::TestWithParam<FacadeCase> {};
+
+TEST_P(SecondFmu, RunsOnTheSameFacadeOrIsRefusedNamingTheJarLoaded) {
+    const FacadeCase& c = GetParam();
     const fs::path folder = scratch();
     findJavaFrom(JavaFrom::javaHome, folder);
-    const fs::path lag = modelCase("FirstOrderLag").fmu;
-    const fs::path plant = KVFMU_TEST_PLANT_FMU;
-    const UnpackedFmu first = unpackForHost(bridgeFirst ? lag : plant, folder / "first", false);
-    FmuBinaryFunctions binary = loadFmuBinary(first.binary());
-    resetTestHost();
-    HostedInstance instance(binary, first, "first");
-    ASSERT_TRUE(instance.instantiated()) << logText();
-    const std::string text = refusal(bridgeFirst ? plant : lag, folder / "second");
-    const fs::path loadedJar =
-        folder / "first" / "resources" / (bridgeFirst ? "kvbridge.jar" : "kvfmu_facade_worker.jar");
+    {
+        const UnpackedFmu first = unpackForHost(c.first, folder / "first", false);
+        FmuBinaryFunctions binary = loadFmuBinary(first.binary());
+        resetTestHost();
+        HostedInstance instance(binary, first, "first");
+        ASSERT_TRUE(instance.instantiated()) << logText();
+    }
+    fs::remove_all(folder / "first");
+    if (!c.loadedJar) {
+        const UnpackedFmu second = unpackForHost(c.second, folder / "second", false);
+        FmuBinaryFunctions binary = loadFmuBinary(second.binary());
+        resetTestHost();
+        HostedInstance instance(binary, second, "second");
+        EXPECT_TRUE(instance.instantiated()) << logText();
+        return;
+    }
+    const std::string text = refusal(c.second, folder / "second");
     EXPECT_NE(text.find("fmi2Instantiate: this process already has another "
-                        "com.korvan.kvbridge.KorvanSim loaded, from " + loadedJar.string()),
+                        "com.korvan.kvbridge.KorvanSim loaded, from " +
+                        (folder / "first" / "resources" / c.loadedJar).string()),
               std::string::npos)
         << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(BothOrders, AnotherFacade, ::testing::Bool(),
-                         [](const auto& order) { return order.param ? "BridgeFirst" : "OwnFacadeFirst"; });
+INSTANTIATE_TEST_SUITE_P(
+    FacadesInOneProcess, SecondFmu,
+    ::testing::Values(
+        FacadeCase{"BridgeThenOwnFacade", KVFMU_TEST_FMU_DIR "/FirstOrderLag.fmu", KVFMU_TEST_PLANT_FMU,
+                   "kvbridge.jar"},
+        FacadeCase{"OwnFacadeThenBridge", KVFMU_TEST_PLANT_FMU, KVFMU_TEST_FMU_DIR "/FirstOrderLag.fmu",
+                   "kvfmu_facade_worker.jar"},
+        FacadeCase{"OwnFacadeTwice", KVFMU_TEST_PLANT_FMU, KVFMU_TEST_PLANT_FMU, nullptr},
+        FacadeCase{"TwoModelsOnOneBridge", KVFMU_TEST_FMU_DIR "/FirstOrderLag.fmu",
+                   KVFMU_TEST_FMU_DIR "/WaterTank.fmu", nullptr}),
+    [](const auto& facadeCase) { return std::string(facadeCase.param.name); });
 
 // Makes the FMU's kvbridge.jar say it is of another version.
 void giveBridgeVersion(const UnpackedFmu& fmu, const std::string& version) {

@@ -35,7 +35,9 @@ Provider loadProvider(const wchar_t* fmu) {
     const std::string path = narrow(here + L"\\" + fmu + L"\\binaries\\win64\\Model.dll");
     const Provider p = openFmu(path.c_str());
     EXPECT_NE(p.handle, nullptr) << p.error << " loading " << path;
-    if (p.handle) EXPECT_EQ(missingFmi2Functions(p), "");
+    if (p.handle) {
+        EXPECT_EQ(missingFmi2Functions(p), "");
+    }
     return p;
 }
 

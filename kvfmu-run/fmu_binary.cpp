@@ -3,7 +3,6 @@
 #include "dynamic_library.h"
 #include "exit_codes.h"
 
-
 #include <algorithm>
 #include <vector>
 

@@ -3,8 +3,10 @@
 #include "dynamic_library.h"
 #include "facade_access.h"
 #include "facade_origin.h"
+#include "fork_guard.h"
 #include "java_runtime.h"
 #include "java_vm_library.h"
+#include "process_vm.h"
 #include "resource_location.h"
 #include "thread_attachment.h"
 
@@ -37,11 +39,10 @@ LibraryFunctions library;
 std::atomic<const LibraryFunctions*> libraryReady{nullptr};
 std::set<std::filesystem::path> servedFacadeJars;  // of FMUs the loaded facade serves
 
-// The instantiation that starts the VM, for the VM's exit hook.
+// The instantiation that starts the VM, for the VM's exit hook and its text.
 struct VmStart {
     const fmi2CallbackFunctions* functions = nullptr;
     fmi2String instanceName = nullptr;
-    std::string description;
 };
 VmStart vmStart;
 
@@ -51,15 +52,18 @@ void JNICALL vmExits(jint status) {
     if (!vmStart.functions) return;
     vmStart.functions->logger(vmStart.functions->componentEnvironment, vmStart.instanceName,
                               fmi2Fatal, "error",
-                              "fmi2Instantiate: the Java VM (%s) failed to start and ends the "
-                              "process with status %d",
-                              vmStart.description.c_str(), static_cast<int>(status));
+                              "fmi2Instantiate: the Java VM failed to start and ends the process "
+                              "with status %d (its message is logged before)",
+                              static_cast<int>(status));
 }
 
-std::string optionList(const std::vector<std::string>& options) {
-    std::string list;
-    for (const std::string& option : options) list += (list.empty() ? "" : " ") + option;
-    return list;
+// What the VM prints while it starts reaches the host's log: a host without a console
+// would lose it.
+void vmText(const std::string& line) {
+    if (!vmStart.functions) return;
+    vmStart.functions->logger(vmStart.functions->componentEnvironment, vmStart.instanceName,
+                              fmi2Warning, "warning", "fmi2Instantiate: the Java VM says: %s",
+                              line.c_str());
 }
 
 std::vector<fs::path> facadeJarFiles(const FmuSettings& fmu) {
@@ -68,31 +72,10 @@ std::vector<fs::path> facadeJarFiles(const FmuSettings& fmu) {
     return jars;
 }
 
-// Only the facade jars go on the class path: the server loads each FMU's model classes from
-// that FMU's own resources in a class loader of their own, which asks the system class
-// loader first. So two versions of one model live side by side.
-bool startVm(const JavaVmLibrary& vmLibrary, const std::string& what, const FmuSettings& fmu,
-             const fmi2CallbackFunctions* functions, fmi2String instanceName,
-             std::string& failure) {
-    const std::vector<std::string> options =
-        vmOptionsFor(facadeJarFiles(fmu), fmu.settings->vmOptions, {});
-    vmStart = {functions, instanceName, what + ", VM options: " + optionList(options)};
-    char exitHook[] = "exit";
-    JavaVM* vm = nullptr;
-    JNIEnv* env = nullptr;
-    const jint created = createJavaVm(vmLibrary, options,
-                                      {{exitHook, reinterpret_cast<void*>(&vmExits)}}, &vm, &env);
-    vmStart = {};
-    if (created != JNI_OK || !vm) {
-        vmStartFailure = "the Java VM (" + what + ") cannot start: " + jniErrorText(created) +
-                         " (VM options: " + optionList(options) + ")";
-        failure = vmStartFailure;
-        return false;
-    }
+void useVm(JavaVM* vm) {
     processVm = vm;
+    noteVmProcess();
     useVmForThreads(vm);
-    detachCallingThreadAtEnd();
-    return true;
 }
 
 // The VM already in the process, or one started from the Java runtime found on the machine.
@@ -102,30 +85,40 @@ bool findOrStartVm(const FmuSettings& fmu, const fmi2CallbackFunctions* function
         failure = vmStartFailure;
         return false;
     }
-    if (const std::optional<JavaVmLibrary> loaded = loadedVmLibrary()) {
-        if (JavaVM* running = runningVm(*loaded)) {
-            processVm = running;
-            useVmForThreads(running);
-            return true;
-        }
-        return startVm(*loaded, "the Java VM library already loaded in this process", fmu,
-                       functions, instanceName, failure);
-    }
-    const RuntimeSearch search = findJavaRuntime(usualJavaPlaces());
-    if (!search.runtime) {
-        failure = noRuntimeMessage(search);
+    // Only the facade jars go on the class path: the server loads each FMU's model classes
+    // from that FMU's own resources in a class loader of their own, which asks the system
+    // class loader first. So two versions of one model live side by side.
+    VmRequest request;
+    request.classPath = facadeJarFiles(fmu);
+    request.options = fmu.settings->vmOptions;
+    request.exitHook = &vmExits;
+    request.vmText = &vmText;
+    vmStart = {functions, instanceName};
+    const ProcessVm vm = findOrStartJavaVm(request);
+    vmStart = {};
+    for (const std::string& warning : vm.warnings)
+        functions->logger(functions->componentEnvironment, instanceName, fmi2Warning, "warning",
+                          "fmi2Instantiate: %s", warning.c_str());
+    if (!vm.vm) {
+        // A VM cannot be created twice in a process: a failed start stays the answer.
+        if (vm.startFailed) vmStartFailure = vm.failure;
+        failure = vm.failure;
         return false;
     }
-    const JavaRuntime& runtime = *search.runtime;
-    const std::string what = "Java " + runtime.version + " at " + pathText(runtime.home) +
-                             ", found through " + runtime.foundThrough;
-    std::string error;
-    const std::optional<JavaVmLibrary> vmLibrary = loadVmLibrary(runtime.vmLibrary, error);
-    if (!vmLibrary) {
-        failure = "cannot load the Java VM " + pathText(runtime.vmLibrary) + " (" + what + "): " + error;
+    useVm(vm.vm);
+    if (vm.started) {
+        detachCallingThreadAtEnd();
+        return true;
+    }
+    knowCallingThread();
+    JNIEnv* env = callingThreadEnv();
+    const std::string tooOld = env ? tooOldVmProblem(env) : std::string();
+    if (!tooOld.empty()) {
+        vmStartFailure = tooOld;
+        failure = tooOld;
         return false;
     }
-    return startVm(*vmLibrary, what, fmu, functions, instanceName, failure);
+    return true;
 }
 
 std::string versionText(const VersionRecord& record) {
@@ -204,10 +197,7 @@ std::optional<FmuSettings> fmuSettings(fmi2String resourceLocation, std::string&
     const fs::path file = resources / providerSettingsFile;
     SettingsReading reading = readProviderSettings(file);
     if (!reading.problems.empty()) {
-        failure = "the FMU's settings " + pathText(file) + " are damaged or from another "
-                  "version of kvfmu-pack (pack the FMU again): ";
-        for (size_t i = 0; i < reading.problems.size(); ++i)
-            failure += (i ? "; " : "") + reading.problems[i];
+        failure = damagedSettingsMessage(file, reading.problems);
         return std::nullopt;
     }
     return FmuSettings{resources,
@@ -217,6 +207,10 @@ std::optional<FmuSettings> fmuSettings(fmi2String resourceLocation, std::string&
 const LibraryFunctions* prepareProvider(const FmuSettings& fmu,
                                         const fmi2CallbackFunctions* functions,
                                         fmi2String instanceName, std::string& failure) {
+    if (forkedSinceVm()) {
+        failure = forkedSinceVmMessage();
+        return nullptr;
+    }
     const LibraryFunctions* ready = libraryReady.load(std::memory_order_acquire);
     if (!ready) ready = prepareProcess(fmu, functions, instanceName, failure);
     if (!ready) return nullptr;

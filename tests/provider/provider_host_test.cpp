@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <dlfcn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -502,6 +504,113 @@ TEST(StartedVm, CarriesThePackedOptionsJavaToolOptionsAndLeavesTheSignalsToTheHo
     const char* user = std::getenv("USER");
     EXPECT_FALSE(fs::exists(fs::path("/tmp") / ("hsperfdata_" + std::string(user ? user : "root")) /
                             std::to_string(getpid())));
+}
+
+TEST(StartedVm, WhatTheVmSaysWhenItCannotStartReachesTheHostsLog) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+    std::ofstream(fmu.folder / "resources" / "provider.conf", std::ios::app) << "vm-option -Xnonsense\n";
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    HostedInstance instance(binary, fmu, "lag");
+    EXPECT_FALSE(instance.instantiated());
+    const std::string log = logText();
+    const size_t said = log.find("[warning] fmi2Instantiate: the Java VM says: Unrecognized option: -Xnonsense");
+    const size_t failed = log.find("[error] fmi2Instantiate: the Java VM cannot start: ");
+    EXPECT_NE(said, std::string::npos) << log;
+    EXPECT_NE(failed, std::string::npos) << log;
+    EXPECT_LT(said, failed) << log;
+}
+
+// --- The process around the FMU: environment, locale, fork() ------------------------------
+
+TEST(Environment, AWrongJavaHomeIsNamedInOneWarningAndTheRuntimeFoundServes) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::pathOnly, folder);
+    const fs::path wrong = folder / "no-java";
+    setenv("JAVA_HOME", wrong.c_str(), 1);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", true);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows rows = simulate(binary, fmu, "lag", model.stop, model.step, model.inputs);
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    const LogRecord& warning = testHost().log.front();
+    EXPECT_EQ(warning.status, fmi2Warning);
+    EXPECT_EQ(warning.category, "warning");
+    for (const std::string& part : {"fmi2Instantiate: JAVA_HOME=" + wrong.string() + " (no such folder)",
+                                    fs::canonical(KVFMU_TEST_JDK).string() + ", found through java on PATH"})
+        EXPECT_NE(warning.text.find(part), std::string::npos) << warning.text;
+    setenv("JAVA_HOME", KVFMU_TEST_JDK, 1);
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+}
+
+// The VM reads its class path in the locale's encoding, which under LANG=C is ASCII.
+TEST(Environment, UnderTheCLocaleAnFmuInAFolderOutsideAsciiRuns) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    setenv("LC_ALL", "C", 1);
+    setenv("LANG", "C", 1);
+    const ModelCase& model = modelCase("HeatedRoom");  // a user's model jar beside the facade's
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "Übungen" / "Ölpumpe", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows rows = simulate(binary, fmu, "room", model.stop, model.step, model.inputs);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+}
+
+// A child made by fork() after the VM started instantiates and steps as a host would; the
+// answer is 0 when it was refused with the reason, 1 when it was not refused at all.
+int instantiateInForkedChild(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu) {
+    resetTestHost();
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string uri = fmu.resourceUri();
+    fmi2Component c = binary.fmi2Instantiate("child", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                         &callbacks, fmi2False, fmi2False);
+    if (c) {
+        binary.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0);
+        binary.fmi2EnterInitializationMode(c);
+        binary.fmi2ExitInitializationMode(c);
+        for (int k = 0; k < 20000; ++k) binary.fmi2DoStep(c, k * 0.001, 0.001, fmi2True);
+        binary.fmi2FreeInstance(c);
+        return 1;
+    }
+    const std::string log = logText();
+    return log.find("fork()") != std::string::npos && log.find("'spawn'") != std::string::npos ? 0 : 2;
+}
+
+TEST(Fork, AChildOfTheVmsProcessIsRefusedAtOnceAndNeverHangs) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows before = simulate(binary, fmu, "parent", model.stop, model.step, model.inputs);
+    ASSERT_TRUE(testHost().log.empty()) << logText();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) _exit(instantiateInForkedChild(binary, fmu));
+        int status = 0;
+        bool ended = false;
+        for (int waited = 0; waited < 100 && !ended; ++waited) {
+            ended = waitpid(child, &status, WNOHANG) == child;
+            if (!ended) usleep(100000);
+        }
+        if (!ended) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
+        EXPECT_TRUE(ended) << "child " << attempt << " hung";
+        EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "child " << attempt << " ended with " << status;
+    }
+    // The parent goes on as before.
+    resetTestHost();
+    EXPECT_EQ(simulate(binary, fmu, "parent", model.stop, model.step, model.inputs), before);
 }
 
 // --- A host that runs a VM of its own -----------------------------------------------------

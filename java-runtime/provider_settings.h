@@ -35,5 +35,10 @@ SettingsReading parseProviderSettings(const std::string& text);
 // Reads the file; a file that cannot be read is one problem.
 SettingsReading readProviderSettings(const std::filesystem::path& file);
 
+// "the FMU's settings <file> are damaged or from another version of kvfmu-pack (pack the FMU
+// again): line 3: unknown key 'x'; ..." with every problem of the reading.
+std::string damagedSettingsMessage(const std::filesystem::path& file,
+                                   const std::vector<std::string>& problems);
+
 // The name of the file in an FMU's resources folder.
 constexpr const char* providerSettingsFile = "provider.conf";

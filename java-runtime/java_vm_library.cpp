@@ -62,20 +62,18 @@ JavaVM* runningVm(const JavaVmLibrary& library) {
     return vm;
 }
 
-std::vector<std::string> vmOptionsFor(const std::vector<fs::path>& classPath,
-                                      const std::vector<std::string>& packedOptions,
-                                      const std::vector<std::string>& extraOptions) {
+std::vector<std::string> vmOptionsFor(const std::vector<std::string>& classPath,
+                                      const std::vector<std::string>& options) {
     std::string classPathOption = "-Djava.class.path=";
     for (size_t i = 0; i < classPath.size(); ++i) {
         if (i > 0) classPathOption += classPathSeparator;
-        classPathOption += pathText(classPath[i]);
+        classPathOption += classPath[i];
     }
-    std::vector<std::string> options{classPathOption};
-    options.insert(options.end(), packedOptions.begin(), packedOptions.end());
-    options.insert(options.end(), extraOptions.begin(), extraOptions.end());
-    options.push_back("-Xrs");
-    options.push_back("-XX:-UsePerfData");
-    return options;
+    std::vector<std::string> all{classPathOption};
+    all.insert(all.end(), options.begin(), options.end());
+    all.push_back("-Xrs");
+    all.push_back("-XX:-UsePerfData");
+    return all;
 }
 
 jint createJavaVm(const JavaVmLibrary& library, const std::vector<std::string>& options,
@@ -84,7 +82,9 @@ jint createJavaVm(const JavaVmLibrary& library, const std::vector<std::string>& 
     std::vector<std::string> texts = options;
     std::vector<JavaVMOption> entries;
     for (std::string& text : texts) entries.push_back({text.data(), nullptr});
-    entries.insert(entries.end(), hooks.begin(), hooks.end());
+    // The hooks follow the first option (the class path) and come before any option the VM
+    // may complain about, so that its complaint goes through them.
+    entries.insert(entries.begin() + (entries.empty() ? 0 : 1), hooks.begin(), hooks.end());
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_8;
     arguments.nOptions = static_cast<jint>(entries.size());

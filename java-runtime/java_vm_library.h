@@ -23,15 +23,14 @@ std::optional<JavaVmLibrary> loadVmLibrary(const std::filesystem::path& file, st
 // The VM running in the library, or null.
 JavaVM* runningVm(const JavaVmLibrary& library);
 
-// The options of a VM made to run FMUs: the class path, the options packed into the FMU,
-// the caller's, then -Xrs (the host keeps its own signal handlers for Ctrl-C and the like)
+// The options of a VM made to run FMUs: the class path (entries as the VM reads them), the
+// given options, then -Xrs (the host keeps its own signal handlers for Ctrl-C and the like)
 // and -XX:-UsePerfData (no performance-data file left in the temporary folder).
-std::vector<std::string> vmOptionsFor(const std::vector<std::filesystem::path>& classPath,
-                                      const std::vector<std::string>& packedOptions,
-                                      const std::vector<std::string>& extraOptions);
+std::vector<std::string> vmOptionsFor(const std::vector<std::string>& classPath,
+                                      const std::vector<std::string>& options);
 
 // Creates the process's VM with the options, and hooks such as "exit" (whose extraInfo is
-// the function). The calling thread is attached to the VM then. JNI_OK or the JNI error.
+// the function) right after the first option. The calling thread is attached to the VM then. JNI_OK or the JNI error.
 jint createJavaVm(const JavaVmLibrary& library, const std::vector<std::string>& options,
                   const std::vector<JavaVMOption>& hooks, JavaVM** vm, JNIEnv** env);
 

@@ -94,6 +94,7 @@ RuntimeSearch findJavaRuntime(const UsualPlaces& places) {
     Search search;
     if (const auto home = environmentPath("JAVA_HOME")) {
         if (search.tryHome(*home, "JAVA_HOME", "JAVA_HOME=" + pathText(*home))) return search.result;
+        search.result.passedOverJavaHome = search.result.looked.back();
     } else {
         search.result.looked.push_back("JAVA_HOME (not set)");
     }
@@ -126,4 +127,16 @@ std::string noRuntimeMessage(const RuntimeSearch& search) {
     for (size_t i = 0; i < search.looked.size(); ++i)
         message += (i ? "; " : "") + search.looked[i];
     return message + ")";
+}
+
+std::string runtimeDescription(const JavaRuntime& runtime) {
+    return "Java " + runtime.version + " at " + pathText(runtime.home) + ", found through " +
+           runtime.foundThrough;
+}
+
+std::string passedOverJavaHomeWarning(const RuntimeSearch& search) {
+    if (!search.runtime || search.passedOverJavaHome.empty()) return {};
+    return search.passedOverJavaHome + " is not a usable Java runtime and was passed over; using " +
+           runtimeDescription(*search.runtime) + " instead (set JAVA_HOME to a runtime of version " +
+           std::to_string(minimumJavaVersion) + " or later, or unset it)";
 }

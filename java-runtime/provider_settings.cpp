@@ -1,5 +1,7 @@
 #include "provider_settings.h"
 
+#include "java_runtime.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -133,4 +135,13 @@ SettingsReading readProviderSettings(const std::filesystem::path& file) {
         return reading;
     }
     return parseProviderSettings(text.str());
+}
+
+std::string damagedSettingsMessage(const std::filesystem::path& file,
+                                   const std::vector<std::string>& problems) {
+    std::string message = "the FMU's settings " + pathText(file) +
+                          " are damaged or from another version of kvfmu-pack (pack the FMU "
+                          "again): ";
+    for (size_t i = 0; i < problems.size(); ++i) message += (i ? "; " : "") + problems[i];
+    return message;
 }

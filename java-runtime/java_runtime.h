@@ -43,11 +43,21 @@ UsualPlaces usualJavaPlaces();
 struct RuntimeSearch {
     std::optional<JavaRuntime> runtime;
     std::vector<std::string> looked;  // each place looked at, with what was wrong there
+    // A JAVA_HOME that is set but was passed over, with what is wrong with it, e.g.
+    // "JAVA_HOME=/opt/java (no such folder)"; empty otherwise.
+    std::string passedOverJavaHome;
 };
 RuntimeSearch findJavaRuntime(const UsualPlaces& places);
 
 // "no Java 17+ runtime found: set JAVA_HOME to ... (looked in: ...)".
 std::string noRuntimeMessage(const RuntimeSearch& search);
+
+// "Java 17.0.15 at /usr/lib/jvm/java-17-openjdk-amd64, found through JAVA_HOME"
+std::string runtimeDescription(const JavaRuntime& runtime);
+
+// The warning when a runtime was found but JAVA_HOME, which is set, was passed over; empty
+// otherwise.
+std::string passedOverJavaHomeWarning(const RuntimeSearch& search);
 
 // A path as UTF-8 text for messages.
 std::string pathText(const std::filesystem::path& path);

@@ -1,10 +1,7 @@
-"""One Python process, many FMUs and versions, as in a notebook: a user's model packed, run,
-changed and packed again, each version unpacked into a fresh folder (or the same one) and
-run in the same process, whose Java VM the first instantiation starts.
-
-Each test runs in a process of its own (CTest selects it with -k). KVFMU_PACK names the
-packer, KVFMU_BRIDGE_JAR the kvbridge.jar to compile against, KVFMU_RUN the runner,
-JAVA_HOME the JDK."""
+"""One Python process, many versions of a user's model, as in a notebook: packed, run,
+changed and packed again, each run unpacked into a folder of its own or the last one's.
+Each test runs in a process of its own; the environment names KVFMU_PACK, KVFMU_BRIDGE_JAR,
+KVFMU_RUN and JAVA_HOME."""
 
 import os
 import shutil
@@ -15,41 +12,30 @@ from python_host_test import Session, kvfmu_run_rows
 
 MODEL = """package com.example.notebook;
 
-import com.korvan.kvbridge.model.ContinuousModel;
-import com.korvan.kvbridge.model.Declaration;
-import com.korvan.kvbridge.model.DefaultExperiment;
-import com.korvan.kvbridge.model.Output;
-import com.korvan.kvbridge.model.Parameter;
-import com.korvan.kvbridge.model.Parameters;
-
+import com.korvan.kvbridge.model.*;
 import java.util.List;
 import java.util.Map;
 
 public final class Cooling extends ContinuousModel {
     private double rate;
 
-    @Override
-    protected Declaration declareModel() {
+    @Override protected Declaration declareModel() {
         return new Declaration("Cooling", "A body cooling down to the room's temperature",
                 List.of(new Output("T", "Temperature of the body", "K", List.of())), List.of(),
                 List.of(new Parameter("k", "Cooling rate", "1/s", %(rate)s, true)),
                 new DefaultExperiment(0.0, 2.0, 0.25));
     }
 
-    @Override
-    protected double[] startState(Map<String, Double> parameters, double startTime,
-                                  double[] inputs) {
-        rate = Parameters.value(parameters, "k");
+    @Override protected double[] startState(Map<String, Double> p, double t, double[] u) {
+        rate = Parameters.value(p, "k");
         return new double[] {350.0};
     }
 
-    @Override
-    protected void derivatives(double t, double[] x, double[] u, double[] dxdt) {
+    @Override protected void derivatives(double t, double[] x, double[] u, double[] dxdt) {
         dxdt[0] = -rate * (x[0] - %(room)s);
     }
 
-    @Override
-    protected void outputs(double t, double[] x, double[] u, double[] y) {
+    @Override protected void outputs(double t, double[] x, double[] u, double[] y) {
         y[0] = x[0];
     }
 }
@@ -60,11 +46,8 @@ STOP, STEP = 2.0, 0.25
 
 def pack(work, output, rate=0.5, room=290.0):
     """Compiles the model as the user wrote it and packs it to output, as the user would."""
-    sources = os.path.join(work, "src")
     classes = os.path.join(work, "classes")
-    shutil.rmtree(classes, ignore_errors=True)
-    os.makedirs(os.path.join(sources, "com/example/notebook"), exist_ok=True)
-    source = os.path.join(sources, "com/example/notebook/Cooling.java")
+    source = os.path.join(work, "Cooling.java")
     with open(source, "w") as file:
         file.write(MODEL % {"rate": repr(rate), "room": repr(room)})
     javac = os.path.join(os.environ["JAVA_HOME"], "bin", "javac")
@@ -88,19 +71,15 @@ def run(folder, fmu):
     return rows
 
 
-def runner_rows(fmu, work):
-    return kvfmu_run_rows(fmu, STOP, STEP, {}, str(work))
-
-
 def test_a_changed_model_runs_as_changed_also_beside_its_old_version(tmp_path):
     fmu = str(tmp_path / "Cooling.fmu")
     first = shutil.copy(pack(str(tmp_path), fmu), tmp_path / "Cooling-1.fmu")
     first_rows = run(tmp_path / "run-1", first)
-    assert first_rows == runner_rows(first, tmp_path)
+    assert first_rows == kvfmu_run_rows(first, STOP, STEP, {}, str(tmp_path))
 
     pack(str(tmp_path), fmu, room=280.0)  # the one line changed, packed over the old .fmu
     second_rows = run(tmp_path / "run-2", fmu)
-    assert second_rows == runner_rows(fmu, tmp_path)
+    assert second_rows == kvfmu_run_rows(fmu, STOP, STEP, {}, str(tmp_path))
     assert second_rows != first_rows
 
     old = Session(str(tmp_path / "alive-1"), first)
@@ -115,5 +94,5 @@ def test_an_fmu_unpacked_again_into_the_same_folder_runs_with_its_new_settings(t
     first_rows = run(tmp_path / "fmu", fmu)
     pack(str(tmp_path), fmu, rate=2.0)  # a new default: a new GUID and start value
     rows = run(tmp_path / "fmu", fmu)
-    assert rows == runner_rows(fmu, tmp_path)
+    assert rows == kvfmu_run_rows(fmu, STOP, STEP, {}, str(tmp_path))
     assert rows != first_rows

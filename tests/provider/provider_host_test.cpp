@@ -211,15 +211,30 @@ TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
     }
 }
 
+// FirstOrderLag unpacked into the test's folder for a host that finds Java through
+// JAVA_HOME, its binary loaded.
+struct LagForHost {
+    fs::path folder = scratch();
+    UnpackedFmu fmu;
+    FmuBinaryFunctions binary;
+    std::string uri;
+    LagForHost() {
+        findJavaFrom(JavaFrom::javaHome, folder);
+        fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+        binary = loadFmuBinary(fmu.binary());
+        uri = fmu.resourceUri();
+    }
+};
+
 // --- Checks before any Java is looked for ----------------------------------------------
 
 TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
-    const fs::path folder = scratch();
-    findJavaFrom(JavaFrom::javaHome, folder);
-    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
-    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    const LagForHost lag;
+    const fs::path& folder = lag.folder;
+    const UnpackedFmu& fmu = lag.fmu;
+    const FmuBinaryFunctions& binary = lag.binary;
+    const std::string& uri = lag.uri;
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    const std::string uri = fmu.resourceUri();
 
     resetTestHost();
     EXPECT_EQ(binary.fmi2Instantiate("lag", fmi2CoSimulation, kvfmuGuid, uri.c_str(), &callbacks,
@@ -231,7 +246,7 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
                                           ". Expected " + fmu.guid + ".");
     EXPECT_EQ(processVm(), nullptr);
 
-    // Settings are read once and kept: this copy of the FMU has a provider of its own.
+    // Damaged settings are told with their line, before any Java is looked for.
     const UnpackedFmu damaged = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "damaged", true);
     const fs::path settings = damaged.folder / "resources" / "provider.conf";
     std::ifstream packed(settings);
@@ -255,19 +270,14 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
 // --- The host's call log ------------------------------------------------------------------
 
 TEST(CallLog, ShowsTheGuidTheHostPassed) {
-    const fs::path folder = scratch();
-    findJavaFrom(JavaFrom::javaHome, folder);
-    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
-    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    const LagForHost lag;
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    const std::string uri = fmu.resourceUri();
     resetTestHost();
-    fmi2Component component = binary.fmi2Instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(),
-                                                 uri.c_str(), &callbacks, fmi2False, fmi2True);
+    fmi2Component component = lag.binary.fmi2Instantiate(
+        "lag", fmi2CoSimulation, lag.fmu.guid.c_str(), lag.uri.c_str(), &callbacks, fmi2False, fmi2True);
     ASSERT_NE(component, nullptr) << logText();
-    binary.fmi2FreeInstance(component);
-    ASSERT_FALSE(testHost().log.empty());
-    EXPECT_EQ(logText().find("[logFmiCall] fmi2Instantiate: GUID=" + fmu.guid + "\n"), 0u) << logText();
+    lag.binary.fmi2FreeInstance(component);
+    EXPECT_EQ(logText().find("[logFmiCall] fmi2Instantiate: GUID=" + lag.fmu.guid + "\n"), 0u) << logText();
     EXPECT_EQ(logText().find(kvfmuGuid), std::string::npos) << logText();
 }
 
@@ -386,13 +396,12 @@ void recyclingFree(void* block) {
 }
 
 TEST(FreeInstance, AnInstanceGivenTheFreedAddressMeanwhileKeepsItsSetUpForReset) {
-    const fs::path folder = scratch();
-    findJavaFrom(JavaFrom::javaHome, folder);
-    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
-    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    const LagForHost lag;
+    const UnpackedFmu& fmu = lag.fmu;
+    const FmuBinaryFunctions& binary = lag.binary;
+    const std::string& uri = lag.uri;
     const fmi2CallbackFunctions callbacks = {hostCallbacks().logger, recyclingAllocate,
                                              recyclingFree, nullptr, &testHost()};
-    const std::string uri = fmu.resourceUri();
     resetTestHost();
     const auto instantiate = [&](const char* name) {
         return binary.fmi2Instantiate(name, fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),

@@ -520,8 +520,8 @@ int instantiateInForkedChild(const FmuBinaryFunctions& binary, const UnpackedFmu
     resetTestHost();
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string uri = fmu.resourceUri();
-    fmi2Component c = binary.fmi2Instantiate("child", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
-                                         &callbacks, fmi2False, fmi2False);
+    fmi2Component c = binary.fmi2Instantiate("child", fmi2CoSimulation, fmu.guid.c_str(),
+                                             uri.c_str(), &callbacks, fmi2False, fmi2False);
     if (c) {
         binary.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0);
         binary.fmi2EnterInitializationMode(c);

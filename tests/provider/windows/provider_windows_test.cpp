@@ -172,11 +172,11 @@ TEST(WindowsProvider, AnOlderVmInTheProcessIsNamedWithTheRemedy) {
     standin<void (*)()>("jvmStandinReset")();
     standin<void (*)(const char*, const char*)>("jvmStandinSystemProperty")("java.version", "1.8.0_392");
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
-    ASSERT_NE(p.module, nullptr);
+    const LoadedFmu p = loadProvider(L"hidden");
+    ASSERT_NE(p.handle, nullptr);
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    EXPECT_EQ(p.instantiate("old", fmi2CoSimulation, fmuGuid, "file:///nowhere", &callbacks,
-                            fmi2False, fmi2False),
+    EXPECT_EQ(p.fmi2Instantiate("old", fmi2CoSimulation, fmuGuid, "file:///nowhere",
+                                &callbacks, fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u) << logText();
     EXPECT_EQ(testHost().log.front().text,
@@ -214,8 +214,8 @@ TEST(WindowsProvider, ARuntimeForAnotherProcessorIsPassedOverWithAWarning) {
     SetEnvironmentVariableW(L"JAVA_HOME", x86.c_str());
     SetEnvironmentVariableW(L"PATH", (javaHome + L"\\bin").c_str());
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
-    ASSERT_NE(p.module, nullptr);
+    const LoadedFmu p = loadProvider(L"hidden");
+    ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "found"), (std::vector<double>{1.5, 2.5}));
     ASSERT_EQ(testHost().log.size(), 1u) << logText();
     const LogRecord& warning = testHost().log.front();

@@ -2,6 +2,7 @@
 
 #include "java_runtime.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -10,6 +11,14 @@
 namespace {
 
 bool blank(char c) { return c == ' ' || c == '\t'; }
+
+// A '#' at the start of a line or after a blank starts a comment; one inside a value, as in
+// -Dtag=a#b, does not.
+size_t commentStart(const std::string& line) {
+    for (size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || blank(line[i - 1]))) return i;
+    return std::string::npos;
+}
 
 // Numbers are read the same way whatever the host's locale.
 bool readNumber(const std::string& text, double& value) {
@@ -35,9 +44,10 @@ public:
 
     void line(size_t number, std::string text) {
         if (!text.empty() && text.back() == '\r') text.pop_back();
+        text.erase(std::min(text.size(), commentStart(text)));
         size_t begin = 0;
         while (begin < text.size() && blank(text[begin])) ++begin;
-        if (begin == text.size() || text[begin] == '#') return;
+        if (begin == text.size()) return;
         size_t keyEnd = begin;
         while (keyEnd < text.size() && !blank(text[keyEnd])) ++keyEnd;
         const std::string key = text.substr(begin, keyEnd - begin);

@@ -1,6 +1,7 @@
 // resources/provider.conf: what an FMU's VM provider needs, written by kvfmu-pack. UTF-8
-// text, one setting a line, "key value" separated by the first run of blanks; blank lines
-// and lines whose first non-blank character is '#' are comments.
+// text, one setting a line, "key value" separated by the first run of blanks. A '#' at the
+// start of a line or after a blank starts a comment up to the end of the line; a '#' inside a
+// value (-Dtag=a#b) is part of it. Blanks around a value do not count.
 //   guid {…}           the FMU's GUID (exactly once)
 //   facade-jar NAME    a jar in resources/ with the facade and the server's client (one or more)
 //   vm-option OPTION   a Java VM option for a VM made for the FMU (any number, in order)

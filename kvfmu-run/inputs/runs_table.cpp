@@ -68,6 +68,7 @@ RunsReader::RunsReader(std::istream& in, std::string origin)
     }
     if (!runPosition) fail(ExitCode::runsInvalid, origin_, lineNumber_, "no run column (the run ids)");
     runPosition_ = *runPosition;
+    headerLine_ = lineNumber_;
 }
 
 std::optional<RunsTable::Run> RunsReader::next() {
@@ -112,6 +113,7 @@ RunsTable parseRunsTable(std::istream& in, const std::string& origin) {
     RunsTable table;
     table.origin = origin;
     table.columns = reader.columns();
+    table.headerLine = reader.headerLine();
     while (std::optional<RunsTable::Run> run = reader.next()) table.runs.push_back(std::move(*run));
     if (table.runs.empty()) {
         fail(ExitCode::runsInvalid, origin, reader.lineNumber(), "no runs after the header");

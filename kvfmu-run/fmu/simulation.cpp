@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -130,7 +131,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     using Clock = std::chrono::steady_clock;
     const Clock::time_point began = Clock::now();
     const std::vector<fmi2ValueReference> outputReferences =
-        valueReferencesOf(model.withCausality("output"));
+        valueReferencesOf(model.withCausality(Causality::output));
     const StepGrid grid(settings.startTime, settings.stopTime, settings.stepSize);
 
     fmi2CallbackFunctions callbacks = fmuCallbacks(log);
@@ -169,14 +170,32 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         fmu.fmi2EnterInitializationMode(component),
         [] { return "fmi2EnterInitializationMode"; }, instance, log);
 
+    // Every input is set before initialization; after it, only an input whose value
+    // differs from the one the FMU holds (FMI keeps a value until it is set again), and
+    // none at all when every input is constant.
+    const bool constantInputs = inputs.constant();
     std::vector<double> inputValues;
+    std::vector<double> heldValues;
+    std::vector<fmi2ValueReference> changedReferences;
+    std::vector<double> changedValues;
     auto setInputs = [&](double time) {
-        if (inputs.valueReferences.empty()) return;
+        if (inputs.valueReferences.empty() || (!heldValues.empty() && constantInputs)) return;
         inputs.valuesAt(time, inputValues);
+        changedReferences.clear();
+        changedValues.clear();
+        for (size_t i = 0; i < inputValues.size(); ++i) {
+            if (heldValues.empty() ||
+                std::memcmp(&inputValues[i], &heldValues[i], sizeof(double)) != 0) {
+                changedReferences.push_back(inputs.valueReferences[i]);
+                changedValues.push_back(inputValues[i]);
+            }
+        }
+        if (changedReferences.empty()) return;
         check(
-            fmu.fmi2SetReal(component, inputs.valueReferences.data(),
-                            inputs.valueReferences.size(), inputValues.data()),
+            fmu.fmi2SetReal(component, changedReferences.data(), changedReferences.size(),
+                            changedValues.data()),
             [&] { return "fmi2SetReal at t=" + formatNumber(time); }, instance, log);
+        heldValues = inputValues;
     };
     std::vector<double> outputs(outputReferences.size());
     auto readOutputs = [&](double time) {

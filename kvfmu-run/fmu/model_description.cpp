@@ -5,6 +5,8 @@
 
 #include <pugixml.hpp>
 
+#include <array>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -59,13 +61,45 @@ std::string unitOf(const pugi::xml_node& real, const pugi::xml_node& root) {
     return {};
 }
 
+constexpr std::array<std::pair<Causality, const char*>, 6> causalities = {{
+    {Causality::parameter, "parameter"},
+    {Causality::calculatedParameter, "calculatedParameter"},
+    {Causality::input, "input"},
+    {Causality::output, "output"},
+    {Causality::local, "local"},
+    {Causality::independent, "independent"},
+}};
+constexpr std::array<std::pair<Variability, const char*>, 5> variabilities = {{
+    {Variability::constant, "constant"},
+    {Variability::fixed, "fixed"},
+    {Variability::tunable, "tunable"},
+    {Variability::discrete, "discrete"},
+    {Variability::continuous, "continuous"},
+}};
+
+// The value of the attribute among the names, the default when it is absent.
+template <typename Value, size_t count>
+Value namedValue(const pugi::xml_node& scalar, const char* attribute,
+                 const std::array<std::pair<Value, const char*>, count>& names, Value otherwise,
+                 const std::string& variable, const std::string& origin) {
+    const pugi::xml_attribute given = scalar.attribute(attribute);
+    if (!given) return otherwise;
+    for (const auto& [value, name] : names) {
+        if (std::strcmp(given.value(), name) == 0) return value;
+    }
+    invalid(origin, "variable " + variable + ": " + attribute + " \"" + given.value() +
+                        "\" is none of FMI 2.0's");
+}
+
 ModelVariable readVariable(const pugi::xml_node& scalar, const pugi::xml_node& root,
                            const std::string& origin) {
     ModelVariable variable;
     variable.name = requiredText(scalar, "name", origin);
     variable.valueReference = valueReferenceOf(scalar, variable.name, origin);
-    variable.causality = scalar.attribute("causality").as_string("local");
-    variable.variability = scalar.attribute("variability").as_string("continuous");
+    variable.causality = namedValue(scalar, "causality", causalities, Causality::local,
+                                    variable.name, origin);
+    variable.variability = namedValue(scalar, "variability", variabilities,
+                                      Variability::continuous, variable.name, origin);
     variable.description = scalar.attribute("description").value();
     for (const char* type : {"Real", "Integer", "Boolean", "String", "Enumeration"}) {
         if (pugi::xml_node element = scalar.child(type)) {
@@ -79,10 +113,10 @@ ModelVariable readVariable(const pugi::xml_node& scalar, const pugi::xml_node& r
     }
     if (variable.type.empty())
         invalid(origin, "variable " + variable.name + " has no type element");
-    if ((variable.causality == "input" || variable.causality == "output") &&
+    if ((variable.causality == Causality::input || variable.causality == Causality::output) &&
         variable.type != "Real") {
         throw RunError(ExitCode::notFmi2CoSimulation,
-                       origin + ": " + variable.causality + " " + variable.name + " is of type " +
+                       origin + ": " + causalityName(variable.causality) + " " + variable.name + " is of type " +
                            variable.type + "; this runner exchanges Real inputs and outputs only");
     }
     return variable;
@@ -90,8 +124,21 @@ ModelVariable readVariable(const pugi::xml_node& scalar, const pugi::xml_node& r
 
 }  // namespace
 
-std::vector<const ModelVariable*> ModelDescription::withCausality(
-    const std::string& causality) const {
+const char* causalityName(Causality causality) {
+    for (const auto& [value, name] : causalities) {
+        if (value == causality) return name;
+    }
+    return "?";
+}
+
+const char* variabilityName(Variability variability) {
+    for (const auto& [value, name] : variabilities) {
+        if (value == variability) return name;
+    }
+    return "?";
+}
+
+std::vector<const ModelVariable*> ModelDescription::withCausality(Causality causality) const {
     std::vector<const ModelVariable*> found;
     for (const auto& variable : variables) {
         if (variable.causality == causality) found.push_back(&variable);

@@ -21,7 +21,8 @@ void checkRun(const RunOptions& options) {
         const RunsTable runs = options.runsFile == "-"
                                    ? parseRunsTable(std::cin, "standard input")
                                    : readRunsTable(options.runsFile);
-        runsColumns(runs.columns, runs.origin, model, session.resources(), options.inputValues,
+        const std::string header = runs.origin + ":" + std::to_string(runs.headerLine);
+        runsColumns(runs.columns, header, model, session.resources(), options.inputValues,
                     options.parameterValues, prepared.inputs.table);
         what = std::to_string(runs.runs.size()) + " runs";
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input_plan.h"
+#include "exit_codes.h"
 #include "model_description.h"
 
 #include <cstdint>
@@ -29,6 +30,10 @@ std::vector<ParameterValue> parameterValuesFor(const ModelDescription& model,
 // model description, but some in its resources/model.properties.
 bool packedBeforeParameterVariables(const ModelDescription& model,
                                     const std::filesystem::path& resources);
+
+// The refusal of a parameter name (given at `where`, e.g. "--param gain") of an FMU packed
+// before parameters were FMI variables: a request to pack it again.
+RunError packAgainToSetParameters(const std::string& where);
 
 // The names of the parameter.<name> keys in a model.properties text, in file order.
 std::vector<std::string> parameterNames(const std::string& properties);

@@ -52,7 +52,8 @@ std::string describeFmu(const ModelDescription& model) {
     std::vector<std::array<std::string, 7>> rows = {
         {"name", "causality", "variability", "type", "unit", "start", "description"}};
     for (const ModelVariable& variable : model.variables) {
-        rows.push_back({variable.name, variable.causality, variable.variability, variable.type,
+        rows.push_back({variable.name, causalityName(variable.causality),
+                        variabilityName(variable.variability), variable.type,
                         orDash(variable.unit),
                         variable.start ? formatNumber(*variable.start) : std::string("-"),
                         variable.description});

@@ -26,17 +26,18 @@ public:
         if (runsFile == "-") {
             stream_.emplace(std::cin, "standard input");
             columns_ = stream_->columns();
-            origin_ = stream_->origin();
+            header_ = stream_->origin() + ":" + std::to_string(stream_->headerLine());
         } else {
             table_ = readRunsTable(runsFile);
             columns_ = table_->columns;
-            origin_ = table_->origin;
+            header_ = table_->origin + ":" + std::to_string(table_->headerLine);
         }
     }
 
     bool streamed() const { return stream_.has_value(); }
     const std::vector<std::string>& columns() const { return columns_; }
-    const std::string& origin() const { return origin_; }
+    // The header row, "file:line", for messages.
+    const std::string& header() const { return header_; }
 
     // The next run, or nothing when there are no more. Throws RunError for a malformed line
     // of the stream, and RunError(interrupted) when an interrupt ended the wait for one.
@@ -57,7 +58,7 @@ private:
     std::optional<RunsTable> table_;
     std::optional<RunsReader> stream_;
     std::vector<std::string> columns_;
-    std::string origin_;
+    std::string header_;
     size_t index_ = 0;
 };
 
@@ -100,7 +101,7 @@ void runBatch(const RunOptions& options) {
     const RunPreparation prepared = prepareRun(options, session);
     RunsSource runs(options.runsFile);
     const std::vector<RunsColumn> columns =
-        runsColumns(runs.columns(), runs.origin(), model, session.resources(),
+        runsColumns(runs.columns(), runs.header(), model, session.resources(),
                     options.inputValues, options.parameterValues, prepared.inputs.table);
 
     const std::vector<std::string> outputs = outputNames(model);

@@ -65,6 +65,12 @@ void forEachParameter(const std::vector<std::string>& lines, Visit visit) {
 
 }  // namespace
 
+RunError packAgainToSetParameters(const std::string& where) {
+    return RunError(ExitCode::unknownVariable,
+                    where + ": the FMU declares no parameters in its model description: it was "
+                            "packed by an earlier kvfmu-pack; pack it again to set its parameters");
+}
+
 std::vector<std::string> parameterNames(const std::string& properties) {
     std::vector<std::string> names;
     forEachParameter(physicalLines(properties),
@@ -74,7 +80,7 @@ std::vector<std::string> parameterNames(const std::string& properties) {
 
 std::vector<const ModelVariable*> parametersOf(const ModelDescription& model) {
     std::vector<const ModelVariable*> parameters;
-    for (const ModelVariable* variable : model.withCausality("parameter")) {
+    for (const ModelVariable* variable : model.withCausality(Causality::parameter)) {
         if (variable->type == "Real") parameters.push_back(variable);
     }
     return parameters;
@@ -105,11 +111,7 @@ std::vector<ParameterValue> parameterValuesFor(const ModelDescription& model,
             continue;
         }
         if (packedBeforeParameterVariables(model, resources)) {
-            throw RunError(ExitCode::unknownVariable,
-                           where + " " + name +
-                               ": the FMU declares no parameters in its model description: it "
-                               "was packed by an earlier kvfmu-pack; pack it again to set its "
-                               "parameters");
+            throw packAgainToSetParameters(where + " " + name);
         }
         throw RunError(ExitCode::unknownVariable, where + " " + name +
                                                       ": the model has no parameter " + name +

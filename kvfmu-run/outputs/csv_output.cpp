@@ -43,10 +43,14 @@ CsvWriter::~CsvWriter() {
 }
 
 void CsvWriter::writeRow(double time, const std::vector<double>& values) {
-    std::string row = formatNumber(time);
-    for (double value : values) row += "," + formatNumber(value);
-    row += '\n';
-    std::fwrite(row.data(), 1, row.size(), out_);
+    row_.clear();
+    appendNumber(row_, time);
+    for (double value : values) {
+        row_ += ',';
+        appendNumber(row_, value);
+    }
+    row_ += '\n';
+    std::fwrite(row_.data(), 1, row_.size(), out_);
     unflushed_ = true;
     flushIfDue();
 }

@@ -61,8 +61,8 @@ SimulationResult performRun(const FmuSession& session, const RunOptions& options
 std::optional<PlotSetup> plotSetupFor(const RunOptions& options, const ModelDescription& model) {
     if (options.plotFile.empty()) return std::nullopt;
     plotDeviceFor(options.plotFile);
-    const std::vector<const ModelVariable*> outputs = model.withCausality("output");
-    const std::vector<const ModelVariable*> inputs = model.withCausality("input");
+    const std::vector<const ModelVariable*> outputs = model.withCausality(Causality::output);
+    const std::vector<const ModelVariable*> inputs = model.withCausality(Causality::input);
     PlotSetup setup;
     setup.file = options.plotFile;
     setup.title = model.modelName;
@@ -93,6 +93,6 @@ std::optional<PlotSetup> plotSetupFor(const RunOptions& options, const ModelDesc
 
 std::vector<std::string> outputNames(const ModelDescription& model) {
     std::vector<std::string> names;
-    for (const ModelVariable* output : model.withCausality("output")) names.push_back(output->name);
+    for (const ModelVariable* output : model.withCausality(Causality::output)) names.push_back(output->name);
     return names;
 }

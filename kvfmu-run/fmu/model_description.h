@@ -7,11 +7,19 @@
 #include <string>
 #include <vector>
 
+// A variable's causality and variability as modelDescription.xml gives them.
+enum class Causality { parameter, calculatedParameter, input, output, local, independent };
+enum class Variability { constant, fixed, tunable, discrete, continuous };
+
+// Their names in modelDescription.xml ("calculatedParameter", "tunable", ...).
+const char* causalityName(Causality causality);
+const char* variabilityName(Variability variability);
+
 struct ModelVariable {
     std::string name;
     std::uint32_t valueReference = 0;
-    std::string causality;    // "input", "output", "local", "parameter", ...
-    std::string variability;  // "continuous", "fixed", ...
+    Causality causality = Causality::local;
+    Variability variability = Variability::continuous;
     std::string type;         // "Real", "Integer", "Boolean", "String" or "Enumeration"
     std::optional<double> start;
     std::string unit;
@@ -34,13 +42,13 @@ struct ModelDescription {
     DefaultExperiment defaultExperiment;
     std::vector<ModelVariable> variables;
 
-    std::vector<const ModelVariable*> withCausality(const std::string& causality) const;
+    std::vector<const ModelVariable*> withCausality(Causality causality) const;
     const ModelVariable* find(const std::string& name) const;
 };
 
 // Reads and checks the file. Throws RunError: noModelDescription when it does not exist,
 // invalidModelDescription when it is no well-formed model description or lacks a required
-// attribute, notFmi2CoSimulation when it is not FMI 2.0 or not co-simulation, or when an
+// attribute or has an unknown causality or variability, notFmi2CoSimulation when it is not FMI 2.0 or not co-simulation, or when an
 // input or output is not of type Real.
 ModelDescription readModelDescription(const std::filesystem::path& file);
 

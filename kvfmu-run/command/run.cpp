@@ -27,7 +27,7 @@ void printSummary(const RunOptions& options, const ModelDescription& model,
     if (steps > 0)
         std::fprintf(stderr, ", %.1f \u00b5s per step", 1e6 * result.stepSeconds / steps);
     std::fprintf(stderr, "\n  final outputs:");
-    const std::vector<const ModelVariable*> outputs = model.withCausality("output");
+    const std::vector<const ModelVariable*> outputs = model.withCausality(Causality::output);
     for (size_t i = 0; i < outputs.size() && i < result.finalOutputs.size(); ++i) {
         const ModelVariable& output = *outputs[i];
         std::fprintf(stderr, "%s %s = %s%s%s", i == 0 ? "" : ",", output.name.c_str(),

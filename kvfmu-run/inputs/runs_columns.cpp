@@ -15,7 +15,7 @@ bool givenIn(const std::vector<NamedValue>& values, const std::string& name) {
 }  // namespace
 
 std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
-                                    const std::string& origin, const ModelDescription& model,
+                                    const std::string& header, const ModelDescription& model,
                                     const std::filesystem::path& resources,
                                     const std::vector<NamedValue>& inputValues,
                                     const std::vector<NamedValue>& parameterValues,
@@ -23,20 +23,16 @@ std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
     std::vector<RunsColumn> uses;
     for (const std::string& column : columns) {
         const ModelVariable* variable = model.find(column);
-        const bool input = variable && variable->causality == "input";
-        const bool parameter = variable && variable->causality == "parameter";
+        const bool input = variable && variable->causality == Causality::input;
+        const bool parameter = variable && variable->causality == Causality::parameter;
         if (!input && !parameter) {
             if (packedBeforeParameterVariables(model, resources)) {
-                throw RunError(ExitCode::unknownVariable,
-                               origin + ":1: column " + column +
-                                   ": the FMU declares no parameters in its model description: "
-                                   "it was packed by an earlier kvfmu-pack; pack it again to set "
-                                   "its parameters");
+                throw packAgainToSetParameters(header + ": column " + column);
             }
             throw RunError(ExitCode::unknownVariable,
-                           origin + ":1: column " + column +
+                           header + ": column " + column +
                                " is neither an input nor a parameter of the model (inputs: " +
-                               nameList(model.withCausality("input")) + "; parameters: " +
+                               nameList(model.withCausality(Causality::input)) + "; parameters: " +
                                nameList(parametersOf(model)) + ")");
         }
         const bool elsewhere =
@@ -45,7 +41,7 @@ std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
                             inputTable.names.end()
                   : givenIn(parameterValues, column);
         if (elsewhere) {
-            throw RunError(ExitCode::usage, origin + ":1: column " + column + ": " +
+            throw RunError(ExitCode::usage, header + ": column " + column + ": " +
                                                 (input ? "input " : "parameter ") + column +
                                                 " is also given on the command line or in the "
                                                 "input file");

@@ -17,6 +17,7 @@ struct RunsTable {
     };
     std::vector<Run> runs;
     std::string origin;  // the file name, for messages
+    int headerLine = 1;  // the header row's line number, for messages
 };
 
 // Reads a runs table a line at a time: the header on construction, then one run per call,
@@ -30,6 +31,7 @@ public:
     const std::vector<std::string>& columns() const { return columns_; }
     const std::string& origin() const { return origin_; }
     int lineNumber() const { return lineNumber_; }
+    int headerLine() const { return headerLine_; }
 
     // The next run, or nothing at the end of the input. Throws RunError: inputNotNumeric,
     // inputMalformed (wrong number of cells), runsInvalid (a run id that is no file name or
@@ -40,6 +42,7 @@ private:
     std::istream& in_;
     std::string origin_;
     int lineNumber_ = 0;
+    int headerLine_ = 0;
     std::vector<std::string> header_;
     std::vector<std::string> columns_;
     size_t runPosition_ = 0;

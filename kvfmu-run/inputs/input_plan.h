@@ -21,6 +21,8 @@ struct InputPlan {
 
     // The input values at `time`, in the order of valueReferences.
     void valuesAt(double time, std::vector<double>& values) const;
+    // Whether every input keeps one value for the whole run (no column of the file used).
+    bool constant() const;
 };
 
 using NamedValue = std::pair<std::string, double>;

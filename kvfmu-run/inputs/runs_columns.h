@@ -14,11 +14,11 @@ struct RunsColumn {
     bool input = false;  // else a parameter
 };
 
-// Throws RunError naming origin:1: unknownVariable for a column that is neither an input
+// `header` names the runs table's header row in messages ("runs.csv:1"). Throws RunError: unknownVariable for a column that is neither an input
 // nor a parameter; usage for an input also given by --set or the input file, or a
 // parameter also given by --param.
 std::vector<RunsColumn> runsColumns(const std::vector<std::string>& columns,
-                                    const std::string& origin, const ModelDescription& model,
+                                    const std::string& header, const ModelDescription& model,
                                     const std::filesystem::path& resources,
                                     const std::vector<NamedValue>& inputValues,
                                     const std::vector<NamedValue>& parameterValues,

@@ -33,6 +33,11 @@ void InputPlan::valuesAt(double time, std::vector<double>& values) const {
     }
 }
 
+bool InputPlan::constant() const {
+    return std::all_of(sources.begin(), sources.end(),
+                       [](const Source& source) { return source.column < 0; });
+}
+
 std::string nameList(const std::vector<const ModelVariable*>& variables) {
     if (variables.empty()) return "none";
     std::string list;
@@ -56,7 +61,7 @@ int indexOf(const std::vector<const ModelVariable*>& inputs, const std::string& 
 
 InputPlan makeInputPlan(const ModelDescription& model, InputTable table,
                         const std::vector<NamedValue>& constants) {
-    const std::vector<const ModelVariable*> inputs = model.withCausality("input");
+    const std::vector<const ModelVariable*> inputs = model.withCausality(Causality::input);
     InputPlan plan;
     for (const ModelVariable* input : inputs) {
         plan.valueReferences.push_back(input->valueReference);
@@ -78,10 +83,10 @@ InputPlan makeInputPlan(const ModelDescription& model, InputTable table,
         int input = indexOf(inputs, name);
         if (input < 0) {
             const ModelVariable* other = model.find(name);
-            const bool vowel =
-                other && std::string("aeiou").find(other->causality[0]) != std::string::npos;
+            const std::string causality = other ? causalityName(other->causality) : "";
+            const bool vowel = other && std::string("aeiou").find(causality[0]) != std::string::npos;
             const std::string what = other ? std::string(vowel ? " is an " : " is a ") +
-                                                 other->causality + ", not an input"
+                                                 causality + ", not an input"
                                            : ": the model has no input " + name;
             throw RunError(ExitCode::unknownVariable,
                            "--set " + name + what + " (inputs: " + nameList(inputs) + ")");

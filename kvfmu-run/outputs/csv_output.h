@@ -36,6 +36,7 @@ private:
     std::filesystem::path file_;
     std::unique_ptr<ReplacedFile> replaced_;
     std::FILE* out_ = nullptr;
+    std::string row_;  // reused for every row
     bool unflushed_ = false;
     std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };

@@ -5,17 +5,17 @@
 #include "fmi2_functions.h"
 #include "host.h"
 #include "java_host.h"
+#include "kvfmu_guid.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 const fmi2CallbackFunctions callbacks = hostCallbacks();
 
 fmi2Component readyInstance(const char* name) {
     fmi2Component c =
-        fmi2Instantiate(name, fmi2CoSimulation, guid, KVFMU_BENCH_RESOURCES, &callbacks, 0, 0);
+        fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid, KVFMU_BENCH_RESOURCES, &callbacks, 0, 0);
     if (!c) return nullptr;
     fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0);
     fmi2EnterInitializationMode(c);

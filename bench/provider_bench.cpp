@@ -5,11 +5,12 @@
 // unpacked by the build; steps are paired in alternating blocks, and the medians compared.
 #include "fmi2_functions.h"
 #include "host.h"
+#include "kvfmu_guid.h"
+#include "loaded_library.h"
 
 #include <benchmark/benchmark.h>
 #include <jni.h>
 
-#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,41 +34,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const std::string fmuFolder = KVFMU_BENCH_UNPACKED_FMU;
 
-struct Fmi {
-    decltype(&fmi2Instantiate) instantiate;
-    decltype(&fmi2SetupExperiment) setup;
-    decltype(&fmi2EnterInitializationMode) enter;
-    decltype(&fmi2ExitInitializationMode) exit;
-    decltype(&fmi2SetReal) setReal;
-    decltype(&fmi2GetReal) getReal;
-    decltype(&fmi2DoStep) doStep;
-    decltype(&fmi2FreeInstance) freeInstance;
-};
+using Fmi = LoadedFmu;
 
-template <typename F>
-void bind(void* library, F& function, const char* name) {
-    function = reinterpret_cast<F>(dlsym(library, name));
-    if (!function) {
-        std::fprintf(stderr, "no %s\n", name);
-        std::exit(1);
-    }
-}
-
+// Every FMI function of the library at the path, or the program ends.
 Fmi load(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        std::fprintf(stderr, "%s\n", dlerror());
+    Fmi f = openFmu(path.c_str());
+    const std::string missing = f.handle ? missingFmi2Functions(f) : f.error;
+    if (!missing.empty()) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), missing.c_str());
         std::exit(1);
     }
-    Fmi f{};
-    bind(library, f.instantiate, "fmi2Instantiate");
-    bind(library, f.setup, "fmi2SetupExperiment");
-    bind(library, f.enter, "fmi2EnterInitializationMode");
-    bind(library, f.exit, "fmi2ExitInitializationMode");
-    bind(library, f.setReal, "fmi2SetReal");
-    bind(library, f.getReal, "fmi2GetReal");
-    bind(library, f.doStep, "fmi2DoStep");
-    bind(library, f.freeInstance, "fmi2FreeInstance");
     return f;
 }
 
@@ -85,14 +61,15 @@ const fmi2CallbackFunctions callbacks = hostCallbacks();
 const std::string resources = "file://" + fmuFolder + "/resources";
 
 fmi2Component ready(const Fmi& f, const char* name, const char* guid) {
-    fmi2Component c = f.instantiate(name, fmi2CoSimulation, guid, resources.c_str(), &callbacks, 0, 0);
+    fmi2Component c =
+        f.fmi2Instantiate(name, fmi2CoSimulation, guid, resources.c_str(), &callbacks, 0, 0);
     if (!c) {
         std::fprintf(stderr, "fmi2Instantiate failed\n");
         std::exit(1);
     }
-    f.setup(c, 0, 0, 0.0, 0, 0.0);
-    f.enter(c);
-    f.exit(c);
+    f.fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0);
+    f.fmi2EnterInitializationMode(c);
+    f.fmi2ExitInitializationMode(c);
     return c;
 }
 
@@ -106,8 +83,8 @@ struct Stepper {
         static const fmi2ValueReference u = 2, y = 0;
         const fmi2Real input = 1.0;
         fmi2Real output = 0;
-        if (f.setReal(c, &u, 1, &input) != fmi2OK || f.doStep(c, time, 0.001, 0) != fmi2OK ||
-            f.getReal(c, &y, 1, &output) != fmi2OK) {
+        if (f.fmi2SetReal(c, &u, 1, &input) != fmi2OK || f.fmi2DoStep(c, time, 0.001, 0) != fmi2OK ||
+            f.fmi2GetReal(c, &y, 1, &output) != fmi2OK) {
             std::fprintf(stderr, "step failed\n");
             std::exit(1);
         }
@@ -128,8 +105,10 @@ double median(std::vector<double> values) {
 }
 
 void startVmInProcess() {
-    void* jvm = dlopen(KVFMU_BENCH_JDK "/lib/server/libjvm.so", RTLD_NOW | RTLD_GLOBAL);
-    auto create = reinterpret_cast<jint(JNICALL*)(JavaVM**, void**, void*)>(dlsym(jvm, "JNI_CreateJavaVM"));
+    std::string error;
+    LibraryHandle jvm = loadLibraryForGood(KVFMU_BENCH_JDK "/lib/server/libjvm.so", true, error);
+    auto create = reinterpret_cast<jint(JNICALL*)(JavaVM**, void**, void*)>(
+        jvm ? librarySymbol(jvm, "JNI_CreateJavaVM") : nullptr);
     std::string classPath = "-Djava.class.path=" + fmuFolder + "/resources/kvbridge.jar";
     std::vector<JavaVMOption> options = {{classPath.data(), nullptr},
                                          {const_cast<char*>("-Xrs"), nullptr},
@@ -149,8 +128,8 @@ int firstInstantiateChild() {
     const auto begin = Clock::now();
     const Fmi provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
     const std::string guid = fmuGuid();
-    fmi2Component c = provider.instantiate("first", fmi2CoSimulation, guid.c_str(),
-                                           resources.c_str(), &callbacks, 0, 0);
+    fmi2Component c = provider.fmi2Instantiate("first", fmi2CoSimulation, guid.c_str(),
+                                               resources.c_str(), &callbacks, 0, 0);
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     if (!c) return 1;
     std::printf("%.9f\n", seconds);
@@ -197,7 +176,7 @@ void providerAgainstLibrary(benchmark::State& state) {
     const Fmi library = load(KVFMU_BENCH_LIBRARY);
     const Fmi provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
     const std::string guid = fmuGuid();
-    Stepper direct{library, ready(library, "direct", "{BA0A9140-44D0-41C3-AAA7-C152C647039F}")};
+    Stepper direct{library, ready(library, "direct", kvfmuGuid)};
     Stepper through{provider, ready(provider, "through", guid.c_str())};
     for (auto _ : state) {
         std::vector<double> directTimes, providerTimes;
@@ -211,8 +190,8 @@ void providerAgainstLibrary(benchmark::State& state) {
         state.counters["provider_us"] = 1e6 * median(providerTimes);
         state.counters["ratio"] = median(providerTimes) / median(directTimes);
     }
-    library.freeInstance(direct.c);
-    provider.freeInstance(through.c);
+    library.fmi2FreeInstance(direct.c);
+    provider.fmi2FreeInstance(through.c);
 }
 BENCHMARK(providerAgainstLibrary)->Iterations(1)->Unit(benchmark::kSecond);
 
@@ -230,7 +209,7 @@ void newHostThreadAgainstVmThread(benchmark::State& state) {
             Stepper onHostThread{provider, ready(provider, "host-thread", guid.c_str())};
             onHostThread.block(blockSteps);
             for (int b = 0; b < blocks; ++b) hostThread.push_back(onHostThread.block(blockSteps));
-            provider.freeInstance(onHostThread.c);
+            provider.fmi2FreeInstance(onHostThread.c);
         });
         worker.join();
         onVmThread.block(blockSteps);
@@ -238,18 +217,18 @@ void newHostThreadAgainstVmThread(benchmark::State& state) {
         // For comparison, the library alone on a thread the VM does not know: it attaches
         // and detaches the thread around every operation (its instantiation needs a thread
         // the VM knows).
-        Stepper direct{library, ready(library, "bare-thread", "{BA0A9140-44D0-41C3-AAA7-C152C647039F}")};
+        Stepper direct{library, ready(library, "bare-thread", kvfmuGuid)};
         std::thread bare([&] {
             for (int b = 0; b < 3; ++b) libraryOnHostThread.push_back(direct.block(200));
         });
         bare.join();
-        library.freeInstance(direct.c);
+        library.fmi2FreeInstance(direct.c);
         state.counters["vm_thread_us"] = 1e6 * median(vmThread);
         state.counters["host_thread_us"] = 1e6 * median(hostThread);
         state.counters["ratio"] = median(hostThread) / median(vmThread);
         state.counters["library_alone_host_thread_us"] = 1e6 * median(libraryOnHostThread);
     }
-    provider.freeInstance(onVmThread.c);
+    provider.fmi2FreeInstance(onVmThread.c);
 }
 BENCHMARK(newHostThreadAgainstVmThread)->Iterations(1)->Unit(benchmark::kSecond);
 

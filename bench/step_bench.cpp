@@ -4,6 +4,7 @@
 #include "fmi2_functions.h"
 #include "host.h"
 #include "java_host.h"
+#include "kvfmu_guid.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,7 +12,6 @@
 
 namespace {
 
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 const fmi2CallbackFunctions callbacks = hostCallbacks();
 
 // Outputs 0..1, their copy 2..3, inputs 4..7.
@@ -23,7 +23,7 @@ void scriptServer() {
 
 fmi2Component readyInstance(const char* name) {
     scriptServer();
-    fmi2Component c = fmi2Instantiate(name, fmi2CoSimulation, guid, "", &callbacks, 0, 0);
+    fmi2Component c = fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0);
     fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0);
     fmi2EnterInitializationMode(c);
     fmi2ExitInitializationMode(c);

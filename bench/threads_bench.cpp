@@ -11,6 +11,7 @@
 // pairedStepCycle — alternating blocks of step cycles through the two libraries on the VM's
 // own thread; reports the median time per cycle of each and their ratio (this / earlier).
 #include "java_host.h"
+#include "kvfmu_guid.h"
 #include "loaded_library.h"
 
 #include <benchmark/benchmark.h>
@@ -26,7 +27,6 @@
 
 namespace {
 
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 constexpr int maxThreads = 4;
 constexpr long stepWorkMicros = 50;
@@ -36,11 +36,11 @@ void* zeroedAllocate(size_t count, size_t size) { return std::calloc(count ? cou
 const fmi2CallbackFunctions callbacks = {silentLogger, zeroedAllocate, std::free, nullptr, nullptr};
 
 fmi2Component ready(const LoadedFmu& lib, const std::string& name) {
-    fmi2Component c = lib.instantiate(name.c_str(), fmi2CoSimulation, guid, "", &callbacks, 0, 0);
+    fmi2Component c = lib.fmi2Instantiate(name.c_str(), fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0);
     if (!c) return nullptr;
-    lib.setupExperiment(c, 0, 0, 0.0, 0, 0.0);
-    lib.enterInitializationMode(c);
-    lib.exitInitializationMode(c);
+    lib.fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0);
+    lib.fmi2EnterInitializationMode(c);
+    lib.fmi2ExitInitializationMode(c);
     return c;
 }
 
@@ -65,9 +65,9 @@ bool stepCycle(const LoadedFmu& lib, fmi2Component c, long n, std::recursive_mut
         const std::lock_guard<std::recursive_mutex> guard(*lock);
         return f();
     };
-    return call([&] { return lib.setReal(c, in, 2, inputs); }) == fmi2OK &&
-           call([&] { return lib.doStep(c, 0.01 * static_cast<double>(n), 0.01, 0); }) == fmi2OK &&
-           call([&] { return lib.getReal(c, out, 4, outputs); }) == fmi2OK;
+    return call([&] { return lib.fmi2SetReal(c, in, 2, inputs); }) == fmi2OK &&
+           call([&] { return lib.fmi2DoStep(c, 0.01 * static_cast<double>(n), 0.01, 0); }) == fmi2OK &&
+           call([&] { return lib.fmi2GetReal(c, out, 4, outputs); }) == fmi2OK;
 }
 
 std::vector<fmi2Component> parallelInstances;
@@ -161,8 +161,8 @@ void pairedStepCycle(benchmark::State& state) {
     state.counters["earlier_us"] = oldMedian * 1e6;
     state.counters["this_us"] = newMedian * 1e6;
     state.counters["ratio"] = newMedian / oldMedian;
-    before.freeInstance(oldC);
-    fmu().freeInstance(newC);
+    before.fmi2FreeInstance(oldC);
+    fmu().fmi2FreeInstance(newC);
 }
 #endif
 
@@ -185,6 +185,6 @@ int main(int argc, char** argv) {
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (fmi2Component c : parallelInstances) fmu().freeInstance(c);
+    for (fmi2Component c : parallelInstances) fmu().fmi2FreeInstance(c);
     return 0;
 }

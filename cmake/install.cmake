@@ -7,7 +7,7 @@
 #                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/, and
 #                     commons-math3.jar, a link to Debian's, which kvbridge.jar's manifest names
 #   share/kvfmu/fmus/ the built-in models, packed
-#   share/doc/kvfmu/  README.md
+#   share/doc/kvfmu/  README.md and doc/ (the user guide, reference, developing, performance)
 #
 # Each tool finds its parts relative to itself (bin/../lib/kvfmu), so the tree can go
 # anywhere. The libraries are copied byte for byte: an FMU packed by the installed
@@ -46,6 +46,8 @@ install(FILES ${KVFMU_SWEEP_PACKAGE_SOURCES} DESTINATION ${kvfmu_parts}/python/k
 get_property(kvfmu_builtin_fmus GLOBAL PROPERTY KVFMU_BUILTIN_FMUS)
 install(FILES ${kvfmu_builtin_fmus} DESTINATION ${CMAKE_INSTALL_DATADIR}/kvfmu/fmus)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Beside the README, so that its links into doc/ hold in the installed tree too.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/doc DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The .deb: what the tools need at run time, from Debian 12.
 set(CPACK_GENERATOR DEB)

@@ -2,94 +2,85 @@
 
 #include "batch_summary.h"
 #include "exit_codes.h"
-#include "experiment.h"
-#include "fmu_session.h"
 #include "interrupts.h"
 #include "numbers.h"
-#include "run_parameters.h"
 #include "replaced_file.h"
-#include "run_record.h"
+#include "run_preparation.h"
+#include "runs_columns.h"
 #include "runs_table.h"
-#include "simulation.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Where each column of the runs file goes: a constant input or a parameter.
-struct ColumnUse {
-    bool input = false;
+// The runs: all of a file's, read and checked before the first starts, or those arriving
+// on standard input, each started as soon as its line is there.
+class RunsSource {
+public:
+    explicit RunsSource(const std::string& runsFile) {
+        if (runsFile == "-") {
+            stream_.emplace(std::cin, "standard input");
+            columns_ = stream_->columns();
+            origin_ = stream_->origin();
+        } else {
+            table_ = readRunsTable(runsFile);
+            columns_ = table_->columns;
+            origin_ = table_->origin;
+        }
+    }
+
+    bool streamed() const { return stream_.has_value(); }
+    const std::vector<std::string>& columns() const { return columns_; }
+    const std::string& origin() const { return origin_; }
+
+    // The next run, or nothing when there are no more. Throws RunError for a malformed line
+    // of the stream, and RunError(interrupted) when an interrupt ended the wait for one.
+    std::optional<RunsTable::Run> next() {
+        if (table_) {
+            if (index_ == table_->runs.size()) return std::nullopt;
+            return table_->runs[index_++];
+        }
+        std::optional<RunsTable::Run> run = stream_->next();
+        if (!run && stopRequested()) {
+            throw RunError(ExitCode::interrupted,
+                           "interrupted while waiting for a run on standard input");
+        }
+        return run;
+    }
+
+private:
+    std::optional<RunsTable> table_;
+    std::optional<RunsReader> stream_;
+    std::vector<std::string> columns_;
+    std::string origin_;
+    size_t index_ = 0;
 };
 
-bool givenIn(const std::vector<NamedValue>& values, const std::string& name) {
-    for (const auto& value : values) {
-        if (value.first == name) return true;
+// The inputs and parameters of one run: those of every run with the run's own values.
+void addRunValues(const FmuSession& session, const RunOptions& options,
+                  const RunPreparation& prepared, const std::vector<RunsColumn>& columns,
+                  const RunsTable::Run& run, InputPlan& inputs,
+                  std::vector<ParameterValue>& parameters) {
+    std::vector<NamedValue> constants = options.inputValues;
+    std::vector<NamedValue> parameterValues;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        (columns[i].input ? constants : parameterValues).push_back({columns[i].name, run.values[i]});
     }
-    return false;
+    inputs = makeInputPlan(session.model(), prepared.inputs.table, constants);
+    parameters = prepared.parameters;
+    for (ParameterValue& value : parameterValuesFor(session.model(), parameterValues,
+                                                    session.resources(), "--param")) {
+        parameters.push_back(std::move(value));
+    }
 }
 
-std::vector<ColumnUse> columnUses(const RunsTable& runs, const ModelDescription& model,
-                                  const fs::path& resources, const RunOptions& options,
-                                  const InputTable& inputTable) {
-    std::vector<ColumnUse> uses;
-    for (const std::string& column : runs.columns) {
-        const ModelVariable* variable = model.find(column);
-        const bool input = variable && variable->causality == "input";
-        const bool parameter = variable && variable->causality == "parameter";
-        if (!input && !parameter) {
-            if (packedBeforeParameterVariables(model, resources)) {
-                throw RunError(ExitCode::unknownVariable,
-                               runs.origin + ":1: column " + column +
-                                   ": the FMU declares no parameters in its model description: "
-                                   "it was packed by an earlier kvfmu-pack; pack it again to set "
-                                   "its parameters");
-            }
-            throw RunError(ExitCode::unknownVariable,
-                           runs.origin + ":1: column " + column +
-                               " is neither an input nor a parameter of the model (inputs: " +
-                               nameList(model.withCausality("input")) + "; parameters: " +
-                               nameList(parametersOf(model)) + ")");
-        }
-        const bool elsewhere =
-            input ? givenIn(options.inputValues, column) ||
-                        std::find(inputTable.names.begin(), inputTable.names.end(), column) !=
-                            inputTable.names.end()
-                  : givenIn(options.parameterValues, column);
-        if (elsewhere) {
-            throw RunError(ExitCode::usage, runs.origin + ":1: column " + column + ": " +
-                                                (input ? "input " : "parameter ") + column +
-                                                " is also given on the command line or in the "
-                                                "input file");
-        }
-        uses.push_back({input});
-    }
-    return uses;
-}
-
-}  // namespace
-
-void runBatch(const RunOptions& options) {
-    FmuSession session(options.fmu);
-    const ModelDescription& model = session.model();
-    const Experiment experiment = experimentFor(options, model.defaultExperiment);
-    const RunsTable runs = readRunsTable(options.runsFile);
-
-    InputTable inputTable;
-    if (!options.inputFile.empty()) inputTable = readInputTable(options.inputFile);
-    // Checks the inputs given for every run once, before any run.
-    makeInputPlan(model, inputTable, options.inputValues);
-
-    const std::vector<ColumnUse> uses =
-        columnUses(runs, model, session.resources(), options, inputTable);
-    const std::vector<ParameterValue> commonParameters = parameterValuesFor(
-        model, options.parameterValues, session.resources(), "--param");
-
-    std::vector<std::string> outputs;
-    for (const ModelVariable* output : model.withCausality("output")) outputs.push_back(output->name);
-    const fs::path folder = options.outputDir;
+fs::path outputFolder(const std::string& name) {
+    const fs::path folder = name;
     std::error_code error;
     fs::create_directories(folder, error);
     if (error || !fs::is_directory(folder)) {
@@ -98,37 +89,36 @@ void runBatch(const RunOptions& options) {
                            (error ? ": " + error.message() : std::string()));
     }
     ReplacedFile{folder / "summary.csv"};  // the folder takes files
-    BatchSummary summary(folder / "summary.csv", runs.columns, outputs);
+    return folder;
+}
+
+}  // namespace
+
+void runBatch(const RunOptions& options) {
+    FmuSession session(options.fmu);
+    const ModelDescription& model = session.model();
+    const RunPreparation prepared = prepareRun(options, session);
+    RunsSource runs(options.runsFile);
+    const std::vector<RunsColumn> columns =
+        runsColumns(runs.columns(), runs.origin(), model, session.resources(),
+                    options.inputValues, options.parameterValues, prepared.inputs.table);
+
+    const std::vector<std::string> outputs = outputNames(model);
+    const fs::path folder = outputFolder(options.outputDir);
+    // A stream's reader sees each summary row on standard output as the run ends.
+    BatchSummary summary(folder / "summary.csv", runs.columns(), outputs,
+                         runs.streamed() ? stdout : nullptr);
 
     session.load(options.vmOptions);
 
-    SimulationSettings settings;
-    settings.startTime = experiment.start;
-    settings.stopTime = experiment.stop;
-    settings.stepSize = experiment.step;
-    settings.resourceUri = session.resourceUri();
-    settings.logFmiCalls = options.logFmiCalls;
-
+    size_t count = 0;
     size_t failures = 0;
-    for (const RunsTable::Run& run : runs.runs) {
-        std::vector<NamedValue> constants = options.inputValues;
-        std::vector<NamedValue> parameterValues;
-        for (size_t i = 0; i < runs.columns.size(); ++i) {
-            (uses[i].input ? constants : parameterValues).push_back({runs.columns[i], run.values[i]});
-        }
-        const InputPlan inputs = makeInputPlan(model, inputTable, constants);
-        std::vector<ParameterValue> parameters = commonParameters;
-        for (const ParameterValue& value : parameterValuesFor(model, parameterValues,
-                                                              session.resources(), "--param")) {
-            parameters.push_back(value);
-        }
-        settings.parameterReferences.clear();
-        settings.parameterValues.clear();
-        for (const ParameterValue& parameter : parameters) {
-            settings.parameterReferences.push_back(parameter.valueReference);
-            settings.parameterValues.push_back(parameter.value);
-        }
-
+    InputPlan inputs;
+    std::vector<ParameterValue> parameters;
+    while (std::optional<RunsTable::Run> next = runs.next()) {
+        const RunsTable::Run& run = *next;
+        ++count;
+        addRunValues(session, options, prepared, columns, run, inputs, parameters);
         auto onEnd = [&](const RunEnd& end) {
             summary.add(run, end);
             if (!end.ok) ++failures;
@@ -138,36 +128,23 @@ void runBatch(const RunOptions& options) {
             }
         };
         RunRecord record(folder / (run.id + ".csv"), outputs, std::nullopt, onEnd);
-        FmuLog log;
-        log.level = options.logLevel;
-        nameVariables(log, model);
-        std::vector<double> noInputs;
-        auto onRow = [&](double time, const std::vector<double>& outputValues) {
-            record.row(time, outputValues, noInputs);
-        };
-        auto onStep = [](double, long long) {};
-        const RunWatch watch([&record](const std::string& reason) { record.abandon(reason); },
-                             [&record] { record.flushIfDue(); }, options.runTimeout,
-                             "run " + run.id + " exceeded --run-timeout " +
-                                 formatNumber(options.runTimeout) +
-                                 " s and was abandoned; the runs after it were not started");
+        RunHooks hooks;
+        hooks.timeoutReason = "run " + run.id + " exceeded --run-timeout " +
+                              formatNumber(options.runTimeout) +
+                              " s and was abandoned; the runs after it were not started";
         try {
-            simulate(session.functions(), model, inputs, settings, log, onRow, onStep,
-                     stopRequested());
+            performRun(session, options, prepared.experiment, inputs, parameters, record, hooks);
         } catch (const RunError& failure) {
-            record.stopped(failure.what());
             if (failure.code() != ExitCode::fmuCallFailed) throw;
-            continue;
         }
-        record.complete();
     }
     if (failures > 0) {
         throw RunError(ExitCode::batchRunsFailed,
-                       std::to_string(failures) + " of " + std::to_string(runs.runs.size()) +
+                       std::to_string(failures) + " of " + std::to_string(count) +
                            " runs failed (see " + (folder / "summary.csv").string() + ")");
     }
     if (!options.quiet) {
-        std::fprintf(stderr, "%zu runs ok; summary: %s\n", runs.runs.size(),
+        std::fprintf(stderr, "%zu runs ok; summary: %s\n", count,
                      (folder / "summary.csv").string().c_str());
     }
 }

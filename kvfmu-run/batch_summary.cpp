@@ -28,11 +28,12 @@ std::string summaryRow(const RunsTable::Run& run, const RunEnd& end, size_t outp
 
 BatchSummary::BatchSummary(const std::filesystem::path& file,
                            const std::vector<std::string>& columns,
-                           const std::vector<std::string>& outputs)
-    : file_(file), header_("run"), outputCount_(outputs.size()) {
+                           const std::vector<std::string>& outputs, std::FILE* echo)
+    : file_(file), echo_(echo), header_("run"), outputCount_(outputs.size()) {
     for (const auto& column : columns) header_ += "," + csvCell(column);
     header_ += ",status,error,wall_seconds";
     for (const auto& output : outputs) header_ += "," + csvCell(output);
+    this->echo(header_);
 }
 
 BatchSummary::~BatchSummary() {
@@ -40,7 +41,19 @@ BatchSummary::~BatchSummary() {
 }
 
 void BatchSummary::add(const RunsTable::Run& run, const RunEnd& end) {
-    write(summaryRow(run, end, outputCount_));
+    const std::string row = summaryRow(run, end, outputCount_);
+    write(row);
+    echo(row);
+}
+
+void BatchSummary::echo(const std::string& line) {
+    if (!echo_) return;
+    std::fprintf(echo_, "%s\n", line.c_str());
+    if (std::fflush(echo_) != 0) {
+        throw RunError(ExitCode::outputNotWritable,
+                       std::string("standard output: cannot write the summary row: ") +
+                           std::strerror(errno));
+    }
 }
 
 void BatchSummary::write(const std::string& line) {

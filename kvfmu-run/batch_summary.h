@@ -14,9 +14,10 @@
 class BatchSummary {
 public:
     // The columns: run, each column of the runs file, status, error, wall_seconds, then each
-    // output's final value.
+    // output's final value. With `echo`, the header goes there at once and each row after it
+    // is in the file, each flushed. Throws RunError(outputNotWritable) for the echo.
     BatchSummary(const std::filesystem::path& file, const std::vector<std::string>& columns,
-                 const std::vector<std::string>& outputs);
+                 const std::vector<std::string>& outputs, std::FILE* echo = nullptr);
     ~BatchSummary();
     BatchSummary(const BatchSummary&) = delete;
     BatchSummary& operator=(const BatchSummary&) = delete;
@@ -26,8 +27,10 @@ public:
 
 private:
     void write(const std::string& line);
+    void echo(const std::string& line);
 
     std::filesystem::path file_;
+    std::FILE* echo_ = nullptr;
     std::string header_;
     size_t outputCount_ = 0;
     std::FILE* out_ = nullptr;

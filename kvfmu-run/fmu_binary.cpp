@@ -1,8 +1,8 @@
 #include "fmu_binary.h"
 
+#include "dynamic_library.h"
 #include "exit_codes.h"
 
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <vector>
@@ -27,46 +27,23 @@ fs::path binaryPath(const fs::path& unpacked, const std::string& modelIdentifier
                        (present.empty() ? std::string("none") : present) + ")");
 }
 
-namespace {
-
-template <typename Function>
-void resolve(void* handle, const char* name, Function& function, const fs::path& library) {
-    function = reinterpret_cast<Function>(dlsym(handle, name));
-    if (!function) {
-        throw RunError(ExitCode::binaryNotLoadable,
-                       library.filename().string() + " does not export " + name);
-    }
-}
-
-}  // namespace
-
 FmuBinary::FmuBinary(const fs::path& library) {
-    handle_ = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) {
-        const char* reason = dlerror();
-        throw RunError(
-            ExitCode::binaryNotLoadable,
-            "cannot load the FMU's binary: " + std::string(reason ? reason : "unknown reason"));
-    }
-    try {
-        resolve(handle_, "fmi2GetVersion", functions_.getVersion, library);
-        resolve(handle_, "fmi2SetDebugLogging", functions_.setDebugLogging, library);
-        resolve(handle_, "fmi2Instantiate", functions_.instantiate, library);
-        resolve(handle_, "fmi2FreeInstance", functions_.freeInstance, library);
-        resolve(handle_, "fmi2SetupExperiment", functions_.setupExperiment, library);
-        resolve(handle_, "fmi2EnterInitializationMode", functions_.enterInitializationMode,
-                library);
-        resolve(handle_, "fmi2ExitInitializationMode", functions_.exitInitializationMode, library);
-        resolve(handle_, "fmi2Terminate", functions_.terminate, library);
-        resolve(handle_, "fmi2GetReal", functions_.getReal, library);
-        resolve(handle_, "fmi2SetReal", functions_.setReal, library);
-        resolve(handle_, "fmi2DoStep", functions_.doStep, library);
-    } catch (...) {
-        dlclose(handle_);
-        throw;
+    std::string reason;
+    handle_ = loadLibrary(library, reason);
+    if (!handle_)
+        throw RunError(ExitCode::binaryNotLoadable, "cannot load the FMU's binary: " + reason);
+    functions_ = lookUpFmi2Functions(handle_, librarySymbol);
+    // The functions the runner calls.
+    for (const char* name :
+         {"fmi2GetVersion", "fmi2SetDebugLogging", "fmi2Instantiate", "fmi2FreeInstance",
+          "fmi2SetupExperiment", "fmi2EnterInitializationMode", "fmi2ExitInitializationMode",
+          "fmi2Terminate", "fmi2GetReal", "fmi2SetReal", "fmi2DoStep"}) {
+        if (!hasFmi2Function(functions_, name)) {
+            unloadLibrary(handle_);
+            throw RunError(ExitCode::binaryNotLoadable,
+                           library.filename().string() + " does not export " + name);
+        }
     }
 }
 
-FmuBinary::~FmuBinary() {
-    dlclose(handle_);
-}
+FmuBinary::~FmuBinary() { unloadLibrary(handle_); }

@@ -14,8 +14,12 @@ FmuSession::FmuSession(const fs::path& fmu) {
     resourceUri_ = fileUri(fs::absolute(resources_));
 }
 
+fs::path FmuSession::binary() const {
+    return binaryPath(unpacked_, model_.modelIdentifier);
+}
+
 void FmuSession::load(const std::vector<std::string>& vmOptions) {
-    const fs::path library = binaryPath(unpacked_, model_.modelIdentifier);
+    const fs::path library = binary();
     startJavaVm(jarsIn(resources_), vmOptions);
     binary_ = std::make_unique<FmuBinary>(library);
 }

@@ -17,6 +17,8 @@ public:
     // Unpacks the FMU and reads its model description. Throws RunError.
     explicit FmuSession(const std::filesystem::path& fmu);
 
+    // The binary for this platform. Throws RunError(noBinary) when the FMU has none.
+    std::filesystem::path binary() const;
     // Starts the Java VM and loads the binary. Throws RunError.
     void load(const std::vector<std::string>& vmOptions);
 

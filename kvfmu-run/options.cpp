@@ -99,6 +99,10 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
     app.add_flag("--info", options.info,
                   "Describe the FMU (model, GUID, default experiment, every variable) and run "
                   "nothing");
+    app.add_flag("--check", options.check,
+                 "Check the options, the FMU, the input file and the runs file as a run or "
+                 "batch would, and run nothing: exit code 0 when all is well, else the run's "
+                 "(no Java VM is started, nothing is written)");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary");
     app.add_option("--vm-option", options.vmOptions,
                    "An extra Java VM option, e.g. --vm-option=-Xmx512m (repeatable)")
@@ -106,7 +110,10 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
 
     app.add_option("--runs", options.runsFile,
                    "Batch mode: a CSV file with a run column (the run id) and columns of "
-                   "parameter and constant input values, one row per run; needs --output-dir")
+                   "parameter and constant input values, one row per run; needs --output-dir. "
+                   "With -, the runs come on standard input, each run starting when its line "
+                   "has arrived, and each run's summary row is written on standard output as "
+                   "it ends (after the summary's header, once the runs header is read)")
         ->type_name("FILE.csv");
     app.add_option("--output-dir", options.outputDir,
                    "Batch mode: where each run's DIR/<run>.csv and DIR/summary.csv go")
@@ -142,7 +149,11 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
         options.runTimeout = *timeout;
     }
     const bool batch = !options.runsFile.empty();
-    if (batch != !options.outputDir.empty()) {
+    if (options.check && options.info) {
+        throw RunError(ExitCode::usage, "--check and --info: one at a time");
+    }
+    // --check writes nothing: it needs no folder for a batch's results.
+    if (!(options.check && batch) && batch != !options.outputDir.empty()) {
         throw RunError(ExitCode::usage, batch ? "--runs needs --output-dir"
                                               : "--output-dir goes with --runs (batch mode)");
     }

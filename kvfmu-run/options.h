@@ -22,11 +22,12 @@ struct RunOptions {
     LogLevel logLevel = LogLevel::info;
     bool quiet = false;
     std::vector<std::string> vmOptions;
-    std::string runsFile;               // batch mode: --runs
+    std::string runsFile;               // batch mode: --runs, "-" for standard input
     std::string outputDir;              // batch mode: --output-dir
     double runTimeout = 0;              // seconds; 0: none
     std::vector<std::string> plotVariables;
     bool info = false;                  // --info: describe the FMU, run nothing
+    bool check = false;                 // --check: check everything, run nothing
 };
 
 // Parses the command line. Answers nothing when --help or --version was shown (exit 0).

@@ -101,7 +101,7 @@ std::vector<ParameterValue> parameterValuesFor(const ModelDescription& model,
             if (candidate->name == name) parameter = candidate;
         }
         if (parameter) {
-            found.push_back({parameter->valueReference, value});
+            found.push_back({name, parameter->valueReference, value});
             continue;
         }
         if (packedBeforeParameterVariables(model, resources)) {

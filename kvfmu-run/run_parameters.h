@@ -11,11 +11,12 @@
 #include <vector>
 
 struct ParameterValue {
+    std::string name;
     std::uint32_t valueReference = 0;
     double value = 0;
 };
 
-// The value references of the named parameters. Throws RunError(unknownVariable) for a
+// The named parameters with their value references. Throws RunError(unknownVariable) for a
 // name that is no Real parameter of the model (`where` names the origin in the message,
 // e.g. "--param"), with a request to pack the FMU again when it declares no parameters but
 // its resources/model.properties has some (packed before parameters were FMI variables).

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <set>
+#include <utility>
 
 namespace {
 
@@ -36,77 +36,86 @@ bool isUsableRunId(const std::string& id) {
     return lowered(id) != "summary" && id.size() <= 200;
 }
 
-RunsTable parseRunsTable(std::istream& in, const std::string& origin) {
-    RunsTable table;
-    table.origin = origin;
+RunsReader::RunsReader(std::istream& in, std::string origin)
+    : in_(in), origin_(std::move(origin)) {
     std::string line;
-    int lineNumber = 0;
-    std::vector<std::string> header;
-    while (header.empty() && std::getline(in, line)) {
-        ++lineNumber;
-        if (lineNumber == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // BOM
+    while (header_.empty() && std::getline(in_, line)) {
+        ++lineNumber_;
+        if (lineNumber_ == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // BOM
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!blank(line)) header = splitCsvCells(line, origin, lineNumber);
+        if (!blank(line)) header_ = splitCsvCells(line, origin_, lineNumber_);
     }
-    if (header.empty()) {
+    if (header_.empty()) {
         throw RunError(ExitCode::inputUnreadable,
-                       origin + ": empty file (a header row with a run column is needed)");
+                       origin_ + ": empty file (a header row with a run column is needed)");
     }
-    int runPosition = -1;
-    for (size_t i = 0; i < header.size(); ++i) {
-        if (header[i] == "run") {
-            if (runPosition >= 0) fail(ExitCode::inputMalformed, origin, lineNumber, "two run columns");
-            runPosition = static_cast<int>(i);
+    std::optional<size_t> runPosition;
+    for (size_t i = 0; i < header_.size(); ++i) {
+        if (header_[i] == "run") {
+            if (runPosition) fail(ExitCode::inputMalformed, origin_, lineNumber_, "two run columns");
+            runPosition = i;
             continue;
         }
-        if (header[i].empty()) {
-            fail(ExitCode::inputMalformed, origin, lineNumber,
+        if (header_[i].empty()) {
+            fail(ExitCode::inputMalformed, origin_, lineNumber_,
                  "column " + std::to_string(i + 1) + " has no name");
         }
-        if (std::find(table.columns.begin(), table.columns.end(), header[i]) !=
-            table.columns.end()) {
-            fail(ExitCode::inputMalformed, origin, lineNumber, "column " + header[i] + " appears twice");
+        if (std::find(columns_.begin(), columns_.end(), header_[i]) != columns_.end()) {
+            fail(ExitCode::inputMalformed, origin_, lineNumber_,
+                 "column " + header_[i] + " appears twice");
         }
-        table.columns.push_back(header[i]);
+        columns_.push_back(header_[i]);
     }
-    if (runPosition < 0) {
-        fail(ExitCode::runsInvalid, origin, lineNumber, "no run column (the run ids)");
-    }
+    if (!runPosition) fail(ExitCode::runsInvalid, origin_, lineNumber_, "no run column (the run ids)");
+    runPosition_ = *runPosition;
+}
 
-    std::set<std::string> ids;  // in lower case: result files must differ on any file system
-    while (std::getline(in, line)) {
-        ++lineNumber;
+std::optional<RunsTable::Run> RunsReader::next() {
+    std::string line;
+    while (std::getline(in_, line)) {
+        ++lineNumber_;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (blank(line)) continue;
-        const std::vector<std::string> cells = splitCsvCells(line, origin, lineNumber);
-        if (cells.size() != header.size()) {
-            fail(ExitCode::inputMalformed, origin, lineNumber,
+        const std::vector<std::string> cells = splitCsvCells(line, origin_, lineNumber_);
+        if (cells.size() != header_.size()) {
+            fail(ExitCode::inputMalformed, origin_, lineNumber_,
                  std::to_string(cells.size()) + " cells, but the header has " +
-                     std::to_string(header.size()));
+                     std::to_string(header_.size()));
         }
         RunsTable::Run run;
-        run.id = cells[static_cast<size_t>(runPosition)];
+        run.id = cells[runPosition_];
         if (!isUsableRunId(run.id)) {
-            fail(ExitCode::runsInvalid, origin, lineNumber,
+            fail(ExitCode::runsInvalid, origin_, lineNumber_,
                  "run id \"" + run.id +
                      "\" is no file name: letters, digits, '.', '_' or '-', beginning with a "
                      "letter or digit, and not \"summary\"");
         }
-        if (!ids.insert(lowered(run.id)).second) {
-            fail(ExitCode::runsInvalid, origin, lineNumber, "run id \"" + run.id + "\" repeats");
+        if (!ids_.insert(lowered(run.id)).second) {
+            fail(ExitCode::runsInvalid, origin_, lineNumber_, "run id \"" + run.id + "\" repeats");
         }
-        for (size_t i = 0; i < header.size(); ++i) {
-            if (static_cast<int>(i) == runPosition) continue;
+        for (size_t i = 0; i < header_.size(); ++i) {
+            if (i == runPosition_) continue;
             std::optional<double> value = parseNumber(cells[i]);
             if (!value) {
-                fail(ExitCode::inputNotNumeric, origin, lineNumber,
-                     "column " + header[i] + ": \"" + cells[i] + "\" is not a number");
+                fail(ExitCode::inputNotNumeric, origin_, lineNumber_,
+                     "column " + header_[i] + ": \"" + cells[i] + "\" is not a number");
             }
             run.values.push_back(*value);
         }
-        table.runs.push_back(std::move(run));
+        return run;
     }
-    if (table.runs.empty()) fail(ExitCode::runsInvalid, origin, lineNumber, "no runs after the header");
+    return std::nullopt;
+}
+
+RunsTable parseRunsTable(std::istream& in, const std::string& origin) {
+    RunsReader reader(in, origin);
+    RunsTable table;
+    table.origin = origin;
+    table.columns = reader.columns();
+    while (std::optional<RunsTable::Run> run = reader.next()) table.runs.push_back(std::move(*run));
+    if (table.runs.empty()) {
+        fail(ExitCode::runsInvalid, origin, reader.lineNumber(), "no runs after the header");
+    }
     return table;
 }
 

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <istream>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,35 @@ struct RunsTable {
     std::string origin;  // the file name, for messages
 };
 
-// Throws RunError with file:line in the message: inputUnreadable (cannot open, empty),
-// inputNotNumeric, inputMalformed (wrong number of cells, a column name empty or repeated),
-// runsInvalid (no run column, no runs, a run id empty, repeated or no file name).
+// Reads a runs table a line at a time: the header on construction, then one run per call,
+// so that a run can start as soon as its line has arrived. Errors name origin:line.
+class RunsReader {
+public:
+    // Reads up to the header row. Throws RunError: inputUnreadable (nothing but blank
+    // lines), inputMalformed (a column name empty or repeated), runsInvalid (no run column).
+    RunsReader(std::istream& in, std::string origin);
+
+    const std::vector<std::string>& columns() const { return columns_; }
+    const std::string& origin() const { return origin_; }
+    int lineNumber() const { return lineNumber_; }
+
+    // The next run, or nothing at the end of the input. Throws RunError: inputNotNumeric,
+    // inputMalformed (wrong number of cells), runsInvalid (a run id that is no file name or
+    // repeats an earlier one, also in another case).
+    std::optional<RunsTable::Run> next();
+
+private:
+    std::istream& in_;
+    std::string origin_;
+    int lineNumber_ = 0;
+    std::vector<std::string> header_;
+    std::vector<std::string> columns_;
+    size_t runPosition_ = 0;
+    std::set<std::string> ids_;  // in lower case: result files must differ on any file system
+};
+
+// The whole table. Throws RunError with file:line in the message: what RunsReader throws,
+// inputUnreadable (cannot open) and runsInvalid (no runs).
 RunsTable readRunsTable(const std::filesystem::path& file);
 RunsTable parseRunsTable(std::istream& in, const std::string& origin);
 

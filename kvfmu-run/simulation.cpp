@@ -18,7 +18,7 @@ class Instance {
 public:
     Instance(const FmuFunctions& fmu, fmi2Component component) : fmu_(fmu), component_(component) {}
     ~Instance() {
-        if (component_ && !fatal_) fmu_.freeInstance(component_);
+        if (component_ && !fatal_) fmu_.fmi2FreeInstance(component_);
     }
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
@@ -134,7 +134,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     const StepGrid grid(settings.startTime, settings.stopTime, settings.stepSize);
 
     fmi2CallbackFunctions callbacks = fmuCallbacks(log);
-    fmi2Component component = fmu.instantiate(
+    fmi2Component component = fmu.fmi2Instantiate(
         model.modelName.c_str(), fmi2CoSimulation, model.guid.c_str(), settings.resourceUri.c_str(),
         &callbacks, fmi2False, settings.logFmiCalls ? fmi2True : fmi2False);
     if (!component) {
@@ -147,38 +147,43 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     if (settings.logFmiCalls) {
         const char* categories[] = {"logFmiCall"};
         check(
-            fmu.setDebugLogging(component, fmi2True, 1, categories),
+            fmu.fmi2SetDebugLogging(component, fmi2True, 1, categories),
             [] { return "fmi2SetDebugLogging"; }, instance, log);
     }
-    if (!settings.parameterReferences.empty()) {
+    if (!settings.parameters.empty()) {
+        std::vector<fmi2ValueReference> references;
+        std::vector<double> values;
+        for (const ParameterValue& parameter : settings.parameters) {
+            references.push_back(parameter.valueReference);
+            values.push_back(parameter.value);
+        }
         check(
-            fmu.setReal(component, settings.parameterReferences.data(),
-                        settings.parameterReferences.size(), settings.parameterValues.data()),
+            fmu.fmi2SetReal(component, references.data(), references.size(), values.data()),
             [] { return "fmi2SetReal of the parameters"; }, instance, log);
     }
     check(
-        fmu.setupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,
-                            settings.stopTime),
+        fmu.fmi2SetupExperiment(component, fmi2False, 0.0, settings.startTime, fmi2True,
+                                settings.stopTime),
         [] { return "fmi2SetupExperiment"; }, instance, log);
     check(
-        fmu.enterInitializationMode(component), [] { return "fmi2EnterInitializationMode"; },
-        instance, log);
+        fmu.fmi2EnterInitializationMode(component),
+        [] { return "fmi2EnterInitializationMode"; }, instance, log);
 
     std::vector<double> inputValues;
     auto setInputs = [&](double time) {
         if (inputs.valueReferences.empty()) return;
         inputs.valuesAt(time, inputValues);
         check(
-            fmu.setReal(component, inputs.valueReferences.data(), inputs.valueReferences.size(),
-                        inputValues.data()),
+            fmu.fmi2SetReal(component, inputs.valueReferences.data(),
+                            inputs.valueReferences.size(), inputValues.data()),
             [&] { return "fmi2SetReal at t=" + formatNumber(time); }, instance, log);
     };
     std::vector<double> outputs(outputReferences.size());
     auto readOutputs = [&](double time) {
         if (!outputReferences.empty()) {
             check(
-                fmu.getReal(component, outputReferences.data(), outputReferences.size(),
-                            outputs.data()),
+                fmu.fmi2GetReal(component, outputReferences.data(), outputReferences.size(),
+                                outputs.data()),
                 [&] { return "fmi2GetReal at t=" + formatNumber(time); }, instance, log);
         }
         onRow(time, outputs);
@@ -186,8 +191,8 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
 
     setInputs(settings.startTime);
     check(
-        fmu.exitInitializationMode(component), [] { return "fmi2ExitInitializationMode"; },
-        instance, log);
+        fmu.fmi2ExitInitializationMode(component),
+        [] { return "fmi2ExitInitializationMode"; }, instance, log);
     readOutputs(settings.startTime);
 
     SimulationResult result;
@@ -204,7 +209,7 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
         const double step = k + 1 == grid.steps ? grid.stop - time : grid.step;
         setInputs(time);
         check(
-            fmu.doStep(component, time, step, fmi2True),
+            fmu.fmi2DoStep(component, time, step, fmi2True),
             [&] {
                 return "fmi2DoStep from t=" + formatNumber(time) + " over " + formatNumber(step) +
                        " s";
@@ -216,7 +221,8 @@ SimulationResult simulate(const FmuFunctions& fmu, const ModelDescription& model
     }
     result.stepSeconds = std::chrono::duration<double>(Clock::now() - loopBegan).count();
     check(
-        fmu.terminate(component), [] { return "fmi2Terminate"; }, instance, log);
+        fmu.fmi2Terminate(component), [] { return "fmi2Terminate"; }, instance, log);
     result.wallSeconds = std::chrono::duration<double>(Clock::now() - began).count();
+    result.finalOutputs = std::move(outputs);
     return result;
 }

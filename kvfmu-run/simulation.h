@@ -6,6 +6,7 @@
 #include "fmu_logger.h"
 #include "input_plan.h"
 #include "model_description.h"
+#include "run_parameters.h"
 
 #include <csignal>
 #include <cstdint>
@@ -20,14 +21,14 @@ struct SimulationSettings {
     std::string resourceUri;  // file: URI of the unpacked resources folder
     bool logFmiCalls = false;
     // Set with fmi2SetReal right after instantiation, before set-up and initialization.
-    std::vector<fmi2ValueReference> parameterReferences;
-    std::vector<double> parameterValues;
+    std::vector<ParameterValue> parameters;
 };
 
 struct SimulationResult {
     long long steps = 0;
     double wallSeconds = 0;  // from instantiation to the end of the last step
     double stepSeconds = 0;  // in the step loop (set inputs, step, get outputs)
+    std::vector<double> finalOutputs;  // the last row's outputs
 };
 
 // The communication points from start to stop: start + k·step for k = 0..steps, the last

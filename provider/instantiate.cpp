@@ -2,6 +2,7 @@
 // library's instance made, and the start values of the inputs and parameters applied; after
 // a reset, the last experiment set-up too.
 #include "experiment_setups.h"
+#include "kvfmu_guid.h"
 #include "provider_setup.h"
 #include "start_values.h"
 
@@ -55,7 +56,7 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
         instantiateError(functions, instanceName, "fmi2Instantiate: " + failure);
         return nullptr;
     }
-    fmi2Component component = library->fmi2Instantiate(instanceName, fmuType, libraryGuid,
+    fmi2Component component = library->fmi2Instantiate(instanceName, fmuType, kvfmuGuid,
                                                        fmuResourceLocation, functions, visible,
                                                        loggingOn);
     if (!component) return nullptr;

@@ -26,12 +26,8 @@ bool loadLibraryFunctions(const fs::path& folder, LibraryFunctions& functions,
             return false;
         }
     }
-    std::string missing;
-#define KVFMU_BIND_LIBRARY_FUNCTION(name)                                                   \
-    functions.name = reinterpret_cast<decltype(functions.name)>(librarySymbol(library, #name)); \
-    if (!functions.name) missing += (missing.empty() ? "" : ", ") + std::string(#name);
-    KVFMU_LIBRARY_FUNCTIONS(KVFMU_BIND_LIBRARY_FUNCTION)
-#undef KVFMU_BIND_LIBRARY_FUNCTION
+    functions = lookUpFmi2Functions(library, librarySymbol);
+    const std::string missing = missingFmi2Functions(functions);
     if (!missing.empty()) {
         failure = "the FMU's library " + pathText(file) + " lacks " + missing;
         return false;

@@ -6,6 +6,7 @@
 
 #include "facade.h"
 #include "java_vm.h"
+#include "kvfmu_guid.h"
 #include "server_exchange.h"
 #include "server_keys.h"
 
@@ -13,8 +14,6 @@
 #include <string>
 
 namespace {
-
-const char* const modelGuid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 // Argument and set-up errors: no record exists yet, so they go to the host's logger
 // directly, always, under the category "error".
@@ -73,9 +72,9 @@ fmi2Component fmi2Instantiate(fmi2String instanceName, fmi2Type fmuType, fmi2Str
         instantiateError(functions, instanceName, "fmi2Instantiate: Missing GUID.");
         return nullptr;
     }
-    if (std::strcmp(fmuGUID, modelGuid) != 0) {
+    if (std::strcmp(fmuGUID, kvfmuGuid) != 0) {
         instantiateError(functions, instanceName, "fmi2Instantiate: Wrong GUID %s. Expected %s.",
-                         fmuGUID, modelGuid);
+                         fmuGUID, kvfmuGuid);
         return nullptr;
     }
     const std::string serverKey = reserveServerKey(instanceName);

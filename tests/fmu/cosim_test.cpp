@@ -4,6 +4,7 @@
 #include "host.h"
 #include "instance.h"
 #include "java_host.h"
+#include "kvfmu_guid.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 using Calls = std::vector<std::string>;
 
@@ -29,7 +28,7 @@ protected:
     FmuInstance* instantiate(const char* name = "inst", fmi2Type type = fmi2CoSimulation,
                              fmi2Boolean loggingOn = fmi2False) {
         return static_cast<FmuInstance*>(
-            fmi2Instantiate(name, type, guid, "file:///res", &callbacks, fmi2False, loggingOn));
+            fmi2Instantiate(name, type, kvfmuGuid, "file:///res", &callbacks, fmi2False, loggingOn));
     }
 
     // Instantiated, set up and initialized; the facade's log is cleared afterwards.
@@ -102,7 +101,7 @@ TEST_F(CoSimulation, CompleteRunReachesTheServerInOrder) {
     EXPECT_EQ(allocations[1].count, 6u);
     EXPECT_EQ(allocations[1].size, 8u);
     EXPECT_EQ(allocations[6].count, 5u);  // "inst" and its NUL
-    EXPECT_EQ(allocations[7].count, std::string(guid).size() + 1);
+    EXPECT_EQ(allocations[7].count, std::string(kvfmuGuid).size() + 1);
     EXPECT_EQ(allocations[8].count, 5u);  // the server key, "inst" as well
     ASSERT_EQ(testHost().freed.size(), 9u);
     for (size_t i = 0; i < 8; ++i) EXPECT_EQ(testHost().freed[i], allocations[i + 1].pointer);
@@ -123,7 +122,7 @@ TEST_F(CoSimulation, InitialOutputsAreFetchedAtTheEndOfInitialization) {
 TEST_F(CoSimulation, CallLogFollowsTheSwitches) {
     FmuInstance* comp = instantiate("inst", fmi2CoSimulation, fmi2True);
     ASSERT_EQ(testHost().log.size(), 1u);
-    EXPECT_EQ(testHost().log[0].text, std::string("fmi2Instantiate: GUID=") + guid);
+    EXPECT_EQ(testHost().log[0].text, std::string("fmi2Instantiate: GUID=") + kvfmuGuid);
     EXPECT_EQ(testHost().log[0].category, "logFmiCall");
     for (auto on : comp->logCategories) EXPECT_TRUE(on);
     fmi2SetupExperiment(comp, fmi2True, 0.001, 0.0, fmi2False, 0.0);
@@ -141,18 +140,18 @@ TEST_F(CoSimulation, CallLogFollowsTheSwitches) {
 TEST_F(CoSimulation, InstantiateArgumentErrors) {
     const fmi2CallbackFunctions noLogger = {nullptr, callbacks.allocateMemory,
                                             callbacks.freeMemory, nullptr, nullptr};
-    EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, guid, "", &noLogger, 0, 0), nullptr);
-    EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, guid, "", nullptr, 0, 0), nullptr);
+    EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, kvfmuGuid, "", &noLogger, 0, 0), nullptr);
+    EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, kvfmuGuid, "", nullptr, 0, 0), nullptr);
     EXPECT_TRUE(testHost().log.empty());
 
     const fmi2CallbackFunctions noFree = {callbacks.logger, callbacks.allocateMemory, nullptr,
                                           nullptr, callbacks.componentEnvironment};
-    EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, guid, "", &noFree, 0, 0), nullptr);
+    EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, kvfmuGuid, "", &noFree, 0, 0), nullptr);
     EXPECT_EQ(testHost().log.back().text, "fmi2Instantiate: Missing callback function.");
     EXPECT_EQ(testHost().log.back().instanceName, "a");
     EXPECT_EQ(testHost().log.back().category, "error");
 
-    EXPECT_EQ(fmi2Instantiate("", fmi2CoSimulation, guid, "", &callbacks, 0, 0), nullptr);
+    EXPECT_EQ(fmi2Instantiate("", fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0), nullptr);
     EXPECT_EQ(testHost().log.back().text, "fmi2Instantiate: Missing instance name.");
     EXPECT_EQ(testHost().log.back().instanceName, "?");
 
@@ -163,7 +162,7 @@ TEST_F(CoSimulation, InstantiateArgumentErrors) {
     EXPECT_EQ(fmi2Instantiate("a", fmi2CoSimulation, lower, "", &callbacks, 0, 0), nullptr);
     EXPECT_EQ(testHost().log.back().format, "fmi2Instantiate: Wrong GUID %s. Expected %s.");
     EXPECT_EQ(testHost().log.back().text, std::string("fmi2Instantiate: Wrong GUID ") + lower +
-                                              ". Expected " + guid + ".");
+                                              ". Expected " + kvfmuGuid + ".");
     EXPECT_EQ(testHost().log.size(), 4u);
     EXPECT_TRUE(facadeCalls().empty());
     EXPECT_TRUE(testHost().allocations.empty());

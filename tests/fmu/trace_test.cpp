@@ -5,6 +5,7 @@
 #include "instance.h"
 #include "java_host.h"
 #include "java_vm.h"
+#include "kvfmu_guid.h"
 #include "trace_recording.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace {
-
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 using Lines = std::vector<std::string>;
 
@@ -40,10 +39,10 @@ protected:
 TEST_F(Trace, LifecycleOfOneInstance) {
     const int32_t setUps = counter;
     auto* comp = static_cast<FmuInstance*>(
-        fmi2Instantiate("inst", fmi2CoSimulation, guid, "file:///res", &callbacks, 0, 0));
+        fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "file:///res", &callbacks, 0, 0));
     ASSERT_NE(comp, nullptr);
     EXPECT_EQ(takeTrace(),
-              (Lines{"fmi2Instantiate", "inst", guid, "file:///res", "doInstantiate",
+              (Lines{"fmi2Instantiate", "inst", kvfmuGuid, "file:///res", "doInstantiate",
                      "counter: " + std::to_string(setUps + 1), "setup java", "java_setup...",
                      "GetEnv Done", "getJavaProperty: kv.root", "methodid getProperty OK",
                      "kv.root is empty", "java_setup DONE", "kvfmu/korvansim_setup...",
@@ -87,7 +86,7 @@ TEST_F(Trace, LifecycleOfOneInstance) {
 
 TEST_F(Trace, WideAndNarrowLines) {
     auto* comp = static_cast<FmuInstance*>(
-        fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, 0, 0));
+        fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0));
     const auto& lines = recordedTrace();
     ASSERT_GE(lines.size(), 6u);
     EXPECT_TRUE(lines[0].wide);    // "fmi2Instantiate"
@@ -99,7 +98,7 @@ TEST_F(Trace, WideAndNarrowLines) {
 
 TEST_F(Trace, CheckLines) {
     auto* comp = static_cast<FmuInstance*>(
-        fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, 0, 0));
+        fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0));
     recordedTrace().clear();
 
     EXPECT_EQ(fmi2SetContinuousStates(nullptr, nullptr, 0), fmi2Error);
@@ -135,7 +134,7 @@ TEST_F(Trace, CheckLines) {
 TEST_F(Trace, FailuresOfTheServer) {
     const int32_t setUps = counter;
     scriptAnswer("doInitConnection", false);
-    EXPECT_EQ(fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, 0, 0), nullptr);
+    EXPECT_EQ(fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0), nullptr);
     const Lines refused = takeTrace();
     EXPECT_EQ(Lines(refused.end() - 2, refused.end()),
               (Lines{"j_initConnection", "FATAL ERROR: not connected"}));
@@ -144,7 +143,7 @@ TEST_F(Trace, FailuresOfTheServer) {
     scriptReset();
     scriptLayout("6", "2", "2");
     auto* comp = static_cast<FmuInstance*>(
-        fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, 0, 0));
+        fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0));
     EXPECT_EQ(takeTrace()[5], "counter: " + std::to_string(setUps + 2));
     fmi2EnterInitializationMode(comp);
     fmi2ExitInitializationMode(comp);

@@ -5,6 +5,7 @@
 #include "host.h"
 #include "instance.h"
 #include "java_host.h"
+#include "kvfmu_guid.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 using Calls = std::vector<std::string>;
 
@@ -37,7 +36,7 @@ protected:
     void TearDown() override { EXPECT_EQ(allocationsOutstanding(), 0u); }
 
     FmuInstance* instantiate(const char* name = "inst") {
-        return static_cast<FmuInstance*>(fmi2Instantiate(name, fmi2CoSimulation, guid,
+        return static_cast<FmuInstance*>(fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid,
                                                          "file:///res", &callbacks, 0, 0));
     }
 

@@ -5,18 +5,15 @@
 
 #include "fmi2_functions.h"
 #include "host.h"
+#include "kvfmu_guid.h"
 #include "loaded_library.h"
 #include "resource_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cmath>
 #include <string>
 #include <vector>
-
-inline const char* const kvbridgeGuid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 inline const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 
@@ -38,15 +35,15 @@ inline double lag(double t, double u = 1.0) {
 class KvbridgeHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(fmu().handle, nullptr) << dlerror();
+        ASSERT_NE(fmu().handle, nullptr) << fmu().error;
         resetTestHost();
     }
 
     void TearDown() override { EXPECT_EQ(allocationsOutstanding(), 0u); }
 
     fmi2Component instantiate(const char* name, const std::string& uri) {
-        return fmu().instantiate(name, fmi2CoSimulation, kvbridgeGuid, uri.c_str(), &callbacks,
-                                 0, 0);
+        return fmu().fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid, uri.c_str(), &callbacks,
+                                     0, 0);
     }
 
     // Instantiated, set up from 0 to the stop time, inputs set, initialized.
@@ -56,22 +53,22 @@ protected:
         fmi2Component c = instantiate(name, uri);
         EXPECT_NE(c, nullptr) << logText();
         if (!c) return nullptr;
-        EXPECT_EQ(fmu().setupExperiment(c, 0, 0, 0.0, 1, stop), fmi2OK);
-        EXPECT_EQ(fmu().enterInitializationMode(c), fmi2OK);
-        EXPECT_EQ(fmu().setReal(c, inputRefs.data(), inputRefs.size(), inputs.data()), fmi2OK);
-        EXPECT_EQ(fmu().exitInitializationMode(c), fmi2OK) << logText();
+        EXPECT_EQ(fmu().fmi2SetupExperiment(c, 0, 0, 0.0, 1, stop), fmi2OK);
+        EXPECT_EQ(fmu().fmi2EnterInitializationMode(c), fmi2OK);
+        EXPECT_EQ(fmu().fmi2SetReal(c, inputRefs.data(), inputRefs.size(), inputs.data()), fmi2OK);
+        EXPECT_EQ(fmu().fmi2ExitInitializationMode(c), fmi2OK) << logText();
         return c;
     }
 
     static std::vector<double> read(fmi2Component c, std::vector<fmi2ValueReference> refs) {
         std::vector<double> values(refs.size(), -1.0);
-        EXPECT_EQ(fmu().getReal(c, refs.data(), refs.size(), values.data()), fmi2OK);
+        EXPECT_EQ(fmu().fmi2GetReal(c, refs.data(), refs.size(), values.data()), fmi2OK);
         return values;
     }
 
     static void finish(fmi2Component c) {
-        EXPECT_EQ(fmu().terminate(c), fmi2OK);
-        fmu().freeInstance(c);
+        EXPECT_EQ(fmu().fmi2Terminate(c), fmi2OK);
+        fmu().fmi2FreeInstance(c);
     }
 
     // Every message the host got, one per line.

@@ -12,8 +12,8 @@ TEST_F(KvbridgeHost, FirstOrderLagRunsWithInitialOutputsAndTheirCopies) {
     EXPECT_EQ(read(c, {0, 1}), (std::vector<double>{0.3, 0.3}));
     const double one = 1.0;
     for (int i = 0; i < 300; ++i) {
-        ASSERT_EQ(fmu().setReal(c, &u, 1, &one), fmi2OK);
-        ASSERT_EQ(fmu().doStep(c, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2SetReal(c, &u, 1, &one), fmi2OK);
+        ASSERT_EQ(fmu().fmi2DoStep(c, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
         const auto y = read(c, {0, 1, 2});
         ASSERT_NEAR(y[0], lag((i + 1) * 0.01), 1e-10) << "step " << i;
         ASSERT_EQ(y[1], y[0]);
@@ -33,7 +33,7 @@ TEST_F(KvbridgeHost, MassSpringDamperFollowsItsUnderDampedSolution) {
     double t = 0;
     for (double h : {0.01, 0.02, 0.005, 0.1, 0.013}) {  // variable step sizes
         for (int i = 0; i < 40; ++i, t += h) {
-            ASSERT_EQ(fmu().doStep(c, t, h, fmi2True), fmi2OK) << logText();
+            ASSERT_EQ(fmu().fmi2DoStep(c, t, h, fmi2True), fmi2OK) << logText();
         }
         const double x = 0.05 + std::exp(-sigma * t) * (0.05 * std::cos(w * t) +
                                                        b * std::sin(w * t));
@@ -47,15 +47,15 @@ TEST_F(KvbridgeHost, WaterTankDrainsAndItsModelExceptionBecomesAnError) {
     fmi2Component c = ready("tank", tankUri, in, {0.0, 1.0});
     ASSERT_NE(c, nullptr);
     for (int i = 0; i < 60; ++i) {
-        ASSERT_EQ(fmu().doStep(c, i, 1.0, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(c, i, 1.0, fmi2True), fmi2OK) << logText();
     }
     const auto y = read(c, {0, 1});
     EXPECT_NEAR(y[0], 0.0625, 1e-10);  // sqrt(h) = 1 - 0.05 t / 4
     EXPECT_NEAR(y[1], 0.05 * 0.25, 1e-10);
 
     const double negative[] = {-0.1, 1.0};
-    ASSERT_EQ(fmu().setReal(c, in.data(), 2, negative), fmi2OK);
-    EXPECT_EQ(fmu().doStep(c, 60.0, 1.0, fmi2True), fmi2Error);
+    ASSERT_EQ(fmu().fmi2SetReal(c, in.data(), 2, negative), fmi2OK);
+    EXPECT_EQ(fmu().fmi2DoStep(c, 60.0, 1.0, fmi2True), fmi2Error);
     const auto errors = logWithFormat("Error: %s");
     ASSERT_EQ(errors.size(), 1u) << logText();
     EXPECT_EQ(errors[0].status, fmi2Error);
@@ -63,7 +63,7 @@ TEST_F(KvbridgeHost, WaterTankDrainsAndItsModelExceptionBecomesAnError) {
               "Error: Model WaterTank failed in the step from t = 60.0 over 1.0 s: inflow -0.1"
               " m3/s is negative: the tank has no pump to empty it through its inlet"
               " (IllegalArgumentException)");
-    fmu().freeInstance(c);
+    fmu().fmi2FreeInstance(c);
 }
 
 TEST_F(KvbridgeHost, TwoInstancesRunSideBySide) {
@@ -73,14 +73,14 @@ TEST_F(KvbridgeHost, TwoInstancesRunSideBySide) {
     ASSERT_NE(lagC, nullptr);
     ASSERT_NE(springC, nullptr);
     for (int i = 0; i < 100; ++i) {
-        ASSERT_EQ(fmu().doStep(lagC, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
-        ASSERT_EQ(fmu().doStep(springC, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(lagC, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(springC, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
     }
     EXPECT_NEAR(read(lagC, {0})[0], lag(1.0), 1e-10);
     EXPECT_EQ(read(springC, {0, 1}).size(), 2u);
     finish(lagC);
     // The second instance still runs after the first was freed.
-    ASSERT_EQ(fmu().doStep(springC, 1.0, 0.01, fmi2True), fmi2OK) << logText();
+    ASSERT_EQ(fmu().fmi2DoStep(springC, 1.0, 0.01, fmi2True), fmi2OK) << logText();
     finish(springC);
 }
 
@@ -92,27 +92,27 @@ TEST_F(KvbridgeHost, TwoLiveInstancesOfOneNameEachGiveTheirOwnNumbers) {
     ASSERT_NE(up, nullptr);
     ASSERT_NE(down, nullptr);
     for (int i = 0; i < 200; ++i) {
-        ASSERT_EQ(fmu().doStep(up, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
-        ASSERT_EQ(fmu().doStep(down, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(up, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(down, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
         ASSERT_NEAR(read(up, {0})[0], lag((i + 1) * 0.01, 1.0), 1e-10) << "step " << i;
         ASSERT_NEAR(read(down, {0})[0], lag((i + 1) * 0.01, -0.5), 1e-10) << "step " << i;
     }
     // The server knows the second as an instance of its own; the host's logger hears the
     // name the host gave.
-    EXPECT_EQ(fmu().doStep(down, 5.0, 0.01, fmi2True), fmi2Error);
+    EXPECT_EQ(fmu().fmi2DoStep(down, 5.0, 0.01, fmi2True), fmi2Error);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_EQ(testHost().log[0].instanceName, "lag");
     EXPECT_EQ(testHost().log[0].text.rfind("Error: Instance lag#2: the step starts at t = 5.0", 0),
               0u)
         << logText();
     finish(up);
-    fmu().freeInstance(down);
+    fmu().fmi2FreeInstance(down);
     // Both server-side instances are gone: the name is the key again.
     fmi2Component again = ready("lag", lagUri, {u}, {1.0});
     ASSERT_NE(again, nullptr);
-    EXPECT_EQ(fmu().doStep(again, 1.0, 0.01, fmi2True), fmi2Error);
+    EXPECT_EQ(fmu().fmi2DoStep(again, 1.0, 0.01, fmi2True), fmi2Error);
     EXPECT_TRUE(logged("Error: Instance lag: the step starts at t = 1.0")) << logText();
-    fmu().freeInstance(again);
+    fmu().fmi2FreeInstance(again);
 }
 
 TEST_F(KvbridgeHost, SetUpFailuresReachTheHostsLog) {
@@ -132,11 +132,11 @@ TEST_F(KvbridgeHost, AStepThatSkipsTimeIsRefused) {
     const fmi2ValueReference u = 2;
     fmi2Component c = ready("gap", lagUri, {u}, {1.0});
     ASSERT_NE(c, nullptr);
-    ASSERT_EQ(fmu().doStep(c, 0.0, 0.1, fmi2True), fmi2OK);
-    EXPECT_EQ(fmu().doStep(c, 0.2, 0.1, fmi2True), fmi2Error);
+    ASSERT_EQ(fmu().fmi2DoStep(c, 0.0, 0.1, fmi2True), fmi2OK);
+    EXPECT_EQ(fmu().fmi2DoStep(c, 0.2, 0.1, fmi2True), fmi2Error);
     EXPECT_TRUE(logged("the step starts at t = 0.2 but the last step ended at t = 0.1"))
         << logText();
-    fmu().freeInstance(c);
+    fmu().fmi2FreeInstance(c);
 }
 
 TEST_F(KvbridgeHost, ANativeHostThreadIsGivenItsOwnCallsReason) {
@@ -150,15 +150,15 @@ TEST_F(KvbridgeHost, ANativeHostThreadIsGivenItsOwnCallsReason) {
     ASSERT_NE(other, nullptr);
     ASSERT_NE(c, nullptr);
     const double negative[] = {-1.0, 0.5};
-    ASSERT_EQ(fmu().setReal(other, in.data(), 2, negative), fmi2OK);
-    ASSERT_EQ(fmu().doStep(other, 0.0, 1.0, fmi2True), fmi2Error);  // a reason on this thread
+    ASSERT_EQ(fmu().fmi2SetReal(other, in.data(), 2, negative), fmi2OK);
+    ASSERT_EQ(fmu().fmi2DoStep(other, 0.0, 1.0, fmi2True), fmi2Error);  // a reason on this thread
     const size_t before = testHost().log.size();
     fmi2Status first = fmi2Fatal, second = fmi2Fatal;
     std::thread host([&] {
-        first = fmu().doStep(c, 0.0, 1.0, fmi2True);
+        first = fmu().fmi2DoStep(c, 0.0, 1.0, fmi2True);
         const double shut[] = {0.01, 2.0};
-        fmu().setReal(c, in.data(), 2, shut);
-        second = fmu().doStep(c, 1.0, 1.0, fmi2True);
+        fmu().fmi2SetReal(c, in.data(), 2, shut);
+        second = fmu().fmi2DoStep(c, 1.0, 1.0, fmi2True);
     });
     host.join();
     EXPECT_EQ(first, fmi2OK);
@@ -168,8 +168,8 @@ TEST_F(KvbridgeHost, ANativeHostThreadIsGivenItsOwnCallsReason) {
     EXPECT_EQ(error.format, "Error: %s");
     EXPECT_NE(error.text.find("valveOpening 2.0 is outside 0 to 1"), std::string::npos)
         << logText();
-    fmu().freeInstance(c);
-    fmu().freeInstance(other);
+    fmu().fmi2FreeInstance(c);
+    fmu().fmi2FreeInstance(other);
 }
 
 TEST_F(KvbridgeHost, ParametersSetBeforeInitializationRunAsThePackedValues) {
@@ -183,8 +183,8 @@ TEST_F(KvbridgeHost, ParametersSetBeforeInitializationRunAsThePackedValues) {
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(read(set, {0}), read(packed, {0}));
     for (int i = 0; i < 100; ++i) {
-        ASSERT_EQ(fmu().doStep(packed, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
-        ASSERT_EQ(fmu().doStep(set, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(packed, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(set, i * 0.01, 0.01, fmi2True), fmi2OK) << logText();
         ASSERT_EQ(read(set, {0}), read(packed, {0})) << "step " << i;
     }
     EXPECT_NEAR(read(set, {0})[0], lag(1.0), 1e-10);
@@ -195,15 +195,15 @@ TEST_F(KvbridgeHost, ParametersSetBeforeInitializationRunAsThePackedValues) {
 TEST_F(KvbridgeHost, AFixedParameterSetDuringARunFailsTheNextStepNamingIt) {
     fmi2Component c = ready("fixed", lagUri, {2}, {1.0});
     ASSERT_NE(c, nullptr);
-    ASSERT_EQ(fmu().doStep(c, 0.0, 0.01, fmi2True), fmi2OK) << logText();
+    ASSERT_EQ(fmu().fmi2DoStep(c, 0.0, 0.01, fmi2True), fmi2OK) << logText();
     const fmi2ValueReference y0 = 5;
     const double value = 0.8;
-    ASSERT_EQ(fmu().setReal(c, &y0, 1, &value), fmi2OK);
-    EXPECT_EQ(fmu().doStep(c, 0.01, 0.01, fmi2True), fmi2Error);
+    ASSERT_EQ(fmu().fmi2SetReal(c, &y0, 1, &value), fmi2OK);
+    EXPECT_EQ(fmu().fmi2DoStep(c, 0.01, 0.01, fmi2True), fmi2Error);
     EXPECT_TRUE(logged("Error: Instance fixed: parameter y0 (value reference 5) is fixed and was"
                        " set to 0.8 during the run"))
         << logText();
-    fmu().freeInstance(c);
+    fmu().fmi2FreeInstance(c);
 }
 
 TEST_F(KvbridgeHost, AMillionStepsAddedUpByTheHostReachTheStopTime) {
@@ -213,7 +213,7 @@ TEST_F(KvbridgeHost, AMillionStepsAddedUpByTheHostReachTheStopTime) {
     const double h = 1e-4;
     double t = 0.0;
     for (int i = 0; i < 1000000; ++i, t += h) {
-        ASSERT_EQ(fmu().doStep(c, t, h, fmi2True), fmi2OK) << "step " << i << ": " << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(c, t, h, fmi2True), fmi2OK) << "step " << i << ": " << logText();
     }
     EXPECT_NE(t, 100.0);
     EXPECT_NEAR(t, 100.0, 1e-8);
@@ -229,7 +229,7 @@ TEST_F(KvbridgeHost, AUsersModelRunsFromItsOwnJarInTheResourcesFolder) {
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(read(c, {0, 1}), (std::vector<double>{15.0, 4000.0}));
     for (int i = 0; i < 180; ++i) {  // three hours in minutes
-        ASSERT_EQ(fmu().doStep(c, i * 60.0, 60.0, fmi2True), fmi2OK) << logText();
+        ASSERT_EQ(fmu().fmi2DoStep(c, i * 60.0, 60.0, fmi2True), fmi2OK) << logText();
     }
     // T = T_out + R P + (T0 - T_out - R P) exp(-t / (R C)): settles at 5 degC, RC = 10^4 s
     const double expected = 5.0 + 10.0 * std::exp(-3 * 3600.0 / 1.0e4);

@@ -22,13 +22,13 @@ TEST_F(KvbridgeHost, TextsBeyondTheBasicPlaneCrossBothWays) {
     fmi2Component c = ready(name.c_str(), lagUri, {u}, {1.0});
     ASSERT_NE(c, nullptr);
     testHost().log.clear();
-    EXPECT_EQ(fmu().doStep(c, 1.0, 0.5, fmi2True), fmi2Error);
+    EXPECT_EQ(fmu().fmi2DoStep(c, 1.0, 0.5, fmi2True), fmi2Error);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_EQ(testHost().log[0].instanceName, name);
     EXPECT_EQ(testHost().log[0].text.rfind("Error: Instance " + name + ": the step starts at", 0),
               0u)
         << logText();
-    fmu().freeInstance(c);
+    fmu().fmi2FreeInstance(c);
 }
 
 TEST_F(KvbridgeHost, NamesOfEveryLengthCrossWhole) {
@@ -39,11 +39,11 @@ TEST_F(KvbridgeHost, NamesOfEveryLengthCrossWhole) {
         testHost().log.clear();
         fmi2Component c = ready(name.c_str(), lagUri, {u}, {1.0});
         ASSERT_NE(c, nullptr);
-        EXPECT_EQ(fmu().doStep(c, 1.0, 0.5, fmi2True), fmi2Error);
+        EXPECT_EQ(fmu().fmi2DoStep(c, 1.0, 0.5, fmi2True), fmi2Error);
         ASSERT_EQ(testHost().log.size(), 1u);
         EXPECT_EQ(testHost().log[0].text.rfind("Error: Instance " + name + ": the step", 0), 0u)
             << logText();
-        fmu().freeInstance(c);
+        fmu().fmi2FreeInstance(c);
     }
 }
 
@@ -53,14 +53,14 @@ TEST_F(KvbridgeHost, BytesThatAreNoUtf8ArriveAsReplacementCharacters) {
     fmi2Component c = ready(name.c_str(), lagUri, {u}, {1.0});
     ASSERT_NE(c, nullptr);
     testHost().log.clear();
-    EXPECT_EQ(fmu().doStep(c, 1.0, 0.5, fmi2True), fmi2Error);
+    EXPECT_EQ(fmu().fmi2DoStep(c, 1.0, 0.5, fmi2True), fmi2Error);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_EQ(testHost().log[0].instanceName, name);  // the host's own bytes
     const std::string replaced = "bad \xEF\xBF\xBD\xEF\xBF\xBD end";
     EXPECT_EQ(testHost().log[0].text.rfind("Error: Instance " + replaced + ": the step starts", 0),
               0u)
         << logText();
-    fmu().freeInstance(c);
+    fmu().fmi2FreeInstance(c);
 }
 
 }  // namespace

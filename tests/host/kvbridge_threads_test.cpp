@@ -4,6 +4,7 @@
 #include "concurrent_host.h"
 #include "java_host.h"
 #include "kvbridge_host.h"
+#include "kvfmu_guid.h"
 
 #include <atomic>
 #include <functional>
@@ -37,19 +38,19 @@ struct Incidents {
 
 class KvbridgeThreads : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(fmu().handle, nullptr) << dlerror(); }
+    void SetUp() override { ASSERT_NE(fmu().handle, nullptr) << fmu().error; }
     void TearDown() override { EXPECT_EQ(concurrentAllocationsOutstanding(), 0); }
 
     // An instance of the lag, set up from 0 and initialized, made on this (the VM's) thread.
     static fmi2Component readyLag(const char* name, const fmi2CallbackFunctions& callbacks,
                                   const InstanceLog& log) {
-        fmi2Component c = fmu().instantiate(name, fmi2CoSimulation, kvbridgeGuid,
-                                            lagUri.c_str(), &callbacks, 0, 0);
+        fmi2Component c = fmu().fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid,
+                                                lagUri.c_str(), &callbacks, 0, 0);
         EXPECT_NE(c, nullptr) << log.text();
         if (!c) return nullptr;
-        EXPECT_EQ(fmu().setupExperiment(c, 0, 0, 0.0, 0, 0.0), fmi2OK) << log.text();
-        EXPECT_EQ(fmu().enterInitializationMode(c), fmi2OK);
-        EXPECT_EQ(fmu().exitInitializationMode(c), fmi2OK) << log.text();
+        EXPECT_EQ(fmu().fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0), fmi2OK) << log.text();
+        EXPECT_EQ(fmu().fmi2EnterInitializationMode(c), fmi2OK);
+        EXPECT_EQ(fmu().fmi2ExitInitializationMode(c), fmi2OK) << log.text();
         return c;
     }
 };
@@ -68,11 +69,11 @@ long stepUntil(const std::atomic<bool>& going, fmi2Component c, const InstanceLo
         what.precision(17);
         what << "step " << i << ": ";
         double y[] = {-1.0, -1.0};
-        if (fmu().setReal(c, &u, 1, &one) != fmi2OK) {
+        if (fmu().fmi2SetReal(c, &u, 1, &one) != fmi2OK) {
             what << "fmi2SetReal failed";
-        } else if (fmu().doStep(c, i * h, h, fmi2True) != fmi2OK) {
+        } else if (fmu().fmi2DoStep(c, i * h, h, fmi2True) != fmi2OK) {
             what << "fmi2DoStep failed";
-        } else if (fmu().getReal(c, outputs, 2, y) != fmi2OK) {
+        } else if (fmu().fmi2GetReal(c, outputs, 2, y) != fmi2OK) {
             what << "fmi2GetReal failed";
         } else if (std::abs(y[0] - lag((i + 1) * h)) > 1e-9 || y[1] != y[0]) {
             what << "read y = " << y[0] << " and its copy " << y[1] << ", expected "
@@ -106,17 +107,17 @@ TEST_F(KvbridgeThreads, SetUpsAndReleasesBesideInstancesThatStep) {
     std::thread churn = attachedThread([&] {
         for (int i = 0; i < cycles && javaIncidents.count + nativeIncidents.count == 0; ++i) {
             for (int k = 0; k < refusedPerCycle; ++k) {
-                if (fmu().instantiate("refused", fmi2CoSimulation, kvbridgeGuid,
-                                      missingUri.c_str(), &churnCallbacks, 0, 0))
+                if (fmu().fmi2Instantiate("refused", fmi2CoSimulation, kvfmuGuid,
+                                          missingUri.c_str(), &churnCallbacks, 0, 0))
                     churnIncidents.add("a set-up from a missing folder succeeded");
             }
-            fmi2Component c = fmu().instantiate("churn", fmi2CoSimulation, kvbridgeGuid,
-                                                lagUri.c_str(), &churnCallbacks, 0, 0);
+            fmi2Component c = fmu().fmi2Instantiate("churn", fmi2CoSimulation, kvfmuGuid,
+                                                    lagUri.c_str(), &churnCallbacks, 0, 0);
             if (!c) {
                 churnIncidents.add("cycle " + std::to_string(i) + ": " + churnLog.text());
                 continue;
             }
-            fmu().freeInstance(c);
+            fmu().fmi2FreeInstance(c);
         }
         churning = false;
     });
@@ -139,13 +140,13 @@ TEST_F(KvbridgeThreads, SetUpsAndReleasesBesideInstancesThatStep) {
     for (const HostMessage& m : churnLog.messages()) {
         if (m.instanceName != "refused") ADD_FAILURE() << m.instanceName << ": " << m.text;
     }
-    fmu().freeInstance(onJavaThread);
-    fmu().freeInstance(onNativeThread);
+    fmu().fmi2FreeInstance(onJavaThread);
+    fmu().fmi2FreeInstance(onNativeThread);
     // Every churned instance was freed on the server too: the name is free again.
-    fmi2Component again = fmu().instantiate("churn", fmi2CoSimulation, kvbridgeGuid,
-                                            lagUri.c_str(), &churnCallbacks, 0, 0);
+    fmi2Component again = fmu().fmi2Instantiate("churn", fmi2CoSimulation, kvfmuGuid,
+                                                lagUri.c_str(), &churnCallbacks, 0, 0);
     EXPECT_NE(again, nullptr) << churnLog.text();
-    if (again) fmu().freeInstance(again);
+    if (again) fmu().fmi2FreeInstance(again);
 }
 
 TEST_F(KvbridgeThreads, EachFailedStepOnANativeThreadGivesItsOwnReason) {
@@ -162,20 +163,20 @@ TEST_F(KvbridgeThreads, EachFailedStepOnANativeThreadGivesItsOwnReason) {
         Incidents incidents;
     } sides[2] = {Side("left"), Side("right")};
     for (Side& side : sides) {
-        side.c = fmu().instantiate(side.name, fmi2CoSimulation, kvbridgeGuid, lagUri.c_str(),
-                                   &side.callbacks, 0, 0);
+        side.c = fmu().fmi2Instantiate(side.name, fmi2CoSimulation, kvfmuGuid, lagUri.c_str(),
+                                       &side.callbacks, 0, 0);
         ASSERT_NE(side.c, nullptr) << side.log.text();
     }
     const auto fail = [](Side& side) {
         const std::string own = std::string("Error: Instance ") + side.name + ": the step starts";
         for (int i = 0; i < failures; ++i) {
             // A new run each time: the step that skips time fails on the server.
-            fmu().reset(side.c);
-            fmu().setupExperiment(side.c, 0, 0, 0.0, 0, 0.0);
-            fmu().enterInitializationMode(side.c);
-            fmu().exitInitializationMode(side.c);
+            fmu().fmi2Reset(side.c);
+            fmu().fmi2SetupExperiment(side.c, 0, 0, 0.0, 0, 0.0);
+            fmu().fmi2EnterInitializationMode(side.c);
+            fmu().fmi2ExitInitializationMode(side.c);
             const size_t before = side.log.size();
-            if (fmu().doStep(side.c, 1.0 + i, 0.5, fmi2True) != fmi2Error) {
+            if (fmu().fmi2DoStep(side.c, 1.0 + i, 0.5, fmi2True) != fmi2Error) {
                 side.incidents.add("failure " + std::to_string(i) + ": the step passed");
                 continue;
             }
@@ -192,7 +193,7 @@ TEST_F(KvbridgeThreads, EachFailedStepOnANativeThreadGivesItsOwnReason) {
     for (Side& side : sides) {
         EXPECT_EQ(side.incidents.count, 0)
             << side.name << ":\n" << ::testing::PrintToString(side.incidents.seen);
-        fmu().freeInstance(side.c);
+        fmu().fmi2FreeInstance(side.c);
     }
 }
 

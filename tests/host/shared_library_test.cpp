@@ -4,11 +4,10 @@
 #include "fmi2_functions.h"
 #include "host.h"
 #include "java_host.h"
+#include "kvfmu_guid.h"
 #include "loaded_library.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <string>
 #include <thread>
@@ -16,15 +15,13 @@
 
 namespace {
 
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
-
 const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 
 class SharedLibraryHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(fmu().handle, nullptr) << dlerror();
-        ASSERT_NE(fmu().freeInstance, nullptr);
+        ASSERT_NE(fmu().handle, nullptr) << fmu().error;
+        ASSERT_NE(fmu().fmi2FreeInstance, nullptr);
         resetTestHost();
         scriptServer();
     }
@@ -38,11 +35,11 @@ protected:
 
     fmi2Component ready(const char* name) {
         fmi2Component c =
-            fmu().instantiate(name, fmi2CoSimulation, guid, "file:///res", &callbacks, 0, 0);
+            fmu().fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid, "file:///res", &callbacks, 0, 0);
         EXPECT_NE(c, nullptr);
-        EXPECT_EQ(fmu().setupExperiment(c, 0, 0, 0.0, 1, 100.0), fmi2OK);
-        EXPECT_EQ(fmu().enterInitializationMode(c), fmi2OK);
-        EXPECT_EQ(fmu().exitInitializationMode(c), fmi2OK);
+        EXPECT_EQ(fmu().fmi2SetupExperiment(c, 0, 0, 0.0, 1, 100.0), fmi2OK);
+        EXPECT_EQ(fmu().fmi2EnterInitializationMode(c), fmi2OK);
+        EXPECT_EQ(fmu().fmi2ExitInitializationMode(c), fmi2OK);
         return c;
     }
 
@@ -52,16 +49,16 @@ protected:
         const fmi2Real values[] = {time, -time};
         const fmi2ValueReference out[] = {0, 1, 2, 3};
         fmi2Real outputs[4];
-        return fmu().setReal(c, in, 2, values) == fmi2OK &&
-               fmu().doStep(c, time, 0.01, fmi2True) == fmi2OK &&
-               fmu().getReal(c, out, 4, outputs) == fmi2OK && outputs[3] == 1.5;
+        return fmu().fmi2SetReal(c, in, 2, values) == fmi2OK &&
+               fmu().fmi2DoStep(c, time, 0.01, fmi2True) == fmi2OK &&
+               fmu().fmi2GetReal(c, out, 4, outputs) == fmi2OK && outputs[3] == 1.5;
     }
 
     const fmi2CallbackFunctions callbacks = hostCallbacks();
 };
 
 TEST_F(SharedLibraryHost, LongRunOnAThreadThatNeverReturnsToJava) {
-    EXPECT_STREQ(fmu().getVersion(), "2.0");
+    EXPECT_STREQ(fmu().fmi2GetVersion(), "2.0");
     fmi2Component c = ready("long");
     ASSERT_TRUE(step(c, 0.0));
     const size_t references = localReferenceCount();
@@ -73,8 +70,8 @@ TEST_F(SharedLibraryHost, LongRunOnAThreadThatNeverReturnsToJava) {
             scriptServer();  // keep the facade's call log small
         }
     }
-    EXPECT_EQ(fmu().terminate(c), fmi2OK);
-    fmu().freeInstance(c);
+    EXPECT_EQ(fmu().fmi2Terminate(c), fmi2OK);
+    fmu().fmi2FreeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_TRUE(testHost().log.empty());
 }
@@ -93,8 +90,8 @@ TEST_F(SharedLibraryHost, StepsFromANativeThread) {
     EXPECT_EQ(afterwards, JNI_EDETACHED);  // attached for each call only
     const auto threads = facadeCallThreads();
     ASSERT_FALSE(threads.empty());
-    fmu().terminate(c);
-    fmu().freeInstance(c);
+    fmu().fmi2Terminate(c);
+    fmu().fmi2FreeInstance(c);
     EXPECT_EQ(facadeCalls().back(), "doFreeInstance(native)");
     EXPECT_EQ(allocationsOutstanding(), 0u);
 }

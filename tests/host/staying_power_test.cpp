@@ -3,11 +3,11 @@
 // native threads, and instances stepped in parallel on threads of their own. Counts are
 // fixed and every value read back is checked; nothing here is timed.
 #include "java_host.h"
+#include "kvfmu_guid.h"
 #include "loaded_library.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,8 +25,6 @@
 #include <vector>
 
 namespace {
-
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 const LoadedFmu& fmu() { return loadedFmu(KVFMU_SHARED_LIBRARY); }
 
@@ -81,20 +79,20 @@ const fmi2CallbackFunctions callbacks = {sharedLogger, sharedAllocate, sharedFre
 
 // Instantiated, set up and initialized; null when any of it failed.
 fmi2Component ready(const std::string& name) {
-    fmi2Component c = fmu().instantiate(name.c_str(), fmi2CoSimulation, guid, "file:///res",
-                                        &callbacks, fmi2False, fmi2False);
+    fmi2Component c = fmu().fmi2Instantiate(name.c_str(), fmi2CoSimulation, kvfmuGuid, "file:///res",
+                                            &callbacks, fmi2False, fmi2False);
     if (!c) return nullptr;
-    const bool initialized = fmu().setupExperiment(c, 0, 0, 0.0, 0, 0.0) == fmi2OK &&
-                             fmu().enterInitializationMode(c) == fmi2OK &&
-                             fmu().exitInitializationMode(c) == fmi2OK;
+    const bool initialized = fmu().fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0) == fmi2OK &&
+                             fmu().fmi2EnterInitializationMode(c) == fmi2OK &&
+                             fmu().fmi2ExitInitializationMode(c) == fmi2OK;
     if (initialized) return c;
-    fmu().freeInstance(c);
+    fmu().fmi2FreeInstance(c);
     return nullptr;
 }
 
 void release(fmi2Component c) {
-    fmu().terminate(c);
-    fmu().freeInstance(c);
+    fmu().fmi2Terminate(c);
+    fmu().fmi2FreeInstance(c);
 }
 
 // One communication step with inputs (a, b), the instance's n-th: empty when every call
@@ -105,10 +103,10 @@ std::string stepCycle(fmi2Component c, double a, double b, long n) {
     const fmi2ValueReference out[] = {0, 1, 2, 3};
     fmi2Real outputs[4] = {};
     std::ostringstream failure;
-    if (fmu().setReal(c, in, 2, inputs) != fmi2OK) return "fmi2SetReal failed";
-    if (fmu().doStep(c, 0.01 * static_cast<double>(n - 1), 0.01, fmi2True) != fmi2OK)
+    if (fmu().fmi2SetReal(c, in, 2, inputs) != fmi2OK) return "fmi2SetReal failed";
+    if (fmu().fmi2DoStep(c, 0.01 * static_cast<double>(n - 1), 0.01, fmi2True) != fmi2OK)
         return "fmi2DoStep failed";
-    if (fmu().getReal(c, out, 4, outputs) != fmi2OK) return "fmi2GetReal failed";
+    if (fmu().fmi2GetReal(c, out, 4, outputs) != fmi2OK) return "fmi2GetReal failed";
     const double expected[] = {a + b, static_cast<double>(n), a + b, static_cast<double>(n)};
     if (std::equal(outputs, outputs + 4, expected)) return "";
     failure << "step " << n << " read (" << outputs[0] << ", " << outputs[1] << ", "
@@ -137,7 +135,7 @@ void onThreads(int n, const std::function<void(int)>& work) {
 class StayingPower : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(fmu().handle, nullptr) << dlerror();
+        ASSERT_NE(fmu().handle, nullptr) << fmu().error;
         const std::lock_guard<std::mutex> guard(shared.lock);
         shared.messages.clear();
     }
@@ -275,12 +273,12 @@ TEST_F(StayingPower, LoggerMayCallBackIntoTheLibrary) {
     ASSERT_NE(inner, nullptr);
     const fmi2CallbackFunctions reentering = {reenteringLogger, sharedAllocate, sharedFree,
                                               nullptr, nullptr};
-    fmi2Component outer = fmu().instantiate("outer", fmi2CoSimulation, guid, "", &reentering,
-                                            fmi2False, fmi2True);
+    fmi2Component outer = fmu().fmi2Instantiate("outer", fmi2CoSimulation, kvfmuGuid, "", &reentering,
+                                                fmi2False, fmi2True);
     ASSERT_NE(outer, nullptr);
-    ASSERT_EQ(fmu().setupExperiment(outer, 0, 0, 0.0, 0, 0.0), fmi2OK);
-    ASSERT_EQ(fmu().enterInitializationMode(outer), fmi2OK);
-    ASSERT_EQ(fmu().exitInitializationMode(outer), fmi2OK);
+    ASSERT_EQ(fmu().fmi2SetupExperiment(outer, 0, 0, 0.0, 0, 0.0), fmi2OK);
+    ASSERT_EQ(fmu().fmi2EnterInitializationMode(outer), fmi2OK);
+    ASSERT_EQ(fmu().fmi2ExitInitializationMode(outer), fmi2OK);
     std::thread([&] {
         reentered = inner;
         EXPECT_EQ(stepCycle(outer, 1.0, 2.0, 1), "");

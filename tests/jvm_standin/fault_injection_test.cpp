@@ -5,6 +5,7 @@
 #include "fmi_table.h"
 #include "host.h"
 #include "host_text.h"
+#include "kvfmu_guid.h"
 #include "standin_vm.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace {
-
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 enum class HostThread { java, native };
 
@@ -42,7 +41,7 @@ const std::vector<Operation>& operations() {
     static const std::vector<Operation> ops = {
         {"fmi2Instantiate",
          [](fmi2Component& c, const fmi2CallbackFunctions& callbacks) {
-             c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "file:///res", &callbacks,
+             c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "file:///res", &callbacks,
                                        fmi2False, fmi2False);
              return c ? fmi2OK : fmi2Error;
          }},
@@ -219,7 +218,7 @@ protected:
     }
 
     fmi2Component instantiate() {
-        return fmi().fmi2Instantiate("inst", fmi2CoSimulation, guid, "", &callbacks, fmi2False,
+        return fmi().fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", &callbacks, fmi2False,
                                      fmi2False);
     }
 

@@ -1,31 +1,26 @@
 #include "fmi_table.h"
 
 #if defined(KVFMU_STANDIN_SHARED_LIBRARY)
-#include <dlfcn.h>
+#include "dynamic_library.h"
 
 #include <cstdio>
+#include <string>
 #endif
 
-const FmiFunctions& fmi() {
-    static const FmiFunctions functions = [] {
-        FmiFunctions f{};
+const Fmi2FunctionTable& fmi() {
 #if defined(KVFMU_STANDIN_SHARED_LIBRARY)
+    static const Fmi2FunctionTable functions = [] {
         // As a host loads it: after the VM library (here the stand-in) is in the process.
-        void* library = dlopen(KVFMU_STANDIN_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        std::string error;
+        LibraryHandle library = loadLibrary(KVFMU_STANDIN_SHARED_LIBRARY, error);
         if (!library) {
-            std::fprintf(stderr, "%s\n", dlerror());
-            return f;
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return Fmi2FunctionTable{};
         }
-#define KVFMU_STANDIN_FMI_LOOKUP(name) \
-    f.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));
-        KVFMU_STANDIN_FMI_FUNCTIONS(KVFMU_STANDIN_FMI_LOOKUP)
-#undef KVFMU_STANDIN_FMI_LOOKUP
-#else
-#define KVFMU_STANDIN_FMI_LINKED(name) f.name = &::name;
-        KVFMU_STANDIN_FMI_FUNCTIONS(KVFMU_STANDIN_FMI_LINKED)
-#undef KVFMU_STANDIN_FMI_LINKED
-#endif
-        return f;
+        return lookUpFmi2Functions(library, librarySymbol);
     }();
+#else
+    static const Fmi2FunctionTable functions = linkedFmi2Functions();
+#endif
     return functions;
 }

@@ -4,6 +4,7 @@
 #include "case_record.h"
 #include "fmi_table.h"
 #include "host.h"
+#include "kvfmu_guid.h"
 #include "standin_vm.h"
 #include "trace_source.h"
 
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace {
-
-const char* const guid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 class SharedCase : public ::testing::Test {
 protected:
@@ -59,7 +58,7 @@ protected:
     // Host calls, each written to the record with its result.
     fmi2Component instantiate(const char* name, fmi2Type type, bool logging,
                               const char* resources = "file:///res") {
-        fmi2Component c = fmi().fmi2Instantiate(name, type, guid, resources, &callbacks,
+        fmi2Component c = fmi().fmi2Instantiate(name, type, kvfmuGuid, resources, &callbacks,
                                                 fmi2False, logging ? fmi2True : fmi2False);
         record.hostCall(std::string("fmi2Instantiate ") + name, c ? "instance" : "null");
         return c;

@@ -21,18 +21,18 @@ const std::string unpacked = KVFMU_UNPACKED_FMU;
 class ModelClassFmu : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(fmu.freeInstance, nullptr);
+        ASSERT_NE(fmu.fmi2FreeInstance, nullptr);
         resetTestHost();
     }
 
     fmi2Component instantiate(const char* name, const std::string& resources) {
-        return fmu.instantiate(name, fmi2CoSimulation, description.guid.c_str(),
-                               resources.c_str(), &callbacks, fmi2False, fmi2False);
+        return fmu.fmi2Instantiate(name, fmi2CoSimulation, description.guid.c_str(),
+                                   resources.c_str(), &callbacks, fmi2False, fmi2False);
     }
 
     double read(fmi2Component c, const FmuVariable* variable) {
         fmi2Real value = -1;
-        EXPECT_EQ(fmu.getReal(c, &variable->valueReference, 1, &value), fmi2OK);
+        EXPECT_EQ(fmu.fmi2GetReal(c, &variable->valueReference, 1, &value), fmi2OK);
         return value;
     }
 
@@ -55,11 +55,11 @@ TEST_F(ModelClassFmu, RunsTheModelFromItsJarWithThePackedParameters) {
     fmi2Component c = instantiate("lag", resourceLocation(unpacked));
     ASSERT_NE(c, nullptr) << lastMessage();
     for (const FmuVariable* input : inputs) {
-        ASSERT_EQ(fmu.setReal(c, &input->valueReference, 1, &input->start), fmi2OK);
+        ASSERT_EQ(fmu.fmi2SetReal(c, &input->valueReference, 1, &input->start), fmi2OK);
     }
-    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
-    ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
-    ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK) << lastMessage();
+    ASSERT_EQ(fmu.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
+    ASSERT_EQ(fmu.fmi2EnterInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2ExitInitializationMode(c), fmi2OK) << lastMessage();
 
     const double u = inputs[0]->start;
     double y = 0.25;
@@ -67,13 +67,13 @@ TEST_F(ModelClassFmu, RunsTheModelFromItsJarWithThePackedParameters) {
     EXPECT_EQ(read(c, outputs[1]), y + u);
     const double h = 0.1;
     for (int step = 0; step < 10; ++step) {
-        ASSERT_EQ(fmu.doStep(c, step * h, h, fmi2True), fmi2OK) << lastMessage();
+        ASSERT_EQ(fmu.fmi2DoStep(c, step * h, h, fmi2True), fmi2OK) << lastMessage();
         y += h * (u - y) / 0.5;
         EXPECT_DOUBLE_EQ(read(c, outputs[0]), y) << "step " << step;
         EXPECT_DOUBLE_EQ(read(c, outputs[1]), y + u);
     }
-    EXPECT_EQ(fmu.terminate(c), fmi2OK);
-    fmu.freeInstance(c);
+    EXPECT_EQ(fmu.fmi2Terminate(c), fmi2OK);
+    fmu.fmi2FreeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_TRUE(testHost().log.empty()) << lastMessage();
 }
@@ -94,19 +94,19 @@ TEST_F(ModelClassFmu, ParametersSetByTheHostTakeThePlaceOfThePackedValues) {
     const fmi2ValueReference refs[] = {inputs[0]->valueReference, parameters[0]->valueReference,
                                        parameters[1]->valueReference};
     const double values[] = {2.0, 0.8, -0.5};
-    ASSERT_EQ(fmu.setReal(c, refs, 3, values), fmi2OK);
-    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
-    ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
-    ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK) << lastMessage();
+    ASSERT_EQ(fmu.fmi2SetReal(c, refs, 3, values), fmi2OK);
+    ASSERT_EQ(fmu.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
+    ASSERT_EQ(fmu.fmi2EnterInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2ExitInitializationMode(c), fmi2OK) << lastMessage();
     double y = -0.5;
     EXPECT_EQ(read(c, sum), y + 2.0);
     for (int step = 0; step < 10; ++step) {
-        ASSERT_EQ(fmu.doStep(c, step * 0.1, 0.1, fmi2True), fmi2OK) << lastMessage();
+        ASSERT_EQ(fmu.fmi2DoStep(c, step * 0.1, 0.1, fmi2True), fmi2OK) << lastMessage();
         y += 0.1 * (2.0 - y) / 0.8;
         EXPECT_DOUBLE_EQ(read(c, sum), y + 2.0) << "step " << step;
     }
-    EXPECT_EQ(fmu.terminate(c), fmi2OK);
-    fmu.freeInstance(c);
+    EXPECT_EQ(fmu.fmi2Terminate(c), fmi2OK);
+    fmu.fmi2FreeInstance(c);
     EXPECT_TRUE(testHost().log.empty()) << lastMessage();
 }
 

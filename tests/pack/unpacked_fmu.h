@@ -1,5 +1,5 @@
 // An unpacked FMU as an FMI importer sees it: what modelDescription.xml says (read with
-// pugixml) and the co-simulation functions of its Linux binary (loaded with dlopen).
+// pugixml) and the FMI functions of its Linux binary (loaded as a host loads it).
 #pragma once
 
 #include "fmi2_functions.h"
@@ -28,7 +28,7 @@ struct FmuDescription {
 FmuDescription readDescription(const std::string& unpackedFolder);
 
 // binaries/linux64/<modelIdentifier>.so of the folder; fails the current test when it cannot
-// be loaded or lacks a function the tests call.
+// be loaded or lacks an FMI function.
 LoadedFmu loadBinary(const std::string& unpackedFolder, const std::string& modelIdentifier);
 
 // The folder's resources as the file: URI a host passes to fmi2Instantiate.

@@ -5,6 +5,7 @@
 #include "fmi2_functions.h"
 #include "host.h"
 #include "java_host.h"
+#include "kvfmu_guid.h"
 #include "unpacked_fmu.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ std::vector<std::string> callsOf(const std::string& method) {
 TEST(VariableListFmu, DescriptionHasTheLibraryLayout) {
     const FmuDescription d = readDescription(unpacked);
     EXPECT_EQ(d.guid.size(), 38u) << d.guid;
-    EXPECT_NE(d.guid, "{BA0A9140-44D0-41C3-AAA7-C152C647039F}");
+    EXPECT_NE(d.guid, kvfmuGuid);
     EXPECT_EQ(d.modelIdentifier, "ScriptedPlant");
     std::vector<std::string> layout;
     for (const FmuVariable& v : d.variables) {
@@ -50,7 +51,7 @@ TEST(VariableListFmu, RunsThroughTheUnpackedBinaryAndFacade) {
     ASSERT_EQ(outputs.size(), 2u);
     ASSERT_EQ(inputs.size(), 3u);
     const LoadedFmu fmu = loadBinary(unpacked, d.modelIdentifier);
-    ASSERT_NE(fmu.freeInstance, nullptr);
+    ASSERT_NE(fmu.fmi2FreeInstance, nullptr);
 
     resetTestHost();
     scriptReset();
@@ -59,28 +60,28 @@ TEST(VariableListFmu, RunsThroughTheUnpackedBinaryAndFacade) {
     scriptData({300.5, 1.25});
     const fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string resources = resourceLocation(unpacked);
-    fmi2Component c = fmu.instantiate("plant", fmi2CoSimulation, d.guid.c_str(),
-                                      resources.c_str(), &callbacks, fmi2False, fmi2False);
+    fmi2Component c = fmu.fmi2Instantiate("plant", fmi2CoSimulation, d.guid.c_str(),
+                                          resources.c_str(), &callbacks, fmi2False, fmi2False);
     ASSERT_NE(c, nullptr) << (testHost().log.empty() ? "" : testHost().log.back().text);
     EXPECT_EQ(callsOf("doInstantiate"),
               std::vector<std::string>{"doInstantiate(plant," + resources + ")"});
 
     for (const FmuVariable* input : inputs) {
-        ASSERT_EQ(fmu.setReal(c, &input->valueReference, 1, &input->start), fmi2OK);
+        ASSERT_EQ(fmu.fmi2SetReal(c, &input->valueReference, 1, &input->start), fmi2OK);
     }
-    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
-    ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
-    ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 1.0), fmi2OK);
+    ASSERT_EQ(fmu.fmi2EnterInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2ExitInitializationMode(c), fmi2OK);
 
     const fmi2ValueReference heat = inputs[0]->valueReference;
     for (int step = 0; step < 4; ++step) {
         const fmi2Real heatFlow = 100.0 + step;
-        ASSERT_EQ(fmu.setReal(c, &heat, 1, &heatFlow), fmi2OK);
-        ASSERT_EQ(fmu.doStep(c, step * 0.25, 0.25, fmi2True), fmi2OK);
+        ASSERT_EQ(fmu.fmi2SetReal(c, &heat, 1, &heatFlow), fmi2OK);
+        ASSERT_EQ(fmu.fmi2DoStep(c, step * 0.25, 0.25, fmi2True), fmi2OK);
         for (size_t i = 0; i < outputs.size(); ++i) {
             fmi2Real value = 0, copy = 0;
-            ASSERT_EQ(fmu.getReal(c, &outputs[i]->valueReference, 1, &value), fmi2OK);
-            ASSERT_EQ(fmu.getReal(c, &copies[i]->valueReference, 1, &copy), fmi2OK);
+            ASSERT_EQ(fmu.fmi2GetReal(c, &outputs[i]->valueReference, 1, &value), fmi2OK);
+            ASSERT_EQ(fmu.fmi2GetReal(c, &copies[i]->valueReference, 1, &copy), fmi2OK);
             EXPECT_EQ(value, i == 0 ? 300.5 : 1.25);
             EXPECT_EQ(copy, value);
         }
@@ -91,8 +92,8 @@ TEST(VariableListFmu, RunsThroughTheUnpackedBinaryAndFacade) {
     EXPECT_EQ(steps.back(), "doStepModel(plant,0.75,0.25,[103.0, 0.5, 293.15])");
     EXPECT_EQ(callsOf("setReal").front(), "setReal(plant,4,120.0)");
 
-    EXPECT_EQ(fmu.terminate(c), fmi2OK);
-    fmu.freeInstance(c);
+    EXPECT_EQ(fmu.fmi2Terminate(c), fmi2OK);
+    fmu.fmi2FreeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_TRUE(testHost().log.empty()) << testHost().log.front().text;
 }
@@ -113,8 +114,8 @@ TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
     scriptData({300.5, 1.25});
     const fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string resources = resourceLocation(unpacked);
-    fmi2Component c = fmu.instantiate("resettable", fmi2CoSimulation, d.guid.c_str(),
-                                      resources.c_str(), &callbacks, fmi2False, fmi2False);
+    fmi2Component c = fmu.fmi2Instantiate("resettable", fmi2CoSimulation, d.guid.c_str(),
+                                          resources.c_str(), &callbacks, fmi2False, fmi2False);
     ASSERT_NE(c, nullptr) << (testHost().log.empty() ? "" : testHost().log.back().text);
     const std::vector<std::string> starts = {"setReal(resettable,4,120.0)",
                                              "setReal(resettable,5,0.5)",
@@ -123,19 +124,19 @@ TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
 
     const fmi2ValueReference heat = 4;
     const fmi2Real changed = 80;
-    ASSERT_EQ(fmu.setReal(c, &heat, 1, &changed), fmi2OK);
-    ASSERT_EQ(fmu.setupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 10.0), fmi2OK);
-    ASSERT_EQ(fmu.enterInitializationMode(c), fmi2OK);
-    ASSERT_EQ(fmu.exitInitializationMode(c), fmi2OK);
-    ASSERT_EQ(fmu.doStep(c, 0.0, 0.5, fmi2True), fmi2OK);
+    ASSERT_EQ(fmu.fmi2SetReal(c, &heat, 1, &changed), fmi2OK);
+    ASSERT_EQ(fmu.fmi2SetupExperiment(c, fmi2False, 0.0, 0.0, fmi2True, 10.0), fmi2OK);
+    ASSERT_EQ(fmu.fmi2EnterInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2ExitInitializationMode(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2DoStep(c, 0.0, 0.5, fmi2True), fmi2OK);
     scriptReset();
     scriptLayout(std::to_string(d.variables.size()).c_str(), "2", "3");
     scriptData({300.5, 1.25});
-    ASSERT_EQ(fmu.reset(c), fmi2OK);
+    ASSERT_EQ(fmu.fmi2Reset(c), fmi2OK);
     EXPECT_EQ(callsOf("setReal"), starts);
     // and the last experiment set-up again: the server begins a new run
     EXPECT_EQ(callsOf("doSetupExperiment"), std::vector<std::string>{"doSetupExperiment(resettable,0.0,true,10.0)"});
-    fmu.freeInstance(c);
+    fmu.fmi2FreeInstance(c);
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_TRUE(testHost().log.empty()) << testHost().log.front().text;
 }

@@ -6,8 +6,6 @@
 #include <pugixml.hpp>
 #include <zip.h>
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -94,41 +92,18 @@ UnpackedFmu unpackFmu(const fs::path& archive, const fs::path& folder) {
     return fmu;
 }
 
-namespace {
-
-template <typename F>
-void bind(void* handle, F& function, const char* name) {
-    function = reinterpret_cast<F>(dlsym(handle, name));
-    EXPECT_NE(function, nullptr) << name;
-}
-
-}  // namespace
-
 FmuBinaryFunctions loadFmuBinary(const fs::path& binary) {
-    FmuBinaryFunctions f;
-    f.handle = dlopen(binary.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!f.handle) {
-        ADD_FAILURE() << "cannot load " << binary << ": " << dlerror();
-        return f;
-    }
-    bind(f.handle, f.getVersion, "fmi2GetVersion");
-    bind(f.handle, f.getTypesPlatform, "fmi2GetTypesPlatform");
-    bind(f.handle, f.instantiate, "fmi2Instantiate");
-    bind(f.handle, f.freeInstance, "fmi2FreeInstance");
-    bind(f.handle, f.setupExperiment, "fmi2SetupExperiment");
-    bind(f.handle, f.enterInitializationMode, "fmi2EnterInitializationMode");
-    bind(f.handle, f.exitInitializationMode, "fmi2ExitInitializationMode");
-    bind(f.handle, f.terminate, "fmi2Terminate");
-    bind(f.handle, f.reset, "fmi2Reset");
-    bind(f.handle, f.setReal, "fmi2SetReal");
-    bind(f.handle, f.getReal, "fmi2GetReal");
-    bind(f.handle, f.doStep, "fmi2DoStep");
+    FmuBinaryFunctions f = openFmu(binary.c_str());
+    if (!f.handle)
+        ADD_FAILURE() << "cannot load " << binary << ": " << f.error;
+    else
+        EXPECT_EQ(missingFmi2Functions(f), "") << binary;
     return f;
 }
 
 void unloadFmuBinary(FmuBinaryFunctions& binary) {
     if (binary.handle) {
-        EXPECT_EQ(dlclose(binary.handle), 0);
+        EXPECT_TRUE(unloadLibrary(binary.handle));
     }
     binary = FmuBinaryFunctions{};
 }
@@ -137,26 +112,26 @@ HostedInstance::HostedInstance(const FmuBinaryFunctions& binary, const UnpackedF
                                const std::string& name)
     : binary_(binary), fmu_(fmu), callbacks_(hostCallbacks()) {
     const std::string uri = fmu.resourceUri();
-    component_ = binary.instantiate(name.c_str(), fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
-                                    &callbacks_, fmi2False, fmi2False);
+    component_ = binary.fmi2Instantiate(name.c_str(), fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                        &callbacks_, fmi2False, fmi2False);
 }
 
 HostedInstance::~HostedInstance() { free(); }
 
 void HostedInstance::set(const std::string& input, double value) {
     const fmi2ValueReference vr = fmu_.reference(input);
-    EXPECT_EQ(binary_.setReal(component_, &vr, 1, &value), fmi2OK) << input;
+    EXPECT_EQ(binary_.fmi2SetReal(component_, &vr, 1, &value), fmi2OK) << input;
 }
 
 fmi2Status HostedInstance::trySet(const std::string& variable, double value) {
     const fmi2ValueReference vr = fmu_.reference(variable);
-    return binary_.setReal(component_, &vr, 1, &value);
+    return binary_.fmi2SetReal(component_, &vr, 1, &value);
 }
 
 double HostedInstance::get(const std::string& variable) {
     const fmi2ValueReference vr = fmu_.reference(variable);
     double value = -12345.0;
-    EXPECT_EQ(binary_.getReal(component_, &vr, 1, &value), fmi2OK) << variable;
+    EXPECT_EQ(binary_.fmi2GetReal(component_, &vr, 1, &value), fmi2OK) << variable;
     return value;
 }
 
@@ -168,18 +143,18 @@ void HostedInstance::initialize(double start, double stop) {
 void HostedInstance::enterInitialization(double start, double stop) {
     start_ = time_ = start;
     steps_ = 0;
-    EXPECT_EQ(binary_.setupExperiment(component_, fmi2False, 0.0, start, fmi2True, stop), fmi2OK);
-    EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
+    EXPECT_EQ(binary_.fmi2SetupExperiment(component_, fmi2False, 0.0, start, fmi2True, stop), fmi2OK);
+    EXPECT_EQ(binary_.fmi2EnterInitializationMode(component_), fmi2OK);
 }
 
 void HostedInstance::enterInitializationAsSetUpBefore() {
     time_ = start_;
     steps_ = 0;
-    EXPECT_EQ(binary_.enterInitializationMode(component_), fmi2OK);
+    EXPECT_EQ(binary_.fmi2EnterInitializationMode(component_), fmi2OK);
 }
 
 void HostedInstance::exitInitialization() {
-    EXPECT_EQ(binary_.exitInitializationMode(component_), fmi2OK);
+    EXPECT_EQ(binary_.fmi2ExitInitializationMode(component_), fmi2OK);
     initialized_ = true;
     readRow();
 }
@@ -189,7 +164,7 @@ void HostedInstance::step(double h) {
 }
 
 fmi2Status HostedInstance::tryStep(double h) {
-    const fmi2Status status = binary_.doStep(component_, time_, h, fmi2True);
+    const fmi2Status status = binary_.fmi2DoStep(component_, time_, h, fmi2True);
     if (status != fmi2OK) {
         initialized_ = false;  // fmi2Terminate is refused in the error state
         return status;
@@ -200,12 +175,12 @@ fmi2Status HostedInstance::tryStep(double h) {
 }
 
 void HostedInstance::terminate() {
-    EXPECT_EQ(binary_.terminate(component_), fmi2OK);
+    EXPECT_EQ(binary_.fmi2Terminate(component_), fmi2OK);
     initialized_ = false;
 }
 
 void HostedInstance::reset() {
-    EXPECT_EQ(binary_.reset(component_), fmi2OK);
+    EXPECT_EQ(binary_.fmi2Reset(component_), fmi2OK);
     initialized_ = false;
     rows_.clear();
 }
@@ -214,16 +189,16 @@ void HostedInstance::readRow() {
     const std::vector<fmi2ValueReference> outputs = fmu_.outputs();
     std::vector<double> row(outputs.size() + 1);
     row[0] = time_;
-    EXPECT_EQ(binary_.getReal(component_, outputs.data(), outputs.size(), row.data() + 1), fmi2OK);
+    EXPECT_EQ(binary_.fmi2GetReal(component_, outputs.data(), outputs.size(), row.data() + 1), fmi2OK);
     rows_.push_back(row);
 }
 
 void HostedInstance::free() {
     if (!component_) return;
     if (initialized_) {
-        EXPECT_EQ(binary_.terminate(component_), fmi2OK);
+        EXPECT_EQ(binary_.fmi2Terminate(component_), fmi2OK);
     }
-    binary_.freeInstance(component_);
+    binary_.fmi2FreeInstance(component_);
     component_ = nullptr;
 }
 

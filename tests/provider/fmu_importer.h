@@ -1,10 +1,11 @@
 // A small FMI 2.0 importer that knows nothing of kvfmu: it unpacks a .fmu (libzip), reads
-// modelDescription.xml (pugixml), loads binaries/linux64/<modelIdentifier>.so with dlopen
-// (local symbols, as hosts do) and runs co-simulations with the recording logger and the
-// counting allocator of tests/support/host.h.
+// modelDescription.xml (pugixml), loads binaries/linux64/<modelIdentifier>.so as hosts do
+// (local symbols) and runs co-simulations with the recording logger and the counting
+// allocator of tests/support/host.h.
 #pragma once
 
 #include "fmi2_functions.h"
+#include "loaded_library.h"
 
 #include <filesystem>
 #include <optional>
@@ -37,24 +38,10 @@ struct UnpackedFmu {
 // Unpacks the archive into the folder, which must not exist yet.
 UnpackedFmu unpackFmu(const std::filesystem::path& archive, const std::filesystem::path& folder);
 
-struct FmuBinaryFunctions {
-    void* handle = nullptr;
-    decltype(&fmi2GetVersion) getVersion = nullptr;
-    decltype(&fmi2GetTypesPlatform) getTypesPlatform = nullptr;
-    decltype(&fmi2Instantiate) instantiate = nullptr;
-    decltype(&fmi2FreeInstance) freeInstance = nullptr;
-    decltype(&fmi2SetupExperiment) setupExperiment = nullptr;
-    decltype(&fmi2EnterInitializationMode) enterInitializationMode = nullptr;
-    decltype(&fmi2ExitInitializationMode) exitInitializationMode = nullptr;
-    decltype(&fmi2Terminate) terminate = nullptr;
-    decltype(&fmi2Reset) reset = nullptr;
-    decltype(&fmi2SetReal) setReal = nullptr;
-    decltype(&fmi2GetReal) getReal = nullptr;
-    decltype(&fmi2DoStep) doStep = nullptr;
-};
+using FmuBinaryFunctions = LoadedFmu;
 
-// dlopen of the binary (the FMU's own, or the one given in its place); fails the test when it
-// cannot be loaded or lacks a function.
+// The binary (the FMU's own, or the one given in its place) loaded as a host loads it; fails
+// the test when it cannot be loaded or lacks an FMI function.
 FmuBinaryFunctions loadFmuBinary(const std::filesystem::path& binary);
 void unloadFmuBinary(FmuBinaryFunctions& binary);
 

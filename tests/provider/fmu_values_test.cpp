@@ -446,7 +446,7 @@ TEST(WaterTank, ATankThatCannotStartReadsAsNaNInInitializationMode) {
     EXPECT_TRUE(std::isnan(instance.get("level")));
     EXPECT_TRUE(std::isnan(instance.get("outflow")));
     EXPECT_TRUE(testHost().log.empty()) << logText();
-    EXPECT_EQ(tank.binary.exitInitializationMode(instance.component()), fmi2Error);
+    EXPECT_EQ(tank.binary.fmi2ExitInitializationMode(instance.component()), fmi2Error);
     ASSERT_EQ(testHost().log.size(), 1u) << logText();
     EXPECT_EQ(testHost().log[0].status, fmi2Error);
     EXPECT_EQ(testHost().log[0].text,
@@ -732,7 +732,7 @@ TEST_P(BadValues, TheCallThatUsesItFailsByNameAndNothingIsLost) {
     if (!bad.duringRun) instance.set(bad.variable, bad.value);
     if (bad.failingCall == "fmi2ExitInitializationMode") {
         instance.enterInitialization(0, run.stop);
-        EXPECT_EQ(fmu.binary.exitInitializationMode(instance.component()), fmi2Error);
+        EXPECT_EQ(fmu.binary.fmi2ExitInitializationMode(instance.component()), fmi2Error);
     } else {
         instance.initialize(0, run.stop);
         if (bad.duringRun) {

@@ -1,8 +1,8 @@
 #include "java_probe.h"
 
-#include <gtest/gtest.h>
+#include "dynamic_library.h"
 
-#include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
@@ -57,10 +57,9 @@ std::string describe(JNIEnv* env, jobject value) {
 }  // namespace
 
 JavaVM* processVm() {
-    void* library = dlopen("libjvm.so", RTLD_NOW | RTLD_NOLOAD);
+    LibraryHandle library = loadedLibrary("libjvm.so", false);
     if (!library) return nullptr;
-    auto created = reinterpret_cast<CreatedVms>(dlsym(library, "JNI_GetCreatedJavaVMs"));
-    dlclose(library);
+    auto created = reinterpret_cast<CreatedVms>(librarySymbol(library, "JNI_GetCreatedJavaVMs"));
     JavaVM* vm = nullptr;
     jsize count = 0;
     if (!created || created(&vm, 1, &count) != JNI_OK || count < 1) return nullptr;
@@ -68,10 +67,11 @@ JavaVM* processVm() {
 }
 
 JavaVM* startHostVm(const std::string& classPath) {
-    void* library = dlopen(KVFMU_TEST_JDK "/lib/server/libjvm.so", RTLD_NOW | RTLD_GLOBAL);
-    EXPECT_NE(library, nullptr) << dlerror();
+    std::string error;
+    LibraryHandle library = loadLibraryForGood(KVFMU_TEST_JDK "/lib/server/libjvm.so", true, error);
+    EXPECT_NE(library, nullptr) << error;
     if (!library) return nullptr;
-    auto create = reinterpret_cast<CreateVm>(dlsym(library, "JNI_CreateJavaVM"));
+    auto create = reinterpret_cast<CreateVm>(librarySymbol(library, "JNI_CreateJavaVM"));
     std::vector<std::string> texts = {"-Xrs", "-XX:-UsePerfData", "-Xmx128m"};
     if (!classPath.empty()) texts.push_back("-Djava.class.path=" + classPath);
     std::vector<JavaVMOption> options;

@@ -1,5 +1,5 @@
 // The Java VM of a test host that does not link it: found through the VM library the
-// process has loaded (dlopen with RTLD_NOLOAD), or started by hand as a host program would.
+// process has loaded already, or started by hand as a host program would.
 // Each query runs on the calling thread, attaching it for the query only when it must.
 #pragma once
 

@@ -4,11 +4,11 @@
 #include "fmu_importer.h"
 #include "host.h"
 #include "java_probe.h"
+#include "kvfmu_guid.h"
 #include "kvfmu_run_reference.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -112,7 +112,7 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
                                           GetParam().from == JavaFrom::pathOnly);
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
     ASSERT_NE(binary.handle, nullptr);
-    EXPECT_STREQ(binary.getVersion(), "2.0");
+    EXPECT_STREQ(binary.fmi2GetVersion(), "2.0");
 
     const Rows rows = simulate(binary, fmu, fmu.modelIdentifier, model.stop, model.step, model.inputs);
     EXPECT_TRUE(testHost().log.empty()) << logText();
@@ -164,8 +164,8 @@ TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
     ASSERT_NE(binary.handle, nullptr);
     // A host asks these first; they answer without any Java.
-    EXPECT_STREQ(binary.getVersion(), "2.0");
-    EXPECT_STREQ(binary.getTypesPlatform(), "default");
+    EXPECT_STREQ(binary.fmi2GetVersion(), "2.0");
+    EXPECT_STREQ(binary.fmi2GetTypesPlatform(), "default");
 
     struct Attempt {
         const char* javaHome;
@@ -191,8 +191,8 @@ TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
         resetTestHost();
         fmi2CallbackFunctions callbacks = hostCallbacks();
         const std::string uri = fmu.resourceUri();
-        EXPECT_EQ(binary.instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
-                                     &callbacks, fmi2False, fmi2False),
+        EXPECT_EQ(binary.fmi2Instantiate("lag", fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                         &callbacks, fmi2False, fmi2False),
                   nullptr);
         ASSERT_EQ(testHost().log.size(), 1u) << logText();
         const LogRecord& record = testHost().log.front();
@@ -217,13 +217,13 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
     const std::string uri = fmu.resourceUri();
 
     resetTestHost();
-    EXPECT_EQ(binary.instantiate("lag", fmi2CoSimulation, "{BA0A9140-44D0-41C3-AAA7-C152C647039F}",
-                                 uri.c_str(), &callbacks, fmi2False, fmi2False),
+    EXPECT_EQ(binary.fmi2Instantiate("lag", fmi2CoSimulation, kvfmuGuid, uri.c_str(), &callbacks,
+                                     fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_EQ(testHost().log[0].format, "fmi2Instantiate: Wrong GUID %s. Expected %s.");
-    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Wrong GUID {BA0A9140-44D0-41C3-AAA7-"
-                                      "C152C647039F}. Expected " + fmu.guid + ".");
+    EXPECT_EQ(testHost().log[0].text, "fmi2Instantiate: Wrong GUID " + std::string(kvfmuGuid) +
+                                          ". Expected " + fmu.guid + ".");
     EXPECT_EQ(processVm(), nullptr);
 
     // Settings are read once and kept: this copy of the FMU has a provider of its own.
@@ -235,8 +235,8 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
     FmuBinaryFunctions damagedBinary = loadFmuBinary(damaged.binary());
     resetTestHost();
     const std::string damagedUri = damaged.resourceUri();
-    EXPECT_EQ(damagedBinary.instantiate("lag", fmi2CoSimulation, damaged.guid.c_str(),
-                                        damagedUri.c_str(), &callbacks, fmi2False, fmi2False),
+    EXPECT_EQ(damagedBinary.fmi2Instantiate("lag", fmi2CoSimulation, damaged.guid.c_str(),
+                                            damagedUri.c_str(), &callbacks, fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u);
     EXPECT_NE(testHost().log[0].text.find("line " + std::to_string(lines + 1) +

@@ -191,4 +191,79 @@ TEST(RunnerBatch, BadRunsFilesAreRefusedBeforeAnyRun) {
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
 
+TEST(RunnerBatch, RunsOnStandardInputAreAnsweredOneAtATime) {
+    Scratch scratch;
+    PipedRunner runner = startPipedRunner(
+        scratch, {fmu, "--runs", "-", "--output-dir", "out", "--stop", "1", "--step", "0.25", "-q"});
+    sendTo(runner, "run,gain\n");
+    EXPECT_EQ(lineFrom(runner), "run,gain,status,error,wall_seconds,y1,y2");
+    // Each row comes back before the next line is sent: the run started on its line alone.
+    std::vector<std::string> rows;
+    for (const std::string line : {"first,2", "second,0", "third,4"}) {
+        sendTo(runner, line + "\n");
+        const std::optional<std::string> row = lineFrom(runner);
+        ASSERT_TRUE(row) << "no answer to " << line;
+        EXPECT_EQ(row->substr(0, row->find(',')), line.substr(0, line.find(',')));
+        rows.push_back(*row);
+    }
+    EXPECT_TRUE(contains(rows[1], ",failed,fmi2ExitInitializationMode returned")) << rows[1];
+    sendTo(runner, "fourth,fast\n");
+    RunnerResult result = finishPipedRunner(scratch, runner);
+    EXPECT_EQ(result.exitCode, 23) << result.err;
+    EXPECT_TRUE(contains(result.err,
+                         "kvfmu-run: error: standard input:5: column gain: \"fast\" is not a number"))
+        << result.err;
+    EXPECT_EQ(result.out, "");
+    const std::vector<std::string> summary = lines(scratch.read("out/summary.csv"));
+    ASSERT_EQ(summary.size(), 4u);
+    for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(summary[i + 1], rows[i]);
+    EXPECT_EQ(csvRows(scratch.read("out/third.csv")).back(), (std::vector<double>{1, 0.5, 2}));
+    EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+
+    // The end of the input ends the process with batch mode's exit code.
+    runner = startPipedRunner(scratch, {fmu, "--runs", "-", "--output-dir", "out", "-q"});
+    sendTo(runner, "run,gain\nonly,0\n");
+    result = finishPipedRunner(scratch, runner);
+    EXPECT_EQ(result.exitCode, 41) << result.err;
+    EXPECT_TRUE(contains(result.out, "\nonly,0,failed,")) << result.out;
+}
+
+TEST(RunnerCheck, RefusesWhatTheRunWouldWithoutRunningOrWriting) {
+    Scratch scratch;
+    scratch.write("in.csv", "time,u\n0,1\n1,2\n");
+    scratch.write("cell.csv", "time,u\n0,1\n1,abc\n");
+    scratch.write("column.csv", "time,K\n0,1\n");
+    scratch.write("runs.csv", "run,gain\na,1\nb,2\n");
+    scratch.write("both.csv", "run,u\na,1\n");
+    scratch.write("case.csv", "run,gain\nRun1,1\nrun1,2\n");
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+        {{"--start", "2", "--stop", "1"}, 3, "the stop time 1 is before the start time 2"},
+        {{"--step", "-1"}, 3, "the step size must be positive, not -1"},
+        {{"-i", "cell.csv"}, 23, "cell.csv:3: column u: \"abc\" is not a number"},
+        {{"-i", "column.csv"}, 17, "column.csv:1: column K is no input of the model"},
+        {{"-i", "in.csv", "--runs", "both.csv"}, 2, "both.csv:1: column u: input u is also given"},
+        {{"--runs", "case.csv"}, 25, "case.csv:3: run id \"run1\" repeats"},
+        {{"--runs", "runs.csv", "-p", "K=1"}, 17, "--param K: the model has no parameter K"},
+        // No Java VM is started: an option it would refuse passes.
+        {{"-i", "in.csv", "--runs", "runs.csv", "--output-dir", "out", "--vm-option=-Xnonsense"},
+         0, "Integrator: 2 runs from t = 0 to 2 s in steps of 0.01 s can start"},
+        {{"-p", "gain=3", "-o", "out.csv", "--plot", "out.svg"}, 0, "Integrator: the run from"},
+    };
+    const auto before = std::filesystem::directory_iterator(scratch.path());
+    const size_t files = static_cast<size_t>(std::distance(before, {}));
+    for (const auto& [extra, code, message] : cases) {
+        std::vector<std::string> arguments = {fmu, "--check"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        RunnerResult result = runRunner(scratch, arguments);
+        EXPECT_EQ(result.exitCode, code) << message << "\n" << result.err;
+        EXPECT_TRUE(contains(result.err, message)) << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_FALSE(contains(result.err, "runner facade")) << result.err;
+        EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
+    }
+    // Nothing but the runner's own output files was added.
+    const auto after = std::filesystem::directory_iterator(scratch.path());
+    EXPECT_EQ(static_cast<size_t>(std::distance(after, {})), files + 2);
+}
+
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <fstream>
 #include <list>
 #include <sstream>
@@ -58,8 +60,10 @@ std::string shellQuoted(const std::string& text) {
 
 }  // namespace
 
-pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
-                  bool onTerminal) {
+namespace {
+
+pid_t spawnRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
+                  bool onTerminal, const int* inputPipe, const int* outputPipe) {
     std::vector<std::string> texts{KVFMU_RUN};
     texts.insert(texts.end(), arguments.begin(), arguments.end());
     if (onTerminal) {
@@ -91,9 +95,19 @@ pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& argume
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, scratch.path().c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, scratch.file("runner.out").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (inputPipe) {
+        posix_spawn_file_actions_adddup2(&actions, inputPipe[0], 0);
+        posix_spawn_file_actions_addclose(&actions, inputPipe[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    if (outputPipe) {
+        posix_spawn_file_actions_adddup2(&actions, outputPipe[1], 1);
+        posix_spawn_file_actions_addclose(&actions, outputPipe[0]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, scratch.file("runner.out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, scratch.file("runner.err").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = -1;
@@ -101,6 +115,59 @@ pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& argume
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(failed, 0) << "cannot start " << argv[0];
     return failed ? -1 : child;
+}
+
+}  // namespace
+
+pid_t startRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
+                  bool onTerminal) {
+    return spawnRunner(scratch, arguments, onTerminal, nullptr, nullptr);
+}
+
+PipedRunner startPipedRunner(const Scratch& scratch, const std::vector<std::string>& arguments) {
+    int input[2], output[2];
+    PipedRunner runner;
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return runner;
+    }
+    runner.pid = spawnRunner(scratch, arguments, false, input, output);
+    close(input[0]);
+    close(output[1]);
+    runner.input = input[1];
+    runner.output = output[0];
+    return runner;
+}
+
+void sendTo(const PipedRunner& runner, const std::string& text) {
+    for (size_t sent = 0; sent < text.size();) {
+        const ssize_t written = write(runner.input, text.data() + sent, text.size() - sent);
+        ASSERT_GT(written, 0) << "the runner does not read its standard input";
+        sent += static_cast<size_t>(written);
+    }
+}
+
+std::optional<std::string> lineFrom(const PipedRunner& runner) {
+    std::string line;
+    for (;;) {
+        pollfd ready{runner.output, POLLIN, 0};
+        if (poll(&ready, 1, 60000) != 1) return std::nullopt;
+        char c = 0;
+        if (read(runner.output, &c, 1) != 1) return std::nullopt;
+        if (c == '\n') return line;
+        line += c;
+    }
+}
+
+RunnerResult finishPipedRunner(const Scratch& scratch, PipedRunner& runner) {
+    if (runner.input >= 0) close(runner.input);
+    std::string rest;
+    while (std::optional<std::string> line = lineFrom(runner)) rest += *line + "\n";
+    close(runner.output);
+    RunnerResult result = waitForRunner(scratch, runner.pid);
+    runner = PipedRunner{};
+    result.out = rest;
+    return result;
 }
 
 RunnerResult waitForRunner(const Scratch& scratch, pid_t child) {

@@ -44,6 +44,21 @@ RunnerResult waitForRunner(const Scratch& scratch, pid_t child);
 RunnerResult runRunner(const Scratch& scratch, const std::vector<std::string>& arguments,
                        bool onTerminal = false);
 
+// kvfmu-run started with pipes for its standard input and output (stderr to runner.err).
+struct PipedRunner {
+    pid_t pid = -1;
+    int input = -1;   // write end of its standard input
+    int output = -1;  // read end of its standard output
+};
+PipedRunner startPipedRunner(const Scratch& scratch, const std::vector<std::string>& arguments);
+// Writes the text to the runner's standard input.
+void sendTo(const PipedRunner& runner, const std::string& text);
+// The next line of the runner's standard output without its line end, waiting up to a
+// minute; nothing at its end or when none came.
+std::optional<std::string> lineFrom(const PipedRunner& runner);
+// Closes the pipes and waits for the runner to end.
+RunnerResult finishPipedRunner(const Scratch& scratch, PipedRunner& runner);
+
 // A copy of the archive with entries replaced (text) or removed (nothing).
 void makeVariant(const std::filesystem::path& archive, const std::filesystem::path& variant,
                  const std::map<std::string, std::optional<std::string>>& changes);

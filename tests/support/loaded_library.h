@@ -1,28 +1,20 @@
-// The shipped libkvfmu.so loaded with dlopen as a host loads an FMU's binary, with the FMI
-// functions the host tests call looked up by name.
+// An FMU's binary (or the shipped libkvfmu) loaded as a host loads it, with its FMI functions
+// looked up by name.
 #pragma once
 
-#include "fmi2_functions.h"
+#include "dynamic_library.h"
+#include "fmi2_function_table.h"
 
-struct LoadedFmu {
-    void* handle;
-    decltype(&fmi2Instantiate) instantiate;
-    decltype(&fmi2SetupExperiment) setupExperiment;
-    decltype(&fmi2EnterInitializationMode) enterInitializationMode;
-    decltype(&fmi2ExitInitializationMode) exitInitializationMode;
-    decltype(&fmi2SetReal) setReal;
-    decltype(&fmi2GetReal) getReal;
-    decltype(&fmi2DoStep) doStep;
-    decltype(&fmi2Terminate) terminate;
-    decltype(&fmi2Reset) reset;
-    decltype(&fmi2FreeInstance) freeInstance;
-    decltype(&fmi2GetVersion) getVersion;
+#include <string>
+
+struct LoadedFmu : Fmi2FunctionTable {
+    LibraryHandle handle = nullptr;
+    std::string error;  // why it could not be loaded, when handle is null
 };
 
-// The library at the path, opened on every call (dlopen of a path already open gives that
-// library again), e.g. to load two builds side by side; handle is null when dlopen failed.
+// The library at the path, opened on every call (loading a path already open gives that
+// library again), e.g. to load two builds side by side.
 LoadedFmu openFmu(const char* path);
 
-// The library at the path, loaded once per process; handle is null when dlopen failed
-// (dlerror() says why).
+// The library at the path, loaded once per process.
 const LoadedFmu& loadedFmu(const char* path);

@@ -2,14 +2,13 @@
 // everything that needs no VM answers as the Linux library does.
 #include "fmi2_functions.h"
 #include "host.h"
+#include "kvfmu_guid.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-const char* const modelGuid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 class NoVm : public ::testing::Test {
 protected:
@@ -52,13 +51,13 @@ TEST_F(NoVm, InstanceFreeAnswers) {
 }
 
 TEST_F(NoVm, InstantiateWithoutFunctionsOrLoggerCallsNothing) {
-    EXPECT_EQ(fmi2Instantiate("inst", fmi2CoSimulation, modelGuid, "", nullptr, fmi2False,
+    EXPECT_EQ(fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", nullptr, fmi2False,
                               fmi2False),
               nullptr);
     const fmi2CallbackFunctions noLogger = {nullptr, callbacks.allocateMemory,
                                             callbacks.freeMemory, nullptr,
                                             callbacks.componentEnvironment};
-    EXPECT_EQ(instantiateWith(noLogger, "inst", modelGuid), nullptr);
+    EXPECT_EQ(instantiateWith(noLogger, "inst", kvfmuGuid), nullptr);
     EXPECT_TRUE(testHost().log.empty());
     EXPECT_TRUE(testHost().allocations.empty());
 }
@@ -67,23 +66,23 @@ TEST_F(NoVm, InstantiateWithoutMemoryCallbacks) {
     const char* const message = "fmi2Instantiate: Missing callback function.";
     const fmi2CallbackFunctions noAllocate = {callbacks.logger, nullptr, callbacks.freeMemory,
                                               nullptr, callbacks.componentEnvironment};
-    EXPECT_EQ(instantiateWith(noAllocate, "inst", modelGuid), nullptr);
+    EXPECT_EQ(instantiateWith(noAllocate, "inst", kvfmuGuid), nullptr);
     expectOneError("inst", message, message);
 
     resetTestHost();
     const fmi2CallbackFunctions noFree = {callbacks.logger, callbacks.allocateMemory, nullptr,
                                           nullptr, callbacks.componentEnvironment};
-    EXPECT_EQ(instantiateWith(noFree, nullptr, modelGuid), nullptr);
+    EXPECT_EQ(instantiateWith(noFree, nullptr, kvfmuGuid), nullptr);
     expectOneError("(null)", message, message);
 }
 
 TEST_F(NoVm, InstantiateWithoutInstanceName) {
     const char* const message = "fmi2Instantiate: Missing instance name.";
-    EXPECT_EQ(instantiate(nullptr, modelGuid), nullptr);
+    EXPECT_EQ(instantiate(nullptr, kvfmuGuid), nullptr);
     expectOneError("?", message, message);
 
     resetTestHost();
-    EXPECT_EQ(instantiate("", modelGuid), nullptr);
+    EXPECT_EQ(instantiate("", kvfmuGuid), nullptr);
     expectOneError("?", message, message);
 }
 
@@ -104,12 +103,12 @@ TEST_F(NoVm, InstantiateWithWrongGuid) {
         resetTestHost();
         EXPECT_EQ(instantiate("inst", guid.c_str()), nullptr);
         expectOneError("inst", format,
-                       "fmi2Instantiate: Wrong GUID " + guid + ". Expected " + modelGuid + ".");
+                       "fmi2Instantiate: Wrong GUID " + guid + ". Expected " + kvfmuGuid + ".");
     }
 }
 
 TEST_F(NoVm, InstantiateWithoutJavaVmIsAProcessError) {
-    EXPECT_EQ(instantiate("inst", modelGuid), nullptr);
+    EXPECT_EQ(instantiate("inst", kvfmuGuid), nullptr);
     ASSERT_EQ(testHost().log.size(), 2u);
     for (const LogRecord& r : testHost().log) {
         EXPECT_EQ(r.instanceName, "inst");

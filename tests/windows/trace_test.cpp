@@ -3,6 +3,7 @@
 #include "debugger_output.h"
 #include "fmi2_functions.h"
 #include "host.h"
+#include "kvfmu_guid.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,6 @@
 #include <vector>
 
 namespace {
-
-const char* const modelGuid = "{BA0A9140-44D0-41C3-AAA7-C152C647039F}";
 
 class Trace : public ::testing::Test {
 protected:
@@ -45,18 +44,18 @@ TEST_F(Trace, CheckLinesKeepTheirLeadingBlanks) {
 
 TEST_F(Trace, InstantiateWritesItsArgumentsAsNarrowLines) {
     const fmi2CallbackFunctions callbacks = hostCallbacks();
-    fmi2Instantiate("inst", fmi2CoSimulation, modelGuid, "file:///C:/res", &callbacks, fmi2False,
+    fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "file:///C:/res", &callbacks, fmi2False,
                     fmi2False);
     const Lines lines = texts();
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
-              (Lines{"fmi2Instantiate", "inst", modelGuid, "file:///C:/res"}));
+              (Lines{"fmi2Instantiate", "inst", kvfmuGuid, "file:///C:/res"}));
     // Only Windows itself tells the kinds apart: under Wine every message arrives narrow.
     EXPECT_FALSE(capturedDebuggerOutput()[1].wide);
 }
 
 TEST_F(Trace, TracingDoesNotNeedTheHostsLogger) {
-    fmi2Instantiate("inst", fmi2CoSimulation, modelGuid, "", nullptr, fmi2False, fmi2False);
+    fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "", nullptr, fmi2False, fmi2False);
     const Lines lines = texts();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "fmi2Instantiate");

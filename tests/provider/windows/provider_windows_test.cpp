@@ -3,6 +3,7 @@
 // (java\bin\server\jvm.dll and java\release). Each case runs in a process of its own.
 #include "fmi2_functions.h"
 #include "host.h"
+#include "loaded_library.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -26,53 +27,24 @@ const char* const fmuGuid = "{11111111-2222-5333-8444-555555555555}";
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-struct Provider {
-    HMODULE module;
-    decltype(&fmi2GetVersion) getVersion;
-    decltype(&fmi2GetTypesPlatform) getTypesPlatform;
-    decltype(&fmi2Instantiate) instantiate;
-    decltype(&fmi2SetupExperiment) setupExperiment;
-    decltype(&fmi2EnterInitializationMode) enterInitializationMode;
-    decltype(&fmi2ExitInitializationMode) exitInitializationMode;
-    decltype(&fmi2DoStep) doStep;
-    decltype(&fmi2GetReal) getReal;
-    decltype(&fmi2Terminate) terminate;
-    decltype(&fmi2FreeInstance) freeInstance;
-};
-
-template <typename F>
-void bind(HMODULE module, F& function, const char* name) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    ASSERT_NE(function, nullptr) << name;
-}
+using Provider = LoadedFmu;
 
 // The FMU's binary in the given FMU folder (fmu: the shipped provider; hidden: the test
 // build that knows no usual places).
 Provider loadProvider(const wchar_t* fmu) {
-    Provider p{};
-    const std::wstring path = here + L"\\" + fmu + L"\\binaries\\win64\\Model.dll";
-    p.module = LoadLibraryW(path.c_str());
-    EXPECT_NE(p.module, nullptr) << "error " << GetLastError() << " loading " << narrow(path);
-    if (!p.module) return p;
-    bind(p.module, p.getVersion, "fmi2GetVersion");
-    bind(p.module, p.getTypesPlatform, "fmi2GetTypesPlatform");
-    bind(p.module, p.instantiate, "fmi2Instantiate");
-    bind(p.module, p.setupExperiment, "fmi2SetupExperiment");
-    bind(p.module, p.enterInitializationMode, "fmi2EnterInitializationMode");
-    bind(p.module, p.exitInitializationMode, "fmi2ExitInitializationMode");
-    bind(p.module, p.doStep, "fmi2DoStep");
-    bind(p.module, p.getReal, "fmi2GetReal");
-    bind(p.module, p.terminate, "fmi2Terminate");
-    bind(p.module, p.freeInstance, "fmi2FreeInstance");
+    const std::string path = narrow(here + L"\\" + fmu + L"\\binaries\\win64\\Model.dll");
+    const Provider p = openFmu(path.c_str());
+    EXPECT_NE(p.handle, nullptr) << p.error << " loading " << path;
+    if (p.handle) EXPECT_EQ(missingFmi2Functions(p), "");
     return p;
 }
 
 // The stand-in's control interface, reached through the jvm.dll the process has loaded.
 template <typename F>
 F standin(const char* name) {
-    HMODULE jvm = GetModuleHandleW(L"jvm.dll");
+    LibraryHandle jvm = loadedLibrary("jvm.dll", false);
     EXPECT_NE(jvm, nullptr) << "no jvm.dll loaded";
-    return jvm ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(jvm, name))) : nullptr;
+    return jvm ? reinterpret_cast<F>(librarySymbol(jvm, name)) : nullptr;
 }
 
 std::string standinText(const char* function) {
@@ -95,20 +67,20 @@ std::string logText() {
 std::vector<double> cosimulation(const Provider& p, const char* name) {
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string resources = "file:///" + narrow(here) + "/fmu/resources";
-    fmi2Component c = p.instantiate(name, fmi2CoSimulation, fmuGuid, resources.c_str(),
-                                    &callbacks, fmi2False, fmi2False);
+    fmi2Component c = p.fmi2Instantiate(name, fmi2CoSimulation, fmuGuid, resources.c_str(),
+                                        &callbacks, fmi2False, fmi2False);
     EXPECT_NE(c, nullptr) << logText();
     if (!c) return {};
-    EXPECT_EQ(p.setupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2OK);
-    EXPECT_EQ(p.enterInitializationMode(c), fmi2OK);
-    EXPECT_EQ(p.exitInitializationMode(c), fmi2OK);
-    EXPECT_EQ(p.doStep(c, 0, 0.5, fmi2True), fmi2OK);
-    EXPECT_EQ(p.doStep(c, 0.5, 0.5, fmi2True), fmi2OK);
+    EXPECT_EQ(p.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0), fmi2OK);
+    EXPECT_EQ(p.fmi2EnterInitializationMode(c), fmi2OK);
+    EXPECT_EQ(p.fmi2ExitInitializationMode(c), fmi2OK);
+    EXPECT_EQ(p.fmi2DoStep(c, 0, 0.5, fmi2True), fmi2OK);
+    EXPECT_EQ(p.fmi2DoStep(c, 0.5, 0.5, fmi2True), fmi2OK);
     const fmi2ValueReference outputs[] = {0, 1};
     std::vector<double> values(2);
-    EXPECT_EQ(p.getReal(c, outputs, 2, values.data()), fmi2OK);
-    EXPECT_EQ(p.terminate(c), fmi2OK);
-    p.freeInstance(c);
+    EXPECT_EQ(p.fmi2GetReal(c, outputs, 2, values.data()), fmi2OK);
+    EXPECT_EQ(p.fmi2Terminate(c), fmi2OK);
+    p.fmi2FreeInstance(c);
     return values;
 }
 
@@ -141,7 +113,7 @@ TEST(WindowsProvider, StartsTheVmOfJavaHomeAndAttachesHostThreadsUntilTheyEnd) {
     ASSERT_EQ(GetModuleHandleW(L"jvm.dll"), nullptr);
     resetTestHost();
     const Provider p = loadProvider(L"fmu");
-    ASSERT_NE(p.module, nullptr);
+    ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "first"), (std::vector<double>{1.5, 2.5}));
     EXPECT_TRUE(testHost().log.empty()) << logText();
 
@@ -182,7 +154,7 @@ TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
     standin<void (*)(const double*, int)>("jvmStandinData")(data, 2);
     resetTestHost();
     const Provider p = loadProvider(L"hidden");
-    ASSERT_NE(p.module, nullptr);
+    ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "joined"), (std::vector<double>{3.5, 4.5}));
     EXPECT_TRUE(testHost().log.empty()) << logText();
     EXPECT_EQ(standinText("jvmStandinCreationOptions"), "");
@@ -193,12 +165,12 @@ TEST(WindowsProvider, WithoutJavaInstantiateSaysWhereItLooked) {
     clearJavaFromEnvironment();
     resetTestHost();
     const Provider p = loadProvider(L"hidden");
-    ASSERT_NE(p.module, nullptr);
-    EXPECT_STREQ(p.getVersion(), "2.0");
-    EXPECT_STREQ(p.getTypesPlatform(), "default");
+    ASSERT_NE(p.handle, nullptr);
+    EXPECT_STREQ(p.fmi2GetVersion(), "2.0");
+    EXPECT_STREQ(p.fmi2GetTypesPlatform(), "default");
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    EXPECT_EQ(p.instantiate("lonely", fmi2CoSimulation, fmuGuid, "file:///nowhere", &callbacks,
-                            fmi2False, fmi2False),
+    EXPECT_EQ(p.fmi2Instantiate("lonely", fmi2CoSimulation, fmuGuid, "file:///nowhere", &callbacks,
+                                fmi2False, fmi2False),
               nullptr);
     ASSERT_EQ(testHost().log.size(), 1u) << logText();
     const LogRecord& record = testHost().log.front();

@@ -18,10 +18,11 @@ kvfmu_fixed_java_places(kvfmu_test_java_places
 kvfmu_provider_library(kvfmu_provider_hidden_java kvfmu_test_java_places)
 
 add_executable(provider_windows_test windows/provider_windows_test.cpp
-               ${PROJECT_SOURCE_DIR}/tests/support/host.cpp)
+               ${PROJECT_SOURCE_DIR}/tests/support/host.cpp
+               ${PROJECT_SOURCE_DIR}/tests/support/loaded_library.cpp)
 target_include_directories(provider_windows_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/support
                                                          ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(provider_windows_test PRIVATE GTest::gtest_main)
+target_link_libraries(provider_windows_test PRIVATE kvfmu_shared_library GTest::gtest_main)
 target_link_options(provider_windows_test PRIVATE -static)
 set_target_properties(provider_windows_test PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})

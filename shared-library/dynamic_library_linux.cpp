@@ -6,15 +6,29 @@
 
 namespace fs = std::filesystem;
 
-LibraryHandle loadLibraryForGood(const fs::path& file, bool shareSymbols, std::string& error) {
+namespace {
+
+LibraryHandle openLibrary(const fs::path& file, int flags, std::string& error) {
     dlerror();
-    void* handle =
-        dlopen(file.c_str(), RTLD_NOW | RTLD_NODELETE | (shareSymbols ? RTLD_GLOBAL : RTLD_LOCAL));
+    void* handle = dlopen(file.c_str(), flags);
     if (!handle) {
         const char* reason = dlerror();
         error = reason ? reason : "unknown reason";
     }
     return handle;
+}
+
+}  // namespace
+
+LibraryHandle loadLibrary(const fs::path& file, std::string& error) {
+    return openLibrary(file, RTLD_NOW | RTLD_LOCAL, error);
+}
+
+bool unloadLibrary(LibraryHandle library) { return dlclose(library) == 0; }
+
+LibraryHandle loadLibraryForGood(const fs::path& file, bool shareSymbols, std::string& error) {
+    return openLibrary(file, RTLD_NOW | RTLD_NODELETE | (shareSymbols ? RTLD_GLOBAL : RTLD_LOCAL),
+                       error);
 }
 
 LibraryHandle loadedLibrary(const char* name, bool shareSymbols) {

@@ -29,6 +29,16 @@ void pin(const wchar_t* nameOrAddress, DWORD flags) {
 
 }  // namespace
 
+LibraryHandle loadLibrary(const fs::path& file, std::string& error) {
+    HMODULE module = LoadLibraryW(file.c_str());
+    if (!module) error = systemErrorText(GetLastError());
+    return reinterpret_cast<LibraryHandle>(module);
+}
+
+bool unloadLibrary(LibraryHandle library) {
+    return FreeLibrary(static_cast<HMODULE>(library)) != 0;
+}
+
 LibraryHandle loadLibraryForGood(const fs::path& file, bool, std::string& error) {
     // The library's own folder is searched for its dependencies.
     HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);

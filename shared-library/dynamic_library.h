@@ -1,12 +1,20 @@
-// Shared libraries loaded for good, or found among those the process has loaded already, on
-// Linux (dlopen) and Windows (LoadLibrary). Nothing loaded here is ever unloaded: a Java VM
-// cannot be unloaded, and neither can code that its threads may still run.
+// Shared libraries on Linux (dlopen) and Windows (LoadLibrary): loaded as a host loads an
+// FMU's binary, loaded for good, or found among those the process has loaded already. What
+// is loaded for good is never unloaded: a Java VM cannot be unloaded, and neither can code
+// that its threads may still run.
 #pragma once
 
 #include <filesystem>
 #include <string>
 
 using LibraryHandle = void*;
+
+// Loads the library at the path as a host loads an FMU's binary: its symbols kept to itself,
+// unloaded again by unloadLibrary. Null on failure, with error set.
+LibraryHandle loadLibrary(const std::filesystem::path& file, std::string& error);
+
+// False when the system refuses to unload it.
+bool unloadLibrary(LibraryHandle library);
 
 // Loads the library at the path and pins it. With shareSymbols (Linux), its symbols serve
 // libraries loaded after it, as the Java VM's must. Null on failure, with error set.

@@ -112,7 +112,7 @@ const std::vector<ModelRun>& modelRuns() {
           {"absoluteTolerance", 1e-9}}},
         {"HeatedRoom", 3600, 60,
          {{"heaterPower", 1500}, {"outsideTemperature", -5}, {"C", 3e6}, {"R", 0.004},
-          {"T0", 18}, {"internalStepSize", 5}, {"relativeTolerance", 1e-9},
+          {"T0", 18}, {"TMax", 30}, {"internalStepSize", 5}, {"relativeTolerance", 1e-9},
           {"absoluteTolerance", 1e-9}}},
     };
     return runs;

@@ -34,7 +34,9 @@ final class OdeIntegrator implements Integrator {
     private final AbstractIntegrator integrator;
     private final FirstOrderDifferentialEquations equations;
     private double[] inputs;
-    private Located located;
+    private final List<Located> located;
+    private final double convergence;
+    private Located happened;
     private double lastTime;
     /** The step the error control proposed last, where the next integration starts. */
     private double proposedStep;
@@ -69,10 +71,9 @@ final class OdeIntegrator implements Integrator {
             case CLASSICAL_RUNGE_KUTTA -> new ClassicalRungeKuttaIntegrator(step);
         };
         integrator.setMaxEvaluations(MAX_EVALUATIONS);
-        for (StateEvent event : events) {
-            integrator.addEventHandler(new Located(event), step, EVENT_CONVERGENCE * step,
-                                       EVENT_ITERATIONS);
-        }
+        located = events.stream().map(Located::new).toList();
+        convergence = EVENT_CONVERGENCE * step;
+        watchEvents();
         equations = new FirstOrderDifferentialEquations() {
             @Override
             public int getDimension() {
@@ -109,12 +110,15 @@ final class OdeIntegrator implements Integrator {
                         + " the step, the last at t = " + t + ": an event's new state must"
                         + " take its event function away from zero");
             }
-            located = null;
+            happened = null;
             t = integrate(state, t, end);
-            if (located == null) return true;
-            // The integration stopped at the event; it goes on from the event's new state,
-            // so that the library sees the event function afresh.
-            StateEvent.Action action = located.occurred(t, state);
+            if (happened == null) return true;
+            // The integration stopped at the event and goes on from its new state, with the
+            // event functions watched afresh: the library's memory of the event would
+            // otherwise misjudge a function that is left a rounding error from zero.
+            watchEvents();
+            if (happened.isRepeatedAt(t)) continue;  // that rounding error crossing back
+            StateEvent.Action action = happened.occurred(t, state);
             model.requireFinite(state, t, "state");
             if (action == StateEvent.Action.STOP) return false;
         }
@@ -141,6 +145,14 @@ final class OdeIntegrator implements Integrator {
         }
     }
 
+    private void watchEvents() {
+        integrator.clearEventHandlers();
+        for (Located event : located) {
+            integrator.addEventHandler(event, model.internalStepSize(), convergence,
+                                       EVENT_ITERATIONS);
+        }
+    }
+
     private double proposed(double step) {
         proposedStep = Math.abs(step);
         return step;
@@ -156,12 +168,19 @@ final class OdeIntegrator implements Integrator {
     /** A model's state event as an event handler, which stops the integration at the event. */
     private final class Located implements EventHandler {
         private final StateEvent event;
+        private double lastTime = Double.NaN;
 
         Located(StateEvent event) {
             this.event = event;
         }
 
+        /** Whether this is the event of a moment ago, found again. */
+        boolean isRepeatedAt(double t) {
+            return Math.abs(t - lastTime) <= 2 * convergence;
+        }
+
         StateEvent.Action occurred(double t, double[] state) {
+            lastTime = t;
             return Objects.requireNonNull(event.occurred(t, state, inputs),
                     () -> event.getClass().getName() + ".occurred answered no action");
         }
@@ -176,7 +195,7 @@ final class OdeIntegrator implements Integrator {
 
         @Override
         public Action eventOccurred(double t, double[] x, boolean increasing) {
-            located = this;
+            happened = this;
             return Action.STOP;
         }
 

@@ -147,15 +147,19 @@ class ContinuousModelTest {
         }
     }
 
-    /** Runs the oscillator with its declared defaults and F = 0.2 over 100 steps. */
-    private static double[] oscillate(IntegrationMethod method, double step) {
-        Oscillator model = new Oscillator(method);
+    private static Map<String, Double> defaults(Model model) {
         Map<String, Double> parameters = new HashMap<>();
         for (Parameter p : model.declaration().parameters()) {
             parameters.put(p.name(), p.defaultValue());
         }
+        return parameters;
+    }
+
+    /** Runs the oscillator with its declared defaults and F = 0.2 over 100 steps. */
+    private static double[] oscillate(IntegrationMethod method, double step) {
+        Oscillator model = new Oscillator(method);
         double[] u = {0.2}, y = new double[2];
-        model.initialize(parameters, 0, u, y);
+        model.initialize(defaults(model), 0, u, y);
         for (int i = 0; i < 100; i++) model.step(i * step, step, u, y);
         return y;
     }
@@ -212,12 +216,8 @@ class ContinuousModelTest {
     @Test
     void aDivergingModelFailsInTheStepThatReachesTheSingularityAndSaysWhatToChange() {
         Explosion model = new Explosion();
-        Map<String, Double> parameters = new HashMap<>();
-        for (Parameter p : model.declaration().parameters()) {
-            parameters.put(p.name(), p.defaultValue());
-        }
         double[] y = new double[1];
-        model.initialize(parameters, 0, new double[0], y);
+        model.initialize(defaults(model), 0, new double[0], y);
         for (int i = 0; i < 9; i++) model.step(i * 0.1, 0.1, new double[0], y);
         assertEquals(10.0, y[0], 1e-6);  // 1 / (1 - t) at t = 0.9
         ArithmeticException e = assertThrows(ArithmeticException.class,

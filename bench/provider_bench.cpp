@@ -34,11 +34,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const std::string fmuFolder = KVFMU_BENCH_UNPACKED_FMU;
 
-using Fmi = LoadedFmu;
-
 // Every FMI function of the library at the path, or the program ends.
-Fmi load(const std::string& path) {
-    Fmi f = openFmu(path.c_str());
+LoadedFmu load(const std::string& path) {
+    LoadedFmu f = openFmu(path.c_str());
     const std::string missing = f.handle ? missingFmi2Functions(f) : f.error;
     if (!missing.empty()) {
         std::fprintf(stderr, "%s: %s\n", path.c_str(), missing.c_str());
@@ -60,7 +58,7 @@ std::string fmuGuid() {
 const fmi2CallbackFunctions callbacks = hostCallbacks();
 const std::string resources = "file://" + fmuFolder + "/resources";
 
-fmi2Component ready(const Fmi& f, const char* name, const char* guid) {
+fmi2Component ready(const LoadedFmu& f, const char* name, const char* guid) {
     fmi2Component c =
         f.fmi2Instantiate(name, fmi2CoSimulation, guid, resources.c_str(), &callbacks, 0, 0);
     if (!c) {
@@ -75,7 +73,7 @@ fmi2Component ready(const Fmi& f, const char* name, const char* guid) {
 
 // A host's step: set the input, step, read the output.
 struct Stepper {
-    const Fmi& f;
+    const LoadedFmu& f;
     fmi2Component c;
     double time = 0;
 
@@ -83,7 +81,8 @@ struct Stepper {
         static const fmi2ValueReference u = 2, y = 0;
         const fmi2Real input = 1.0;
         fmi2Real output = 0;
-        if (f.fmi2SetReal(c, &u, 1, &input) != fmi2OK || f.fmi2DoStep(c, time, 0.001, 0) != fmi2OK ||
+        if (f.fmi2SetReal(c, &u, 1, &input) != fmi2OK ||
+            f.fmi2DoStep(c, time, 0.001, 0) != fmi2OK ||
             f.fmi2GetReal(c, &y, 1, &output) != fmi2OK) {
             std::fprintf(stderr, "step failed\n");
             std::exit(1);
@@ -126,7 +125,7 @@ void startVmInProcess() {
 
 int firstInstantiateChild() {
     const auto begin = Clock::now();
-    const Fmi provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
+    const LoadedFmu provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
     const std::string guid = fmuGuid();
     fmi2Component c = provider.fmi2Instantiate("first", fmi2CoSimulation, guid.c_str(),
                                                resources.c_str(), &callbacks, 0, 0);
@@ -173,8 +172,8 @@ constexpr int blockSteps = 2000;
 constexpr int blocks = 31;
 
 void providerAgainstLibrary(benchmark::State& state) {
-    const Fmi library = load(KVFMU_BENCH_LIBRARY);
-    const Fmi provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
+    const LoadedFmu library = load(KVFMU_BENCH_LIBRARY);
+    const LoadedFmu provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
     const std::string guid = fmuGuid();
     Stepper direct{library, ready(library, "direct", kvfmuGuid)};
     Stepper through{provider, ready(provider, "through", guid.c_str())};
@@ -198,8 +197,8 @@ BENCHMARK(providerAgainstLibrary)->Iterations(1)->Unit(benchmark::kSecond);
 // --- Steps on a thread the VM did not know before, against the VM's own thread -----------
 
 void newHostThreadAgainstVmThread(benchmark::State& state) {
-    const Fmi provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
-    const Fmi library = load(KVFMU_BENCH_LIBRARY);
+    const LoadedFmu provider = load(fmuFolder + "/binaries/linux64/FirstOrderLag.so");
+    const LoadedFmu library = load(KVFMU_BENCH_LIBRARY);
     const std::string guid = fmuGuid();
     Stepper onVmThread{provider, ready(provider, "vm-thread", guid.c_str())};
     for (auto _ : state) {

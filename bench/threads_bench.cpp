@@ -36,7 +36,8 @@ void* zeroedAllocate(size_t count, size_t size) { return std::calloc(count ? cou
 const fmi2CallbackFunctions callbacks = {silentLogger, zeroedAllocate, std::free, nullptr, nullptr};
 
 fmi2Component ready(const LoadedFmu& lib, const std::string& name) {
-    fmi2Component c = lib.fmi2Instantiate(name.c_str(), fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0);
+    fmi2Component c =
+        lib.fmi2Instantiate(name.c_str(), fmi2CoSimulation, kvfmuGuid, "", &callbacks, 0, 0);
     if (!c) return nullptr;
     lib.fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0);
     lib.fmi2EnterInitializationMode(c);
@@ -66,7 +67,9 @@ bool stepCycle(const LoadedFmu& lib, fmi2Component c, long n, std::recursive_mut
         return f();
     };
     return call([&] { return lib.fmi2SetReal(c, in, 2, inputs); }) == fmi2OK &&
-           call([&] { return lib.fmi2DoStep(c, 0.01 * static_cast<double>(n), 0.01, 0); }) == fmi2OK &&
+           call([&] {
+               return lib.fmi2DoStep(c, 0.01 * static_cast<double>(n), 0.01, 0);
+           }) == fmi2OK &&
            call([&] { return lib.fmi2GetReal(c, out, 4, outputs); }) == fmi2OK;
 }
 

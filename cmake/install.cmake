@@ -64,7 +64,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS [[
 libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, zlib1g, libzip4 (>= 1.7), libpugixml1v5,
 libplplot17, plplot-driver-cairo, openjdk-17-jre-headless, libcommons-math3-java,
 python3 (>= 3.11), python3-distributed (>= 2022.12), python3-dask, python3-cloudpickle,
-python3-numpy, python3-pandas, python3-matplotlib, python3-tqdm]])
+python3-numpy, python3-pandas, python3-scipy, python3-matplotlib, python3-tqdm]])
 string(REGEX REPLACE "[\n ]+" " " CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")
 string(STRIP "${CPACK_DEBIAN_PACKAGE_DEPENDS}" CPACK_DEBIAN_PACKAGE_DEPENDS)
 include(CPack)

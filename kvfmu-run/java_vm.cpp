@@ -1,8 +1,8 @@
 #include "java_vm.h"
 
 #include "exit_codes.h"
-#include "java_runtime.h"
 #include "java_vm_library.h"
+#include "process_vm.h"
 #include "provider_settings.h"
 #include "temporary_folder.h"
 
@@ -76,24 +76,9 @@ std::vector<std::string> packedVmOptions(const fs::path& resources) {
     std::error_code error;
     if (!fs::exists(file, error)) return {};
     const SettingsReading reading = readProviderSettings(file);
-    if (!reading.problems.empty()) {
-        throw RunError(ExitCode::javaVmFailed,
-                       "the FMU's " + std::string(providerSettingsFile) + " is damaged: " +
-                           reading.problems.front() + " (pack the FMU again)");
-    }
+    if (!reading.problems.empty())
+        throw RunError(ExitCode::javaVmFailed, damagedSettingsMessage(file, reading.problems));
     return reading.settings.vmOptions;
-}
-
-JavaVmLibrary loadJavaRuntime() {
-    const RuntimeSearch search = findJavaRuntime(usualJavaPlaces());
-    if (!search.runtime) throw RunError(ExitCode::javaVmFailed, noRuntimeMessage(search));
-    std::string error;
-    const std::optional<JavaVmLibrary> library = loadVmLibrary(search.runtime->vmLibrary, error);
-    if (!library) {
-        throw RunError(ExitCode::javaVmFailed,
-                       "cannot load the Java VM " + pathText(search.runtime->vmLibrary) + ": " + error);
-    }
-    return *library;
 }
 
 JavaVM* runnerVm = nullptr;
@@ -102,34 +87,23 @@ JavaVM* runnerVm = nullptr;
 
 JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions) {
     if (runnerVm) return runnerVm;
-    std::vector<std::string> options = packedVmOptions(classPath.resources);
-    options.insert(options.end(), extraOptions.begin(), extraOptions.end());
+    VmRequest request;
+    request.classPath = classPath.files;
+    request.options = packedVmOptions(classPath.resources);
+    request.options.insert(request.options.end(), extraOptions.begin(), extraOptions.end());
     // The VM's own messages go to stderr: stdout may carry the result CSV.
-    options.push_back("-XX:+DisplayVMOutputToStderr");
-    const JavaVmLibrary library = loadJavaRuntime();
-
-    static char exitHook[] = "exit";
-    static char abortHook[] = "abort";
-    const std::vector<JavaVMOption> hooks = {{exitHook, reinterpret_cast<void*>(vmExits)},
-                                             {abortHook, reinterpret_cast<void*>(vmAborts)}};
-    JavaVM* vm = nullptr;
-    JNIEnv* env = nullptr;
-    const jint result =
-        createJavaVm(library, vmOptionsFor(classPath.files, {}, options), hooks, &vm, &env);
-    if (result != JNI_OK) {
-        std::string message = "the Java VM cannot start: " + jniErrorText(result);
-        if (!options.empty()) {
-            message += " (VM options:";
-            for (const auto& option : options) message += " " + option;
-            message += ")";
-        }
-        throw RunError(ExitCode::javaVmFailed, message);
-    }
+    request.options.push_back("-XX:+DisplayVMOutputToStderr");
+    request.exitHook = &vmExits;
+    request.abortHook = &vmAborts;
+    const ProcessVm vm = findOrStartJavaVm(request);
+    for (const std::string& warning : vm.warnings)
+        std::fprintf(stderr, "kvfmu-run: warning: %s\n", warning.c_str());
+    if (!vm.vm) throw RunError(ExitCode::javaVmFailed, vm.failure);
     vmStarted = true;
-    runnerVm = vm;
-    if (!sendJavaOutputToStderr(env)) {
+    runnerVm = vm.vm;
+    if (vm.started && !sendJavaOutputToStderr(vm.env)) {
         throw RunError(ExitCode::javaVmFailed,
                        "the Java VM started, but its System.out cannot be redirected");
     }
-    return vm;
+    return vm.vm;
 }

@@ -1,6 +1,5 @@
-// The Java VM of the runner's process. The runner does not link the VM: it finds a Java
-// runtime as an FMU's VM provider does (JAVA_HOME, java on PATH, the usual places), loads
-// its VM library and creates the VM; the FMU's binary then finds the VM running.
+// The Java VM of the runner's process. The runner does not link the VM: it starts it as an
+// FMU's VM provider does (java-runtime/), and the FMU's binary then finds the VM running.
 #pragma once
 
 #include <jni.h>
@@ -20,7 +19,8 @@ FmuJars jarsIn(const std::filesystem::path& resources);
 // FMU (resources/provider.conf; FMUs packed before it have none), the extra options
 // (-Xmx512m, -Dkey=value, ...), -Xrs (SIGINT, SIGTERM and SIGHUP stay the runner's) and
 // -XX:-UsePerfData (no performance-data file left behind). Its own messages and what Java
-// code prints to System.out go to stderr. Throws RunError(javaVmFailed) when no Java runtime
+// code prints to System.out go to stderr, and so does a warning about a JAVA_HOME passed
+// over. Throws RunError(javaVmFailed) when no Java runtime
 // is found or the VM cannot be created. The VM stays up until the process ends; a second
 // call answers the same VM.
 JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions);

@@ -38,9 +38,15 @@ std::optional<double> parseNumber(std::string_view text) {
     return value;
 }
 
-std::string formatNumber(double value) {
+void appendNumber(std::string& text, double value) {
     std::array<char, 32> buffer;
     auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     (void)error;  // 32 characters hold any double
-    return std::string(buffer.data(), end);
+    text.append(buffer.data(), end);
+}
+
+std::string formatNumber(double value) {
+    std::string text;
+    appendNumber(text, value);
+    return text;
 }

@@ -11,3 +11,6 @@ std::optional<double> parseNumber(std::string_view text);
 
 // The shortest text that reads back as exactly the same double.
 std::string formatNumber(double value);
+
+// The same, appended to the text (no string of its own: for rows written every step).
+void appendNumber(std::string& text, double value);

@@ -1,7 +1,7 @@
 // The exported FMI functions besides fmi2Instantiate and fmi2Reset: each forwards to the
 // library on a thread the Java VM knows. Before any instance exists there is nothing to
 // forward to, and the answer is an error (or nothing).
-#include "experiment_setups.h"
+#include "instance_setups.h"
 #include "provider_setup.h"
 #include "thread_attachment.h"
 
@@ -38,8 +38,8 @@ void fmi2FreeInstance(fmi2Component c) {
     const LibraryFunctions* library = readyLibrary();
     if (!library) return;
     knowCallingThread();
+    forgetInstance(c);
     library->fmi2FreeInstance(c);
-    forgetSetup(c);
 }
 
 fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fmi2Real tolerance,
@@ -47,7 +47,7 @@ fmi2Status fmi2SetupExperiment(fmi2Component c, fmi2Boolean toleranceDefined, fm
     const fmi2Status status = forward(&LibraryFunctions::fmi2SetupExperiment, c, toleranceDefined,
                                       tolerance, startTime, stopTimeDefined, stopTime);
     if (status == fmi2OK)
-        rememberSetup(c, {toleranceDefined, tolerance, startTime, stopTimeDefined, stopTime});
+        rememberExperiment(c, {toleranceDefined, tolerance, startTime, stopTimeDefined, stopTime});
     return status;
 }
 

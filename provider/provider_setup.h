@@ -6,16 +6,30 @@
 #include "library_functions.h"
 #include "provider_settings.h"
 
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 
-// The FMU's settings from resources/provider.conf beside the provider's folder; null with
-// the reason when they cannot be read.
-const ProviderSettings* providerSettings(std::string& failure);
+// An FMU's resources folder and its settings, resources/provider.conf.
+struct FmuSettings {
+    std::filesystem::path resources;
+    std::shared_ptr<const ProviderSettings> settings;
+};
 
-// Makes the process ready for an instance and attaches the calling thread; the library's
-// functions, or null with the reason. The host's callbacks receive the VM's last words
-// should it end the process while it starts.
-const LibraryFunctions* prepareProvider(const fmi2CallbackFunctions* functions,
+// The settings of the FMU whose resources folder the host names at fmi2Instantiate, read
+// anew each time (a host may unpack another version of the FMU into the same folder and
+// load it again, getting this pinned provider); when the location names no folder with
+// settings, those beside the provider's own folder. Nothing, with the reason, when they
+// cannot be read.
+std::optional<FmuSettings> fmuSettings(fmi2String resourceLocation, std::string& failure);
+
+// Makes the process ready for an instance of the FMU and attaches the calling thread; the
+// library's functions, or null with the reason (also when the library or facade loaded
+// already cannot serve this FMU). The host's callbacks receive the VM's last words should it
+// end the process while it starts.
+const LibraryFunctions* prepareProvider(const FmuSettings& fmu,
+                                        const fmi2CallbackFunctions* functions,
                                         fmi2String instanceName, std::string& failure);
 
 // The library once prepareProvider has succeeded; null before.

@@ -8,12 +8,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The system's text in the user's language, as UTF-8: the ANSI code page may lack its
+// characters.
 std::string systemErrorText(DWORD code) {
-    char text[512] = {};
+    wchar_t text[512] = {};
     const DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                       0, text, sizeof text, nullptr);
-    std::string message(text, length);
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                       0, text, sizeof text / sizeof text[0], nullptr);
+    std::string message;
+    if (length > 0) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                             nullptr, nullptr);
+        message.assign(static_cast<size_t>(size > 0 ? size : 0), '\0');
+        if (size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size,
+                                nullptr, nullptr);
+    }
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                 message.back() == ' ' || message.back() == '.'))
         message.pop_back();

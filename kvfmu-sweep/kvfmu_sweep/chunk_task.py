@@ -1,65 +1,197 @@
-"""What a Dask worker runs: one chunk of runs through `kvfmu-run --runs`.
+"""What a Dask worker runs: one chunk of runs, fed to the worker's kvfmu-run process.
 
-The module is sent to the workers by value (it imports only the standard library and Dask),
-so a worker needs kvfmu-run installed, not this package. Its arguments and its answer are
-plain dicts, lists, strings and bytes for the same reason.
+The module is sent to the workers by value (with the few modules of this package it uses,
+which import only the standard library, NumPy and Dask), so a worker needs kvfmu-run
+installed, not this package. Its arguments and its answer are plain dicts, lists, strings
+and bytes for the same reason.
 
-A chunk is one kvfmu-run process, so that one Java VM start serves all its runs. A process
-that ends early (a run timeout, a model that crashes the VM) leaves its finished runs in its
-summary; the run it was busy with is recorded as failed and the rest of the chunk goes on in
-a new process. Everything is written in a folder of the task's own and read back whole, so
-a chunk that Dask runs again on another worker repeats nothing of the first attempt.
+Each worker keeps one `kvfmu-run --runs -` process (in a worker plugin) for the whole sweep,
+so that one Java VM start serves all its runs. A process that ends early (a run timeout, a
+model that crashes the VM) has answered its finished runs; the run it was busy with is
+recorded as failed and the rest of the chunk goes on in a new process. A chunk that Dask
+runs again on another worker repeats nothing of the first attempt but its runs.
 """
 
-import csv
-import ctypes
 import hashlib
 import os
-import shutil
-import signal
-import subprocess
 import tempfile
 import threading
 import time
 
-# kvfmu-run's exit codes in batch mode: every run ended (some failed), and a run exceeded
-# --run-timeout (it is in the summary as failed, the runs after it were not started).
-BATCH_DONE_EXITS = {0, 41}
-RUN_TIMEOUT_EXIT = 60
-# Exit codes with which kvfmu-run refuses the whole batch before any run (command line, FMU,
-# input file, runs file, the Java VM or the FMU's binary): retrying cannot help.
-BATCH_REFUSED_EXITS = {2, 3, 10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25, 30, 31}
-SUMMARY_FIXED = ("run", "status", "error", "wall_seconds")
+from . import exit_codes, metrics
+from .runner_process import ChunkCancelled, RunnerPool, failure_text
+
+try:
+    from distributed import WorkerPlugin
+except ImportError:  # the task needs Dask only on a worker
+    WorkerPlugin = object
+
+
+class RunnerPlugin(WorkerPlugin):
+    """Owns a worker's runner processes for one sweep; they end with the plugin."""
+
+    def setup(self, worker):
+        self.pool = RunnerPool(_folder(worker.local_directory))
+
+    def teardown(self, worker):
+        self.pool.close()
+
+
+def source(data):
+    """A task whose result is `data`: the FMU travels in the task itself, so Dask can compute
+    it again on another worker when the worker holding it is lost."""
+    return data
+
 
 def run_chunk(chunk, fmu_bytes, input_bytes, settings):
-    """Runs `chunk` = {"columns", "runs": [[run id, [value texts]]...], "trajectories": [ids]}.
+    """Runs `chunk` = {"index", "columns", "runs": [[run id, [value texts]]...],
+    "trajectories": [ids]}.
 
-    `settings`: {"runner", "fmu_hash", "input_hash", "args", "run_timeout", "cancel_event"}.
-    Answers {"outputs": [names], "rows": [row dicts in chunk order], "trajectories":
-    {run id: CSV bytes}, "processes": count}.
+    `settings`: {"runner", "fmu_hash", "input_hash", "args", "run_timeout", "cancel_event",
+    "plugin", "events", "metrics"}. Answers {"rows": [row dicts in chunk order],
+    "trajectories": {run id: CSV bytes}, "processes": count started, "cancelled": bool}.
+    Never raises: whatever goes wrong fails the runs it touches, with the reason.
     """
-    folder = _worker_folder()
-    fmu_path = _stored(folder, settings["fmu_hash"], fmu_bytes, ".fmu")
-    input_path = None
-    if input_bytes is not None:
-        input_path = _stored(folder, settings["input_hash"], input_bytes, ".csv")
-    work = tempfile.mkdtemp(prefix="chunk-", dir=folder)
+    worker = _worker()
+    if worker is not None and settings.get("events"):
+        worker.log_event(settings["events"], {"chunk": chunk["index"], "worker": worker.address})
+    own_pool = None
     try:
-        return _run_all(chunk, fmu_path, input_path, settings, work, _cancel_check(settings))
+        pool = worker.plugins[settings["plugin"]].pool
+    except (AttributeError, KeyError, TypeError):
+        pool = own_pool = RunnerPool(_folder(tempfile.gettempdir()))
+    chunk_run = _ChunkRun(chunk, settings, _cancel_check(settings))
+    try:
+        fmu_path = _stored(pool.folder, settings["fmu_hash"], fmu_bytes, ".fmu")
+        command = [_runner(settings["runner"]), fmu_path, "--quiet"]
+        if input_bytes is not None:
+            command += ["--input", _stored(pool.folder, settings["input_hash"], input_bytes, ".csv")]
+        if settings.get("run_timeout"):
+            command += ["--run-timeout", str(settings["run_timeout"])]
+        command += list(settings.get("args", ()))
+        chunk_run.run_all(pool, command)
+    except ChunkCancelled:
+        chunk_run.cancelled = True
+    except Exception as e:  # noqa: BLE001  (the runs say what went wrong)
+        chunk_run.fail_rest(f"the worker could not run the chunk: {type(e).__name__}: {e}")
     finally:
-        shutil.rmtree(work, ignore_errors=True)
+        if own_pool is not None:
+            own_pool.close()
+    return chunk_run.answer()
 
 
-class ChunkCancelled(Exception):
-    pass
+class _ChunkRun:
+    def __init__(self, chunk, settings, cancelled):
+        self.columns = chunk["columns"]
+        self.pending = [(run_id, cells) for run_id, cells in chunk["runs"]]
+        self.order = [run_id for run_id, _ in chunk["runs"]]
+        self.wanted = set(chunk.get("trajectories", ()))
+        self.metrics = [tuple(m) for m in settings["metrics"]]
+        self.cancelled_check = cancelled
+        self.rows, self.trajectories = {}, {}
+        self.processes = 0
+        self.cancelled = False
+        self.retried = set()
+
+    # Runs handed to a runner ahead of its answers, so that it starts the next run at once.
+    AHEAD = 2
+
+    def run_all(self, pool, command):
+        runner = None
+        sent = 0  # runs of self.pending handed to the runner and not yet answered
+        try:
+            while self.pending:
+                if runner is None:
+                    runner, started = pool.take(command, self.columns)
+                    self.processes += started
+                    sent, began = 0, time.monotonic()
+                while sent < min(self.AHEAD, len(self.pending)) and runner.send(*self.pending[sent]):
+                    sent += 1
+                run_id, cells = self.pending[0]
+                row = runner.answer(self.cancelled_check) if sent else None
+                if row is not None:
+                    self._finish(runner, run_id, cells, row)
+                    self.pending.pop(0)
+                    sent -= 1
+                    began = time.monotonic()
+                    continue
+                code, detail = runner.ended()
+                answered, last_failed = runner.header is not None, runner.last_status == "failed"
+                runner.close()
+                runner = None
+                reason = failure_text(code, detail)
+                if not answered and code in exit_codes.BATCH_REFUSED:
+                    self.fail_rest(reason)  # the same refusal awaits every run
+                elif answered and last_failed and code > 0 and run_id not in self.retried:
+                    # kvfmu-run recorded the run that ended it; this one had not started.
+                    self.retried.add(run_id)
+                else:
+                    self._fail(run_id, cells, reason, time.monotonic() - began)
+                    self.pending.pop(0)
+        except BaseException:
+            if runner is not None:
+                runner.stop()
+                runner.close()
+                runner = None
+            raise
+        finally:
+            if runner is not None:
+                pool.give_back(runner)
+
+    def _finish(self, runner, run_id, cells, row):
+        path = os.path.join(runner.output_dir, run_id + ".csv")
+        trajectory = None
+        if row.get("status") == "ok" and (run_id in self.wanted
+                                          or metrics.needs_trajectory(self.metrics)):
+            try:
+                with open(path, "rb") as f:
+                    trajectory = f.read()
+            except OSError as e:
+                row = dict(row, status="failed", error=f"{run_id}.csv cannot be read: {e.strerror}")
+        result = {"run": run_id, "status": row.get("status", "failed"),
+                  "error": row.get("error", ""), "wall_seconds": row.get("wall_seconds", "")}
+        # The values as sent, whatever form kvfmu-run wrote them in.
+        result.update(zip(self.columns, cells))
+        if result["status"] == "ok":
+            try:
+                result.update(metrics.evaluate(self.metrics, row, trajectory))
+            except (metrics.MetricError, ValueError, KeyError, IndexError) as e:
+                result.update(status="failed", error=f"the results cannot be computed: {e}")
+                trajectory = None
+        if trajectory is not None and run_id in self.wanted:
+            self.trajectories[run_id] = trajectory
+        try:
+            os.remove(path)  # the worker keeps no run's files
+        except OSError:
+            pass
+        self.rows[run_id] = result
+
+    def _fail(self, run_id, cells, reason, seconds):
+        row = {"run": run_id, "status": "failed", "error": reason,
+               "wall_seconds": f"{seconds:.3f}"}
+        row.update(zip(self.columns, cells))
+        self.rows[run_id] = row
+
+    def fail_rest(self, reason):
+        for run_id, cells in self.pending:
+            self._fail(run_id, cells, reason, 0.0)
+        self.pending = []
+
+    def answer(self):
+        return {"rows": [self.rows[r] for r in self.order if r in self.rows],
+                "trajectories": self.trajectories, "processes": self.processes,
+                "cancelled": self.cancelled}
 
 
-def _worker_folder():
+def _worker():
     try:
         from distributed import get_worker
-        base = get_worker().local_directory
+        return get_worker()
     except (ImportError, ValueError):
-        base = tempfile.gettempdir()
+        return None
+
+
+def _folder(base):
     folder = os.path.join(base, "kvfmu-sweep")
     os.makedirs(folder, exist_ok=True)
     return folder
@@ -80,15 +212,23 @@ def _stored(folder, content_hash, data, suffix):
     return path
 
 
+def _runner(path):
+    """The client's kvfmu-run where this worker has it there, else the one on its PATH."""
+    import shutil
+    if os.path.isfile(path):
+        return path
+    return shutil.which("kvfmu-run") or path
+
+
 def _cancel_check(settings):
-    """A function that tells whether the client cancelled the sweep (checked now and then)."""
+    """A function that tells whether the client cancelled the sweep (asked now and then)."""
     name = settings.get("cancel_event")
     if not name:
         return lambda: False
     try:
         from distributed import Event
         event = Event(name)
-    except Exception:  # not on a worker: nothing can cancel
+    except Exception:  # noqa: BLE001  (not on a worker: nothing can cancel)
         return lambda: False
     last = [0.0]
 
@@ -99,182 +239,6 @@ def _cancel_check(settings):
         last[0] = now
         try:
             return event.is_set()
-        except Exception:
+        except Exception:  # noqa: BLE001
             return False
     return cancelled
-
-
-def _run_all(chunk, fmu_path, input_path, settings, work, cancelled):
-    columns = chunk["columns"]
-    values = {run_id: cells for run_id, cells in chunk["runs"]}
-    remaining = [run_id for run_id, _ in chunk["runs"]]
-    wanted = set(chunk.get("trajectories", ()))
-    rows, trajectories, outputs = {}, {}, None
-    processes = 0
-    while remaining:
-        processes += 1
-        attempt = os.path.join(work, str(processes))
-        os.mkdir(attempt)
-        started = time.monotonic()
-        code, stderr_text = _run_process(settings, fmu_path, input_path, columns,
-                                         [(r, values[r]) for r in remaining], attempt, cancelled)
-        elapsed = time.monotonic() - started
-        header, done = _read_summary(os.path.join(attempt, "out", "summary.csv"))
-        if header:
-            outputs = header[header.index("wall_seconds") + 1:]
-        finished = [r for r in remaining if r in done]
-        for run_id in finished:
-            # The values as sent, whatever form kvfmu-run wrote them in.
-            rows[run_id] = dict(done[run_id], **dict(zip(columns, values[run_id])))
-            if run_id in wanted and done[run_id].get("status") == "ok":
-                path = os.path.join(attempt, "out", run_id + ".csv")
-                if os.path.exists(path):
-                    with open(path, "rb") as f:
-                        trajectories[run_id] = f.read()
-        remaining = [r for r in remaining if r not in done]
-        lost, remaining = _lost_runs(code, remaining, finished, done)
-        reason = _failure_text(code, stderr_text)
-        spent = max(0.0, elapsed - sum(_seconds(rows[r]) for r in finished))
-        for run_id in lost:
-            rows[run_id] = _failed_row(run_id, columns, values[run_id], reason, spent)
-            spent = 0.0
-    return {"outputs": outputs, "rows": [rows[r] for r, _ in chunk["runs"]],
-            "trajectories": trajectories, "processes": processes}
-
-
-def _lost_runs(code, remaining, finished, done):
-    """The runs that the ended process takes with it, and those that go on in a new one."""
-    if not remaining:
-        return [], []
-    if code in BATCH_DONE_EXITS:
-        return remaining, []  # cannot happen: every run has a row
-    if code == RUN_TIMEOUT_EXIT and finished:
-        return [], remaining
-    if not finished and code in BATCH_REFUSED_EXITS:
-        return remaining, []
-    if code > 0 and finished and done[finished[-1]]["status"] == "failed":
-        # kvfmu-run recorded the run that ended it; the next one had not started.
-        return [], remaining
-    # The process died during the first run it has no row for.
-    return remaining[:1], remaining[1:]
-
-
-def _run_process(settings, fmu_path, input_path, columns, runs, attempt, cancelled):
-    runs_path = os.path.join(attempt, "runs.csv")
-    with open(runs_path, "w", newline="", encoding="utf-8") as f:
-        writer = csv.writer(f, lineterminator="\n")
-        writer.writerow(["run"] + list(columns))
-        for run_id, cells in runs:
-            writer.writerow([run_id] + list(cells))
-    out = os.path.join(attempt, "out")
-    command = [_runner(settings["runner"]), fmu_path, "--runs", runs_path, "--output-dir", out, "--quiet"]
-    if input_path:
-        command += ["--input", input_path]
-    if settings.get("run_timeout"):
-        command += ["--run-timeout", str(settings["run_timeout"])]
-    command += list(settings.get("args", ()))
-    stderr_path = os.path.join(attempt, "stderr.txt")
-    with open(stderr_path, "wb") as stderr:
-        # A session of its own keeps a Ctrl-C at the terminal away from it (the client decides);
-        # the parent-death signal ends it with the worker.
-        process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=stderr, cwd=attempt, start_new_session=True,
-                                   preexec_fn=_end_with_parent)
-        try:
-            code = _wait(process, cancelled)
-        except BaseException:
-            _stop(process)
-            raise
-    with open(stderr_path, "rb") as f:
-        return code, f.read().decode("utf-8", "replace")
-
-
-def _runner(path):
-    """The client's kvfmu-run where this worker has it there, else the one on its PATH."""
-    if os.path.isfile(path):
-        return path
-    return shutil.which("kvfmu-run") or path
-
-
-def _wait(process, cancelled):
-    while True:
-        try:
-            return process.wait(timeout=0.5)
-        except subprocess.TimeoutExpired:
-            if cancelled():
-                raise ChunkCancelled("the sweep was cancelled") from None
-
-
-def _stop(process):
-    """SIGTERM lets kvfmu-run clean up; SIGKILL if it does not end soon."""
-    if process.poll() is not None:
-        return
-    process.terminate()
-    try:
-        process.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-
-
-_PR_SET_PDEATHSIG = 1
-
-
-def _end_with_parent():
-    # Runs in the child between fork and exec: the worker thread that started it waits for it,
-    # so the signal comes only when the worker process itself ends.
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
-
-
-def _read_summary(path):
-    """The header and the complete rows (by run id) of kvfmu-run's summary; a last line cut
-    short by the end of the process is left out."""
-    try:
-        with open(path, newline="", encoding="utf-8") as f:
-            text = f.read()
-    except OSError:
-        return None, {}
-    if not text.endswith("\n"):
-        text = text[:text.rfind("\n") + 1]
-    lines = list(csv.reader(text.splitlines()))
-    if not lines or any(c not in lines[0] for c in SUMMARY_FIXED):
-        return None, {}
-    header = lines[0]
-    done = {}
-    for cells in lines[1:]:
-        if len(cells) == len(header):
-            row = dict(zip(header, cells))
-            done.setdefault(row["run"], row)
-    return header, done
-
-
-def _failure_text(code, stderr_text):
-    lines = [line.strip() for line in stderr_text.splitlines() if line.strip()]
-    errors = [line for line in lines if "error:" in line]
-    detail = (errors or lines or [""])[-1]
-    if code in BATCH_DONE_EXITS:
-        return "kvfmu-run ended without a result for this run"
-    if code < 0:
-        try:
-            name = signal.Signals(-code).name
-        except ValueError:
-            name = f"signal {-code}"
-        what = f"kvfmu-run was killed by {name}"
-    else:
-        what = f"kvfmu-run ended with exit code {code}"
-    return f"{what}: {detail}" if detail else what
-
-
-def _failed_row(run_id, columns, cells, reason, seconds):
-    row = {"run": run_id, "status": "failed", "error": reason,
-           "wall_seconds": f"{seconds:.3f}"}
-    row.update(zip(columns, cells))
-    return row
-
-
-def _seconds(row):
-    try:
-        return float(row.get("wall_seconds", 0))
-    except ValueError:
-        return 0.0

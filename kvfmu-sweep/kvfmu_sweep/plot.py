@@ -12,13 +12,17 @@ import pandas as pd  # noqa: E402
 FORMATS = (".png", ".svg")
 
 
-def write_plot(path, summary_path, parameters, output, trajectories, group=None, units=None):
-    """Writes `path` (PNG or SVG). One panel per swept parameter: its value against the final
-    value of `output` over the runs that ended ok, as points, or as one line per value of
-    the parameter `group`; a last panel overlays `output` over time in `trajectories`
-    ({run id: CSV bytes}). Axes name each variable with its unit from `units` ({name:
-    unit}). Answers the number of runs plotted."""
+def write_plot(path, summary_path, parameters, output, trajectories, group=None, units=None,
+               variable=None):
+    """Writes `path` (PNG or SVG). One panel per swept parameter: its value against the
+    result `output` (a summary column) over the runs that ended ok, as points, or as one line
+    per value of the parameter `group`; a last panel overlays the output `variable` (default:
+    `output`, a final value) over time in `trajectories` ({run id: CSV bytes}). Axes name
+    each variable with its unit from `units` ({name: unit}). Answers the number of runs
+    plotted."""
     units = units or {}
+    variable = variable or output
+    result_label = f"{output} at the end" if variable == output else output
 
     def label(name, text=None):
         unit = units.get(name)
@@ -43,17 +47,17 @@ def write_plot(path, summary_path, parameters, output, trajectories, group=None,
         else:
             ax.scatter(ok[parameter], ok[output], s=12)
         ax.set_xlabel(label(parameter))
-        ax.set_ylabel(label(output, f"{output} at the end"))
+        ax.set_ylabel(label(variable, result_label))
         ax.grid(True, alpha=0.3)
     if trajectories:
         ax = axes[len(x_parameters)]
         for run_id in sorted(trajectories):
             data = pd.read_csv(io.BytesIO(trajectories[run_id]))
-            if output in data.columns:
-                ax.plot(data["time"], data[output], linewidth=1, label=run_id)
+            if variable in data.columns:
+                ax.plot(data["time"], data[variable], linewidth=1, label=run_id)
         ax.set_xlabel("time [s]")
-        ax.set_ylabel(label(output))
-        ax.set_title(f"{output} of {len(trajectories)} runs", fontsize="medium")
+        ax.set_ylabel(label(variable))
+        ax.set_title(f"{variable} of {len(trajectories)} runs", fontsize="medium")
         if len(trajectories) <= 10:
             ax.legend(fontsize="small")
         ax.grid(True, alpha=0.3)

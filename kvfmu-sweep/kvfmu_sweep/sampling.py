@@ -5,9 +5,12 @@ import itertools
 import math
 import re
 from dataclasses import dataclass
-from statistics import NormalDist
 
 import numpy as np
+from scipy import stats
+from scipy.stats import qmc
+
+from .metrics import format_number  # noqa: F401  (the sweep's one way to write a number)
 
 
 class SweepInputError(ValueError):
@@ -47,6 +50,12 @@ def _split_assignment(assignment, option):
     return name, rest.strip()
 
 
+def parse_held(assignment):
+    """`NAME=VALUE` -> (name, value)."""
+    name, rest = _split_assignment(assignment, "--set")
+    return name, number(rest, f'--set "{assignment}"')
+
+
 def parse_grid(assignment):
     """`NAME=FROM:TO:COUNT` (COUNT evenly spaced values) or `NAME=V1,V2,...` -> (name, values)."""
     name, rest = _split_assignment(assignment, "--grid")
@@ -69,38 +78,27 @@ def parse_grid(assignment):
     return name, values
 
 
-# name -> (parameter names, check of the parameters, inverse cumulative distribution)
-def _uniform(low, high):
-    return lambda u: low + (high - low) * u
-
-
-def _normal(mean, sd):
-    dist = NormalDist(mean, sd)
-    return dist.inv_cdf
-
-
-def _lognormal(mu, sigma):
-    dist = NormalDist(mu, sigma)
-    return lambda u: math.exp(dist.inv_cdf(u))
-
-
+# name -> (parameter names, check of the parameters, the rule checked, SciPy distribution)
 DISTRIBUTIONS = {
-    "uniform": (("LOW", "HIGH"), lambda a, b: a < b, "LOW < HIGH", _uniform),
-    "normal": (("MEAN", "SD"), lambda a, b: b > 0, "SD > 0", _normal),
-    "lognormal": (("MU", "SIGMA"), lambda a, b: b > 0, "SIGMA > 0", _lognormal),
+    "uniform": (("LOW", "HIGH"), lambda a, b: a < b, "LOW < HIGH",
+                lambda a, b: stats.uniform(loc=a, scale=b - a)),
+    "normal": (("MEAN", "SD"), lambda a, b: b > 0, "SD > 0",
+               lambda a, b: stats.norm(loc=a, scale=b)),
+    "lognormal": (("MU", "SIGMA"), lambda a, b: b > 0, "SIGMA > 0",
+                  lambda a, b: stats.lognorm(s=b, scale=math.exp(a))),
+    "truncnormal": (("MEAN", "SD", "LOW", "HIGH"), lambda m, sd, lo, hi: sd > 0 and lo < hi,
+                    "SD > 0 and LOW < HIGH",
+                    lambda m, sd, lo, hi: stats.truncnorm((lo - m) / sd, (hi - m) / sd,
+                                                          loc=m, scale=sd)),
+    "loguniform": (("LOW", "HIGH"), lambda a, b: 0 < a < b, "0 < LOW < HIGH",
+                   lambda a, b: stats.loguniform(a, b)),
 }
 
 _DISTRIBUTION = re.compile(r"^([a-z]+)\((.*)\)$")
 
 
-@dataclass
-class Distribution:
-    name: str
-    inverse_cdf: object
-
-
 def parse_sample(assignment):
-    """`NAME=uniform(LOW,HIGH)`, `NAME=normal(MEAN,SD)` or `NAME=lognormal(MU,SIGMA)`."""
+    """`NAME=KIND(ARGS)`, KIND one of DISTRIBUTIONS -> (name, frozen SciPy distribution)."""
     name, rest = _split_assignment(assignment, "--sample")
     what = f'--sample "{assignment}"'
     match = _DISTRIBUTION.match(rest.replace(" ", ""))
@@ -109,13 +107,13 @@ def parse_sample(assignment):
         raise SweepInputError(f"{what}: a distribution expected, one of {known}")
     kind = match.group(1)
     arg_names, check, rule, make = DISTRIBUTIONS[kind]
-    args = [a for a in match.group(2).split(",")]
+    args = match.group(2).split(",")
     if len(args) != len(arg_names):
         raise SweepInputError(f"{what}: {kind} takes {','.join(arg_names)}")
-    a, b = (number(x, what) for x in args)
-    if not check(a, b):
+    values = [number(x, what) for x in args]
+    if not check(*values):
         raise SweepInputError(f"{what}: {kind} needs {rule}")
-    return name, Distribution(kind, make(a, b))
+    return name, make(*values)
 
 
 def _check_names(names, option):
@@ -142,30 +140,46 @@ def grid_runs(assignments):
     return RunTable(names, run_ids(len(values)), values)
 
 
-def _unit_samples(rng, count, latin_hypercube):
-    if latin_hypercube:
-        # One sample in each of `count` equal strata, in random order.
-        u = (rng.permutation(count) + rng.random(count)) / count
-    else:
-        u = rng.random(count)
-    # 0 has no inverse under the unbounded distributions.
-    return np.maximum(u, np.nextafter(0.0, 1.0))
-
-
 def sampled_runs(assignments, count, seed, latin_hypercube):
-    """`count` samples, seeded; parameters drawn independently, in the order given."""
+    """`count` samples, seeded: a Latin hypercube (one sample in each of `count` equal
+    strata of every name) or independent draws."""
     if count < 1:
         raise SweepInputError("the number of samples must be at least 1")
     dists = [parse_sample(assignment) for assignment in assignments]
     names = [name for name, _ in dists]
     _check_names(names, "--sample")
     rng = np.random.default_rng(seed)
-    columns = []
-    for _, dist in dists:
-        columns.append([float(dist.inverse_cdf(float(u)))
-                        for u in _unit_samples(rng, count, latin_hypercube)])
-    values = [list(row) for row in zip(*columns)]
+    if latin_hypercube:
+        unit = qmc.LatinHypercube(d=len(dists), seed=rng).random(count)
+    else:
+        unit = rng.random((count, len(dists)))
+    # 0 has no inverse under the unbounded distributions.
+    unit = np.maximum(unit, np.nextafter(0.0, 1.0))
+    columns = [dist.ppf(unit[:, i]) for i, (_, dist) in enumerate(dists)]
+    values = [[float(v) for v in row] for row in zip(*columns)]
     return RunTable(names, run_ids(count), values)
+
+
+def crossed(grid, sample):
+    """Every run of `grid` with every run of `sample`, the grid varying slowest."""
+    _check_names(grid.names + sample.names, "--grid and --sample")
+    values = [g + s for g in grid.values for s in sample.values]
+    return RunTable(grid.names + sample.names, run_ids(len(values)), values)
+
+
+def has_run_column(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        header = next(csv.reader(f), [])
+    return "run" in [cell.strip() for cell in header]
+
+
+def write_runs(path, table):
+    """The runs as kvfmu-run reads them: a run column, then one column per name."""
+    with open(path, "w", newline="", encoding="utf-8") as f:
+        writer = csv.writer(f, lineterminator="\n")
+        writer.writerow(["run"] + list(table.names))
+        for run_id, values in zip(table.run_ids, table.values):
+            writer.writerow([run_id] + [format_number(v) for v in values])
 
 
 def check_run_id(run_id, where):
@@ -208,9 +222,3 @@ def file_runs(path):
         values.append([number(cell.strip(), f"{path}:{line}: column {header[i]}")
                        for i, cell in enumerate(row) if i != run_column])
     return RunTable(names, ids, values)
-
-
-def format_number(value):
-    """The shortest decimal that reads back to the same double ("2", not "2.0")."""
-    text = repr(float(value))
-    return text[:-2] if text.endswith(".0") else text

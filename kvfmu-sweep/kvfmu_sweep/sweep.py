@@ -3,17 +3,19 @@
 import hashlib
 import os
 import uuid
+import warnings
 from dataclasses import dataclass, field
 
 import cloudpickle
 from distributed import Event, as_completed
 
-from . import chunk_task
-from .sampling import format_number
+from . import chunk_task, exit_codes, metrics, runner_process
+from .metrics import format_number
 from .summary import SummaryWriter
 
 # Workers import nothing of this package: the task's code travels with it.
-cloudpickle.register_pickle_by_value(chunk_task)
+for _module in (chunk_task, runner_process, metrics, exit_codes):
+    cloudpickle.register_pickle_by_value(_module)
 
 PLOTTED_TRAJECTORIES = 20
 
@@ -27,6 +29,7 @@ class SweepSettings:
     chunk_size: int = None
     keep_trajectories: bool = False
     plot_trajectories: bool = True
+    metrics: list = None  # (column, kind, output, time) each; default: every final output
 
 
 @dataclass
@@ -35,15 +38,17 @@ class SweepResult:
     failed: int
     summary_path: str
     trajectories: dict  # run id -> CSV bytes of the runs whose trajectories came back
-    processes: int
+    processes: int  # kvfmu-run processes started
+    rerun_chunks: int = 0  # chunks run again after their worker was lost
+    lost_workers: int = 0
+    given_up_chunks: int = 0  # chunks whose runs failed because too many workers were lost
 
 
 def default_chunk_size(runs, workers):
-    """One chunk per worker, and no more than 100 runs in one chunk. Each chunk costs a Java
-    VM start and its warm-up, which for short runs outweighs the runs themselves, so a small
-    sweep starts no more VMs than it has workers; a large one is cut into chunks of 100, which
-    even out a slow worker or a lost one."""
-    return max(1, min(100, -(-runs // max(1, workers))))
+    """Four chunks per worker, and no more than 100 runs in one chunk. A chunk costs little
+    (the worker's kvfmu-run and its Java VM serve every chunk), so chunks are small enough to
+    even out a slow worker and to lose little with a lost one."""
+    return max(1, min(100, -(-runs // (4 * max(1, workers)))))
 
 
 def make_chunks(table, chunk_size, trajectory_ids):
@@ -51,6 +56,7 @@ def make_chunks(table, chunk_size, trajectory_ids):
     for start in range(0, len(table), chunk_size):
         ids = table.run_ids[start:start + chunk_size]
         chunks.append({
+            "index": len(chunks),
             "columns": list(table.names),
             "runs": [[run_id, [format_number(v) for v in table.values[start + i]]]
                      for i, run_id in enumerate(ids)],
@@ -90,30 +96,40 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
     else:
         wanted = set()
     chunks = make_chunks(table, chunk_size, wanted)
+    result_metrics = settings.metrics or metrics.defaults(fmu.outputs)
 
     sweep_id = uuid.uuid4().hex[:12]
     cancel_name = f"kvfmu-sweep-cancel-{sweep_id}"
-    # The FMU (and input file) travel to each worker once; tasks refer to the copy there.
-    fmu_future = client.scatter(fmu.data, broadcast=True, hash=True)
-    input_future, input_hash = None, None
-    if settings.input_data is not None:
-        input_future = client.scatter(settings.input_data, broadcast=True, hash=True)
-        input_hash = hashlib.sha256(settings.input_data).hexdigest()
+    plugin_name = f"kvfmu-sweep-runners-{sweep_id}"
+    events = f"kvfmu-sweep-chunks-{sweep_id}"
+    # The FMU (and input file) travel inside a task of their own: each worker fetches them
+    # once, and Dask computes them again should the only worker holding them be lost.
+    with warnings.catch_warnings():
+        warnings.filterwarnings("ignore", message="Large object of size")
+        fmu_future = client.submit(chunk_task.source, fmu.data, key=f"kvfmu-fmu-{fmu.content_hash}")
+        input_future, input_hash = None, None
+        if settings.input_data is not None:
+            input_hash = hashlib.sha256(settings.input_data).hexdigest()
+            input_future = client.submit(chunk_task.source, settings.input_data,
+                                         key=f"kvfmu-input-{input_hash}")
+    client.register_worker_plugin(chunk_task.RunnerPlugin(), name=plugin_name)
     task_settings = {
         "runner": settings.runner, "fmu_hash": fmu.content_hash, "input_hash": input_hash,
         "args": list(settings.run_args), "run_timeout": settings.run_timeout,
-        "cancel_event": cancel_name,
+        "cancel_event": cancel_name, "plugin": plugin_name, "events": events,
+        "metrics": [list(m) for m in result_metrics],
     }
     futures = {}
-    for i, chunk in enumerate(chunks):
+    for chunk in chunks:
         future = client.submit(chunk_task.run_chunk, chunk, fmu_future, input_future,
-                               task_settings, key=f"kvfmu-chunk-{sweep_id}-{i}")
+                               task_settings, key=f"kvfmu-chunk-{sweep_id}-{chunk['index']}")
         futures[future] = chunk
 
     summary = SummaryWriter(os.path.join(output_dir, "summary.csv"), table.names,
-                            fmu.outputs, table.run_ids)
+                            [m[0] for m in result_metrics], table.run_ids)
     trajectories = {}
     processes = 0
+    given_up = 0
     try:
         for future in as_completed(list(futures)):
             chunk = futures.pop(future)
@@ -123,13 +139,16 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
                 processes += answer["processes"]
                 trajectories.update(answer["trajectories"])
             except Exception as e:  # the chunk could not be run at all (e.g. lost workers)
-                rows = failed_rows(chunk, f"the chunk could not be run: {type(e).__name__}: {e}")
+                given_up += 1
+                rows = failed_rows(chunk, f"the chunk could not be run: {type(e).__name__}: "
+                                          f"{_short(e)}")
             for row in rows:
                 summary.add(row)
             if progress is not None:
                 progress.update(len(rows))
     except BaseException:
         _cancel(client, cancel_name, list(futures))
+        _end_runners(client, plugin_name)
         raise
     finally:
         summary.close()
@@ -137,8 +156,37 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
             _write_trajectories(output_dir, trajectories)
         if progress is not None:
             progress.close()
+    rerun, lost = _reruns(client, events)
+    _end_runners(client, plugin_name)
     ok, failed = summary.counts()
-    return SweepResult(ok, failed, summary.path, trajectories, processes)
+    return SweepResult(ok, failed, summary.path, trajectories, processes, rerun, lost, given_up)
+
+
+def _short(error, limit=300):
+    text = str(error)
+    return text if len(text) <= limit else text[:limit] + "..."
+
+
+def _reruns(client, events):
+    """The chunks started more than once, and the workers lost while running one of them."""
+    try:
+        starts = [message for _, message in client.get_events(events)]
+    except Exception:  # noqa: BLE001  (the count is for the closing lines only)
+        return 0, 0
+    by_chunk = {}
+    for message in starts:
+        by_chunk.setdefault(message["chunk"], []).append(message["worker"])
+    rerun = [workers for workers in by_chunk.values() if len(workers) > 1]
+    lost = {worker for workers in rerun for worker in workers[:-1]}
+    return len(rerun), len(lost)
+
+
+def _end_runners(client, plugin_name):
+    """Ends the workers' runner processes (end of input: each ends its Java VM cleanly)."""
+    try:
+        client.unregister_worker_plugin(plugin_name)
+    except Exception:  # noqa: BLE001  (a worker that is gone took its runners along)
+        pass
 
 
 def _cancel(client, name, futures):

@@ -1,5 +1,5 @@
 """One chunk on a worker, without Dask: the stand-in runner in its place, and every way its
-process can end."""
+process can end: only the run it was busy with fails."""
 
 import hashlib
 import os
@@ -16,7 +16,7 @@ COLUMNS = ["k", "fail", "crash", "abort", "sleep"]
 
 def chunk(*runs, trajectories=()):
     """runs: (run id, {column: value}) with the others 0."""
-    return {"columns": COLUMNS,
+    return {"index": 0, "columns": COLUMNS,
             "runs": [[run_id, [repr(float(values.get(c, 0))) for c in COLUMNS]]
                      for run_id, values in runs],
             "trajectories": list(trajectories)}
@@ -27,7 +27,8 @@ def run(chunk_, runner=STANDIN_RUNNER, run_timeout=None):
         with open(make_standin_fmu(os.path.join(folder, "Standin.fmu")), "rb") as f:
             fmu = f.read()
     settings = {"runner": runner, "fmu_hash": hashlib.sha256(fmu).hexdigest(),
-                "input_hash": None, "args": [], "run_timeout": run_timeout, "cancel_event": None}
+                "input_hash": None, "args": [], "run_timeout": run_timeout, "cancel_event": None,
+                "metrics": [["y", "final", "y", None], ["z", "final", "z", None]]}
     return chunk_task.run_chunk(chunk_, fmu, None, settings)
 
 
@@ -57,7 +58,6 @@ def test_chunk_ends(name):
     runs, timeout, processes, expected = CASES[name]
     answer = run(chunk(*runs), run_timeout=timeout)
     assert answer["processes"] == processes
-    assert answer["outputs"] == ["y", "z"]
     assert [row["run"] for row in answer["rows"]] == [r for r, _ in runs]
     for row in answer["rows"]:
         status, detail = expected[row["run"]]
@@ -99,9 +99,17 @@ def test_the_fmu_is_stored_once_per_content(tmp_path):
         chunk_task._stored(str(tmp_path), "0" * 64, data, ".fmu")
 
 
-def test_a_summary_line_cut_short_is_left_out(tmp_path):
-    path = tmp_path / "summary.csv"
-    path.write_text("run,k,status,error,wall_seconds,y\na,1,ok,,0.1,2\nb,1,ok,,0.1,2")
-    header, done = chunk_task._read_summary(str(path))
-    assert header[-1] == "y"
-    assert list(done) == ["a"]
+def test_a_row_cut_short_by_the_end_of_the_process_is_left_out(tmp_path):
+    # A runner that answers one run and dies while writing the next run's row; its error
+    # texts hold a line end, which a quoted cell may.
+    script = tmp_path / "dying-runner"
+    script.write_text('#!/bin/sh\nread header\n'
+                      'printf \'run,k,status,error,wall_seconds,y\\n\'\n'
+                      'read a; printf \'a,1,failed,"two\\nlines",0.1,\\n\'\n'
+                      'read b; printf \'b,1,ok,,0.1,2\'; kill -9 $$\n')
+    script.chmod(script.stat().st_mode | stat.S_IXUSR)
+    answer = run({"index": 0, "columns": ["k"], "runs": [["a", ["1"]], ["b", ["1"]]]},
+                 runner=str(script))
+    a, b = answer["rows"]
+    assert (a["status"], a["error"]) == ("failed", "two\nlines")
+    assert (b["status"], b["error"]) == ("failed", "kvfmu-run was killed by SIGKILL")

@@ -105,7 +105,8 @@ def test_the_deb_holds_the_product_and_names_its_dependencies(tmp_path):
     depends = subprocess.run(["dpkg-deb", "-f", str(deb), "Depends"], check=True,
                              capture_output=True, text=True).stdout
     for package in ("openjdk-17-jre-headless", "libzip4", "libpugixml1v5", "libplplot17",
-                    "python3-distributed", "python3-pandas", "python3-matplotlib", "python3-tqdm"):
+                    "python3-distributed", "python3-pandas", "python3-scipy", "python3-matplotlib",
+                    "python3-tqdm"):
         assert package in depends
     root = tmp_path / "root"
     subprocess.run(["dpkg-deb", "-x", str(deb), str(root)], check=True)

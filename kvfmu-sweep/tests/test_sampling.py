@@ -89,6 +89,10 @@ def test_latin_hypercube_puts_one_sample_in_each_stratum():
     ("x=normal(5,2)", lambda v: abs(mean(v) - 5) < 0.2 and abs(stdev(v) - 2) < 0.2),
     ("x=lognormal(0,0.5)", lambda v: all(x > 0 for x in v)
      and abs(mean(math.log(x) for x in v)) < 0.05 and abs(stdev([math.log(x) for x in v]) - 0.5) < 0.05),
+    ("x=truncnormal(100,50,80,120)", lambda v: all(80 <= x <= 120 for x in v)
+     and abs(mean(v) - 100) < 1 and max(v) > 119 and min(v) < 81),
+    ("x=loguniform(0.01,100)", lambda v: all(0.01 <= x <= 100 for x in v)
+     and abs(mean(math.log10(x) for x in v)) < 0.1),
 ])
 def test_distributions(assignment, check):
     table = sampling.sampled_runs([assignment], 2000, seed=11, latin_hypercube=False)
@@ -103,6 +107,8 @@ def test_distributions(assignment, check):
     ("x=lognormal(0,-1)", "lognormal needs SIGMA > 0"),
     ("x=normal(a,1)", "\"a\" is not a number"),
     ("x=uniform(0,1", "a distribution expected"),
+    ("x=truncnormal(0,1,2,1)", "truncnormal needs SD > 0 and LOW < HIGH"),
+    ("x=loguniform(0,1)", "loguniform needs 0 < LOW < HIGH"),
 ])
 def test_samples_refused(assignment, message):
     with pytest.raises(SweepInputError, match=message):

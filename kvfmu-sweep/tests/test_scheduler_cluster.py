@@ -1,6 +1,6 @@
-"""Sweeps on a real dask-scheduler with two dask-worker processes (each a worker under a
-nanny) on 127.0.0.1, started here and stopped after. The workers cannot import the sweep's
-package: the task's code reaches them with the task. One worker is killed mid-chunk."""
+"""Sweeps on a real dask-scheduler with dask-worker processes (each a worker under a nanny)
+on 127.0.0.1, started here and stopped after. The workers cannot import the sweep's package:
+the task's code reaches them with the task. A worker, or its kvfmu-run, is killed mid-run."""
 
 import os
 import signal
@@ -41,7 +41,15 @@ def workers_of(scheduler_file):
 
 @pytest.fixture(scope="module")
 def cluster(tmp_path_factory):
-    folder = tmp_path_factory.mktemp("cluster")
+    yield from started_cluster(tmp_path_factory.mktemp("cluster"), workers=2)
+
+
+@pytest.fixture(scope="module")
+def one_worker(tmp_path_factory):
+    yield from started_cluster(tmp_path_factory.mktemp("one-worker"), workers=1)
+
+
+def started_cluster(folder, workers):
     scheduler_file = str(folder / "scheduler.json")
     port = free_port()
     env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
@@ -54,16 +62,17 @@ def cluster(tmp_path_factory):
         deadline = time.monotonic() + 60
         while not os.path.exists(scheduler_file) and time.monotonic() < deadline:
             time.sleep(0.1)
-        for _ in range(2):
+        for _ in range(workers):
             processes.append(subprocess.Popen(
                 ["/usr/bin/dask-worker", f"tcp://127.0.0.1:{port}", "--nworkers", "1",
                  "--nthreads", "1", "--host", "127.0.0.1", "--dashboard-address",
                  f"127.0.0.1:{free_port()}"],
                 cwd=folder, env=env, stdout=log, stderr=subprocess.STDOUT))
-        while time.monotonic() < deadline and len(workers_of(scheduler_file)) < 2:
+        while time.monotonic() < deadline and len(workers_of(scheduler_file)) < workers:
             time.sleep(0.2)
-        assert len(workers_of(scheduler_file)) == 2
-        yield {"address": f"tcp://127.0.0.1:{port}", "file": scheduler_file}
+        assert len(workers_of(scheduler_file)) == workers
+        yield {"address": f"tcp://127.0.0.1:{port}", "file": scheduler_file,
+               "log": folder / "cluster.log"}
     finally:
         for process in reversed(processes):
             family = psutil.Process(process.pid).children(recursive=True)
@@ -101,21 +110,29 @@ def test_sweep_on_a_scheduler_address(tmp_path, cluster):
     assert without_times(read_summary(tmp_path / "again" / "summary.csv")) == without_times(rows)
 
 
-def test_a_worker_killed_mid_chunk_loses_and_doubles_nothing(tmp_path, cluster):
-    log = tmp_path / "started.log"
-    standin_fmu = make_standin_fmu(tmp_path / "Standin.fmu", log=log, sleep=0.3)
-    out = tmp_path / "out"
-    result = {}
-    thread = threading.Thread(target=lambda: result.update(done=run_tool(
-        [standin_fmu, "--grid", "k=1:24:24", "--chunk-size", "4", "-o", out, "--scheduler-file",
-         cluster["file"], "--runner", STANDIN_RUNNER, "-q", "--no-plot"])))
+def killed_mid_run(args, log, result, which):
+    """Runs the sweep `args` while the third run runs kills the process `which(runner pid,
+    worker pid)`; the sweep's completed process lands in result["done"]. Answers the run
+    that was running, the runner's and the worker's pid."""
+    thread = threading.Thread(target=lambda: result.update(done=run_tool(args)))
     thread.start()
     deadline = time.monotonic() + 60
     while len(standin_log(log)) < 3 and time.monotonic() < deadline:
         time.sleep(0.05)
     run_id, runner_pid, worker_pid = log.read_text().splitlines()[-1].split()
-    os.kill(int(worker_pid), signal.SIGKILL)
+    os.kill(int(which(runner_pid, worker_pid)), signal.SIGKILL)
     thread.join(timeout=240)
+    return run_id, runner_pid, worker_pid
+
+
+def test_a_worker_killed_mid_chunk_loses_and_doubles_nothing(tmp_path, cluster):
+    log = tmp_path / "started.log"
+    standin_fmu = make_standin_fmu(tmp_path / "Standin.fmu", log=log, sleep=0.3)
+    out = tmp_path / "out"
+    run_id, runner_pid, worker_pid = killed_mid_run(
+        [standin_fmu, "--grid", "k=1:24:24", "--chunk-size", "4", "-o", out, "--scheduler-file",
+         cluster["file"], "--runner", STANDIN_RUNNER, "-q", "--no-plot"], log, result := {},
+        lambda runner_pid, worker_pid: worker_pid)
     done = result["done"]
     assert done.returncode == 0, done.stderr
     rows = read_summary(out / "summary.csv")
@@ -129,6 +146,35 @@ def test_a_worker_killed_mid_chunk_loses_and_doubles_nothing(tmp_path, cluster):
     while len(workers_of(cluster["file"])) < 2 and time.monotonic() < deadline:
         time.sleep(0.2)
     assert len(workers_of(cluster["file"])) == 2
+
+
+# What is killed while the third run runs (the stand-in logs "RUN PID PARENT-PID"): the
+# only worker, so that the FMU it held is lost with it, or the worker's kvfmu-run.
+KILLED = {"worker": 1, "runner": 0}
+
+
+@pytest.mark.parametrize("killed", KILLED)
+def test_a_kill_mid_run_on_the_only_worker(tmp_path, one_worker, killed):
+    log = tmp_path / "started.log"
+    standin_fmu = make_standin_fmu(tmp_path / "Standin.fmu", log=log, sleep=0.5)
+    out = tmp_path / "out"
+    killed_run, _, _ = killed_mid_run(
+        [standin_fmu, "--grid", "k=1:8:8", "--chunk-size", "4", "-o", out, "--scheduler-file",
+         one_worker["file"], "--runner", STANDIN_RUNNER, "--no-plot"], log, result := {},
+        lambda *pids: pids[KILLED[killed]])
+    done = result["done"]
+    rows = read_summary(out / "summary.csv")
+    assert [r["run"] for r in rows] == [f"run{i}" for i in range(1, 9)]
+    failed = [(r["run"], r["error"]) for r in rows if r["status"] != "ok"]
+    if killed == "worker":
+        assert done.returncode == 0, done.stderr
+        assert failed == []
+        assert "1 worker lost; 1 chunk run again" in done.stdout
+    else:
+        assert done.returncode == 1, done.stderr
+        assert failed == [(killed_run, "kvfmu-run was killed by SIGKILL")]
+        assert "in 2 kvfmu-run processes" in done.stdout
+    assert all(float(r["y"]) == float(r["k"]) for r in rows if r["status"] == "ok")
 
 
 def test_ctrl_c_stops_the_runners_on_the_workers(tmp_path, cluster):
@@ -156,3 +202,5 @@ def test_ctrl_c_stops_the_runners_on_the_workers(tmp_path, cluster):
         time.sleep(0.1)
     assert all(gone(pid) for pid in runners)
     assert len(standin_log(log)) < 20
+    # A cancelled chunk ends quietly: no task error, with its arguments, in the workers' log.
+    assert "Compute Failed" not in cluster["log"].read_text()

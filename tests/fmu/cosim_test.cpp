@@ -27,8 +27,8 @@ protected:
 
     FmuInstance* instantiate(const char* name = "inst", fmi2Type type = fmi2CoSimulation,
                              fmi2Boolean loggingOn = fmi2False) {
-        return static_cast<FmuInstance*>(
-            fmi2Instantiate(name, type, kvfmuGuid, "file:///res", &callbacks, fmi2False, loggingOn));
+        return static_cast<FmuInstance*>(fmi2Instantiate(name, type, kvfmuGuid, "file:///res",
+                                                         &callbacks, fmi2False, loggingOn));
     }
 
     // Instantiated, set up and initialized; the facade's log is cleared afterwards.

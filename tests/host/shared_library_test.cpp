@@ -35,7 +35,8 @@ protected:
 
     fmi2Component ready(const char* name) {
         fmi2Component c =
-            fmu().fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid, "file:///res", &callbacks, 0, 0);
+            fmu().fmi2Instantiate(name, fmi2CoSimulation, kvfmuGuid, "file:///res", &callbacks,
+                                  0, 0);
         EXPECT_NE(c, nullptr);
         EXPECT_EQ(fmu().fmi2SetupExperiment(c, 0, 0, 0.0, 1, 100.0), fmi2OK);
         EXPECT_EQ(fmu().fmi2EnterInitializationMode(c), fmi2OK);

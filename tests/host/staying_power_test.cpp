@@ -79,8 +79,8 @@ const fmi2CallbackFunctions callbacks = {sharedLogger, sharedAllocate, sharedFre
 
 // Instantiated, set up and initialized; null when any of it failed.
 fmi2Component ready(const std::string& name) {
-    fmi2Component c = fmu().fmi2Instantiate(name.c_str(), fmi2CoSimulation, kvfmuGuid, "file:///res",
-                                            &callbacks, fmi2False, fmi2False);
+    fmi2Component c = fmu().fmi2Instantiate(name.c_str(), fmi2CoSimulation, kvfmuGuid,
+                                            "file:///res", &callbacks, fmi2False, fmi2False);
     if (!c) return nullptr;
     const bool initialized = fmu().fmi2SetupExperiment(c, 0, 0, 0.0, 0, 0.0) == fmi2OK &&
                              fmu().fmi2EnterInitializationMode(c) == fmi2OK &&
@@ -273,8 +273,8 @@ TEST_F(StayingPower, LoggerMayCallBackIntoTheLibrary) {
     ASSERT_NE(inner, nullptr);
     const fmi2CallbackFunctions reentering = {reenteringLogger, sharedAllocate, sharedFree,
                                               nullptr, nullptr};
-    fmi2Component outer = fmu().fmi2Instantiate("outer", fmi2CoSimulation, kvfmuGuid, "", &reentering,
-                                                fmi2False, fmi2True);
+    fmi2Component outer = fmu().fmi2Instantiate("outer", fmi2CoSimulation, kvfmuGuid, "",
+                                                &reentering, fmi2False, fmi2True);
     ASSERT_NE(outer, nullptr);
     ASSERT_EQ(fmu().fmi2SetupExperiment(outer, 0, 0, 0.0, 0, 0.0), fmi2OK);
     ASSERT_EQ(fmu().fmi2EnterInitializationMode(outer), fmi2OK);

@@ -41,8 +41,8 @@ const std::vector<Operation>& operations() {
     static const std::vector<Operation> ops = {
         {"fmi2Instantiate",
          [](fmi2Component& c, const fmi2CallbackFunctions& callbacks) {
-             c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "file:///res", &callbacks,
-                                       fmi2False, fmi2False);
+             c = fmi().fmi2Instantiate("inst", fmi2CoSimulation, kvfmuGuid, "file:///res",
+                                       &callbacks, fmi2False, fmi2False);
              return c ? fmi2OK : fmi2Error;
          }},
         {"fmi2SetupExperiment",

@@ -34,7 +34,9 @@ LoadedFmu loadBinary(const std::string& unpackedFolder, const std::string& model
     const std::string path = unpackedFolder + "/binaries/linux64/" + modelIdentifier + ".so";
     const LoadedFmu fmu = openFmu(path.c_str());
     EXPECT_NE(fmu.handle, nullptr) << fmu.error;
-    if (fmu.handle) EXPECT_EQ(missingFmi2Functions(fmu), "");
+    if (fmu.handle) {
+        EXPECT_EQ(missingFmi2Functions(fmu), "");
+    }
     return fmu;
 }
 

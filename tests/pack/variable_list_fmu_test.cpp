@@ -107,7 +107,7 @@ namespace {
 TEST(VariableListFmu, StartValuesAreSetAtInstantiationAndAfterReset) {
     const FmuDescription d = readDescription(unpacked);
     const LoadedFmu fmu = loadBinary(unpacked, d.modelIdentifier);
-    ASSERT_NE(fmu.reset, nullptr);
+    ASSERT_NE(fmu.fmi2Reset, nullptr);
     resetTestHost();
     scriptReset();
     scriptLayout(std::to_string(d.variables.size()).c_str(), "2", "3");

@@ -94,10 +94,11 @@ UnpackedFmu unpackFmu(const fs::path& archive, const fs::path& folder) {
 
 FmuBinaryFunctions loadFmuBinary(const fs::path& binary) {
     FmuBinaryFunctions f = openFmu(binary.c_str());
-    if (!f.handle)
+    if (!f.handle) {
         ADD_FAILURE() << "cannot load " << binary << ": " << f.error;
-    else
+    } else {
         EXPECT_EQ(missingFmi2Functions(f), "") << binary;
+    }
     return f;
 }
 
@@ -112,8 +113,8 @@ HostedInstance::HostedInstance(const FmuBinaryFunctions& binary, const UnpackedF
                                const std::string& name)
     : binary_(binary), fmu_(fmu), callbacks_(hostCallbacks()) {
     const std::string uri = fmu.resourceUri();
-    component_ = binary.fmi2Instantiate(name.c_str(), fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
-                                        &callbacks_, fmi2False, fmi2False);
+    component_ = binary.fmi2Instantiate(name.c_str(), fmi2CoSimulation, fmu.guid.c_str(),
+                                        uri.c_str(), &callbacks_, fmi2False, fmi2False);
 }
 
 HostedInstance::~HostedInstance() { free(); }
@@ -143,7 +144,8 @@ void HostedInstance::initialize(double start, double stop) {
 void HostedInstance::enterInitialization(double start, double stop) {
     start_ = time_ = start;
     steps_ = 0;
-    EXPECT_EQ(binary_.fmi2SetupExperiment(component_, fmi2False, 0.0, start, fmi2True, stop), fmi2OK);
+    EXPECT_EQ(binary_.fmi2SetupExperiment(component_, fmi2False, 0.0, start, fmi2True, stop),
+              fmi2OK);
     EXPECT_EQ(binary_.fmi2EnterInitializationMode(component_), fmi2OK);
 }
 
@@ -189,7 +191,8 @@ void HostedInstance::readRow() {
     const std::vector<fmi2ValueReference> outputs = fmu_.outputs();
     std::vector<double> row(outputs.size() + 1);
     row[0] = time_;
-    EXPECT_EQ(binary_.fmi2GetReal(component_, outputs.data(), outputs.size(), row.data() + 1), fmi2OK);
+    EXPECT_EQ(binary_.fmi2GetReal(component_, outputs.data(), outputs.size(), row.data() + 1),
+              fmi2OK);
     rows_.push_back(row);
 }
 

@@ -23,17 +23,19 @@ TEST(ProviderSettings, ReadsEveryKeyAndSkipsComments) {
         "guid {ABC}\n"
         "\n"
         "   # an indented comment\n"
-        "facade-jar  kvbridge.jar \t\n"
+        "facade-jar  kvbridge.jar \t# the facade\n"
         "facade-jar\tmore.jar\n"
-        "vm-option -Xmx512m\n"
+        "vm-option -Xmx512m\t#\tas packed\n"
         "vm-option -Dname=two words \n"
-        "start 4 0.5\r\n"
+        "vm-option -Dchannel=#7 -Dtag=a#b\n"
+        "start 4 0.5 # input u\r\n"
         "start 7   -1E-7\n");
     EXPECT_EQ(reading.problems, std::vector<std::string>{});
     const ProviderSettings& s = reading.settings;
     EXPECT_EQ(s.guid, "{ABC}");
     EXPECT_EQ(s.facadeJars, (std::vector<std::string>{"kvbridge.jar", "more.jar"}));
-    EXPECT_EQ(s.vmOptions, (std::vector<std::string>{"-Xmx512m", "-Dname=two words"}));
+    EXPECT_EQ(s.vmOptions, (std::vector<std::string>{"-Xmx512m", "-Dname=two words",
+                                                     "-Dchannel=#7 -Dtag=a#b"}));
     ASSERT_EQ(s.startValues.size(), 2u);
     EXPECT_EQ(s.startValues[0].valueReference, 4u);
     EXPECT_EQ(s.startValues[0].value, 0.5);

@@ -8,14 +8,19 @@
 #include "kvfmu_run_reference.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
+#include <dlfcn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -206,15 +211,30 @@ TEST(NoJava, InstantiateSaysWhereItLookedAndHowToFixIt) {
     }
 }
 
+// FirstOrderLag unpacked into the test's folder for a host that finds Java through
+// JAVA_HOME, its binary loaded.
+struct LagForHost {
+    fs::path folder = scratch();
+    UnpackedFmu fmu;
+    FmuBinaryFunctions binary;
+    std::string uri;
+    LagForHost() {
+        findJavaFrom(JavaFrom::javaHome, folder);
+        fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+        binary = loadFmuBinary(fmu.binary());
+        uri = fmu.resourceUri();
+    }
+};
+
 // --- Checks before any Java is looked for ----------------------------------------------
 
 TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
-    const fs::path folder = scratch();
-    findJavaFrom(JavaFrom::javaHome, folder);
-    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
-    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    const LagForHost lag;
+    const fs::path& folder = lag.folder;
+    const UnpackedFmu& fmu = lag.fmu;
+    const FmuBinaryFunctions& binary = lag.binary;
+    const std::string& uri = lag.uri;
     fmi2CallbackFunctions callbacks = hostCallbacks();
-    const std::string uri = fmu.resourceUri();
 
     resetTestHost();
     EXPECT_EQ(binary.fmi2Instantiate("lag", fmi2CoSimulation, kvfmuGuid, uri.c_str(), &callbacks,
@@ -226,7 +246,7 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
                                           ". Expected " + fmu.guid + ".");
     EXPECT_EQ(processVm(), nullptr);
 
-    // Settings are read once and kept: this copy of the FMU has a provider of its own.
+    // Damaged settings are told with their line, before any Java is looked for.
     const UnpackedFmu damaged = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "damaged", true);
     const fs::path settings = damaged.folder / "resources" / "provider.conf";
     std::ifstream packed(settings);
@@ -245,6 +265,176 @@ TEST(BeforeJava, AWrongGuidOrDamagedSettingsStartNoVm) {
         << testHost().log[0].text;
     EXPECT_NE(testHost().log[0].text.find("pack the FMU again"), std::string::npos);
     EXPECT_EQ(processVm(), nullptr);
+}
+
+// --- The host's call log ------------------------------------------------------------------
+
+TEST(CallLog, ShowsTheGuidTheHostPassed) {
+    const LagForHost lag;
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    resetTestHost();
+    fmi2Component component = lag.binary.fmi2Instantiate(
+        "lag", fmi2CoSimulation, lag.fmu.guid.c_str(), lag.uri.c_str(), &callbacks, fmi2False, fmi2True);
+    ASSERT_NE(component, nullptr) << logText();
+    lag.binary.fmi2FreeInstance(component);
+    EXPECT_EQ(logText().find("[logFmiCall] fmi2Instantiate: GUID=" + lag.fmu.guid + "\n"), 0u) << logText();
+    EXPECT_EQ(logText().find(kvfmuGuid), std::string::npos) << logText();
+}
+
+// --- Facades of other FMUs in the process ------------------------------------------------
+
+// Makes the FMU's kvbridge.jar say it is of another version.
+void giveBridgeVersion(const UnpackedFmu& fmu, const std::string& version) {
+    const fs::path jar = fmu.folder / "resources" / "kvbridge.jar";
+    int error = 0;
+    zip_t* zip = zip_open(jar.c_str(), 0, &error);
+    ASSERT_NE(zip, nullptr);
+    static std::string manifest;
+    manifest = "Manifest-Version: 1.0\r\nImplementation-Title: kvbridge\r\n"
+               "Implementation-Version: " + version + "\r\n\r\n";
+    zip_source_t* source = zip_source_buffer(zip, manifest.data(), manifest.size(), 0);
+    ASSERT_GE(zip_file_add(zip, "META-INF/MANIFEST.MF", source, ZIP_FL_OVERWRITE), 0);
+    ASSERT_EQ(zip_close(zip), 0);
+}
+
+// A host that unpacks each FMU into a folder of its own and removes it after the run, as
+// Python importers do: the second FMU brings the same facade as the first, or another.
+struct FacadeCase {
+    std::string name;
+    fs::path first;
+    fs::path second;
+    std::string secondBridgeVersion;  // written into the second FMU's kvbridge.jar, if any
+    std::string refusal;  // {first}, {second}: their resources folders; empty: the second runs
+};
+
+std::vector<FacadeCase> facadeCases() {
+    const fs::path lag = KVFMU_TEST_FMU_DIR "/FirstOrderLag.fmu", plant = KVFMU_TEST_PLANT_FMU;
+    const int major = KVFMU_VERSION_MAJOR, minor = KVFMU_VERSION_MINOR;
+    const std::string loaded = std::to_string(major) + "." + std::to_string(minor) + ".0";
+    const auto bridgeRefusal = [&](const std::string& version) {
+        return "this FMU brings kvbridge.jar " + version + " ({second}/kvbridge.jar), but this "
+               "process has kvbridge.jar " + loaded + " loaded already, from {first}/kvbridge.jar";
+    };
+    const std::string laterMinor = std::to_string(major) + "." + std::to_string(minor + 1) + ".0";
+    const std::string laterMajor = std::to_string(major + 1) + ".0.0";
+    const std::string another = "this process already has another com.korvan.kvbridge.KorvanSim "
+                                "loaded, from {first}/";
+    return {
+        {"BridgeThenOwnFacade", lag, plant, "", another + "kvbridge.jar"},
+        {"OwnFacadeThenBridge", plant, lag, "", another + "kvfmu_facade_worker.jar"},
+        {"OwnFacadeTwice", plant, plant, "", ""},
+        {"TwoModelsOnOneBridge", lag, KVFMU_TEST_FMU_DIR "/WaterTank.fmu", "", ""},
+        {"BridgeOfALaterPatch", lag, lag, loaded.substr(0, loaded.size() - 1) + "9", ""},
+        {"BridgeOfALaterMinorVersion", lag, lag, laterMinor, bridgeRefusal(laterMinor)},
+        {"BridgeOfALaterMajorVersion", lag, lag, laterMajor, bridgeRefusal(laterMajor)},
+    };
+}
+
+std::string withFolders(std::string text, const fs::path& folder) {
+    for (const std::string name : {"first", "second"})
+        for (size_t at; (at = text.find("{" + name + "}")) != std::string::npos;)
+            text.replace(at, name.size() + 2, (folder / name / "resources").string());
+    return text;
+}
+
+void PrintTo(const FacadeCase& c, std::ostream* out) { *out << c.name; }
+
+class SecondFmu : public ::testing::TestWithParam<FacadeCase> {};
+
+TEST_P(SecondFmu, RunsOnTheFacadeLoadedOrIsRefusedNamingBoth) {
+    const FacadeCase& c = GetParam();
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    {
+        const UnpackedFmu first = unpackForHost(c.first, folder / "first", false);
+        FmuBinaryFunctions binary = loadFmuBinary(first.binary());
+        resetTestHost();
+        HostedInstance instance(binary, first, "first");
+        ASSERT_TRUE(instance.instantiated()) << logText();
+    }
+    fs::remove_all(folder / "first");
+    const UnpackedFmu second = unpackForHost(c.second, folder / "second", false);
+    if (!c.secondBridgeVersion.empty()) giveBridgeVersion(second, c.secondBridgeVersion);
+    FmuBinaryFunctions binary = loadFmuBinary(second.binary());
+    resetTestHost();
+    HostedInstance instance(binary, second, "second");
+    EXPECT_EQ(instance.instantiated(), c.refusal.empty()) << logText();
+    if (c.refusal.empty()) return;
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    EXPECT_EQ(testHost().log.front().text.rfind("fmi2Instantiate: " + withFolders(c.refusal, folder), 0), 0u)
+        << logText();
+}
+
+INSTANTIATE_TEST_SUITE_P(FacadesInOneProcess, SecondFmu, ::testing::ValuesIn(facadeCases()),
+                         [](const auto& facadeCase) { return facadeCase.param.name; });
+
+// --- An address freed on one thread and taken on another --------------------------------
+
+// An allocator that hands the block being freed to the next request and runs the host's
+// action meanwhile: an instance made on another thread then gets the freed instance's
+// address (the library asks for its instance record first), as a real allocator may give it.
+struct RecyclingAllocator {
+    std::mutex lock;
+    void* watched = nullptr;
+    void* recycled = nullptr;
+    std::function<void()> whileFreeing;
+} recycling;
+
+void* recyclingAllocate(size_t count, size_t size) {
+    const std::lock_guard<std::mutex> lock(recycling.lock);
+    if (void* block = std::exchange(recycling.recycled, nullptr)) return block;
+    return std::calloc(count ? count : 1, size ? size : 1);
+}
+
+void recyclingFree(void* block) {
+    if (block && block == recycling.watched) {
+        recycling.watched = nullptr;
+        recycling.recycled = block;
+        return recycling.whileFreeing();
+    }
+    std::free(block);
+}
+
+TEST(FreeInstance, AnInstanceGivenTheFreedAddressMeanwhileKeepsItsSetUpForReset) {
+    const LagForHost lag;
+    const UnpackedFmu& fmu = lag.fmu;
+    const FmuBinaryFunctions& binary = lag.binary;
+    const std::string& uri = lag.uri;
+    const fmi2CallbackFunctions callbacks = {hostCallbacks().logger, recyclingAllocate,
+                                             recyclingFree, nullptr, &testHost()};
+    resetTestHost();
+    const auto instantiate = [&](const char* name) {
+        return binary.fmi2Instantiate(name, fmi2CoSimulation, fmu.guid.c_str(), uri.c_str(),
+                                  &callbacks, fmi2False, fmi2False);
+    };
+    fmi2Component first = instantiate("first");
+    ASSERT_NE(first, nullptr) << logText();
+    fmi2Component second = nullptr;
+    recycling.watched = first;
+    recycling.whileFreeing = [&] {
+        std::thread other([&] {
+            second = instantiate("second");
+            if (second) binary.fmi2SetupExperiment(second, fmi2False, 0, 0, fmi2True, 1);
+        });
+        other.join();
+    };
+    binary.fmi2FreeInstance(first);
+    ASSERT_EQ(second, first) << logText();
+
+    const fmi2ValueReference u = fmu.reference("u"), y = fmu.reference("y");
+    const fmi2Real two = 2;
+    fmi2Real output = 0;
+    ASSERT_EQ(binary.fmi2SetReal(second, &u, 1, &two), fmi2OK);
+    ASSERT_EQ(binary.fmi2EnterInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.fmi2ExitInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.fmi2DoStep(second, 0, 0.5, fmi2True), fmi2OK);
+    // The set-up given again after the reset starts a new run: its initial output.
+    EXPECT_EQ(binary.fmi2Reset(second), fmi2OK) << logText();
+    ASSERT_EQ(binary.fmi2EnterInitializationMode(second), fmi2OK);
+    ASSERT_EQ(binary.fmi2GetReal(second, &y, 1, &output), fmi2OK);
+    EXPECT_EQ(output, 0);
+    binary.fmi2FreeInstance(second);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
 }
 
 // --- The VM the provider starts ---------------------------------------------------------
@@ -267,6 +457,113 @@ TEST(StartedVm, CarriesThePackedOptionsJavaToolOptionsAndLeavesTheSignalsToTheHo
     const char* user = std::getenv("USER");
     EXPECT_FALSE(fs::exists(fs::path("/tmp") / ("hsperfdata_" + std::string(user ? user : "root")) /
                             std::to_string(getpid())));
+}
+
+TEST(StartedVm, WhatTheVmSaysWhenItCannotStartReachesTheHostsLog) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const UnpackedFmu fmu = unpackForHost(modelCase("FirstOrderLag").fmu, folder / "fmu", false);
+    std::ofstream(fmu.folder / "resources" / "provider.conf", std::ios::app) << "vm-option -Xnonsense\n";
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    HostedInstance instance(binary, fmu, "lag");
+    EXPECT_FALSE(instance.instantiated());
+    const std::string log = logText();
+    const size_t said = log.find("[warning] fmi2Instantiate: the Java VM says: Unrecognized option: -Xnonsense");
+    const size_t failed = log.find("[error] fmi2Instantiate: the Java VM cannot start: ");
+    EXPECT_NE(said, std::string::npos) << log;
+    EXPECT_NE(failed, std::string::npos) << log;
+    EXPECT_LT(said, failed) << log;
+}
+
+// --- The process around the FMU: environment, locale, fork() ------------------------------
+
+TEST(Environment, AWrongJavaHomeIsNamedInOneWarningAndTheRuntimeFoundServes) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::pathOnly, folder);
+    const fs::path wrong = folder / "no-java";
+    setenv("JAVA_HOME", wrong.c_str(), 1);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", true);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows rows = simulate(binary, fmu, "lag", model.stop, model.step, model.inputs);
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    const LogRecord& warning = testHost().log.front();
+    EXPECT_EQ(warning.status, fmi2Warning);
+    EXPECT_EQ(warning.category, "warning");
+    for (const std::string& part : {"fmi2Instantiate: JAVA_HOME=" + wrong.string() + " (no such folder)",
+                                    fs::canonical(KVFMU_TEST_JDK).string() + ", found through java on PATH"})
+        EXPECT_NE(warning.text.find(part), std::string::npos) << warning.text;
+    setenv("JAVA_HOME", KVFMU_TEST_JDK, 1);
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+}
+
+// The VM reads its class path in the locale's encoding, which under LANG=C is ASCII.
+TEST(Environment, UnderTheCLocaleAnFmuInAFolderOutsideAsciiRuns) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    setenv("LC_ALL", "C", 1);
+    setenv("LANG", "C", 1);
+    const ModelCase& model = modelCase("HeatedRoom");  // a user's model jar beside the facade's
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "Übungen" / "Ölpumpe", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows rows = simulate(binary, fmu, "room", model.stop, model.step, model.inputs);
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+    EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
+}
+
+// A child made by fork() after the VM started instantiates and steps as a host would; the
+// answer is 0 when it was refused with the reason, 1 when it was not refused at all.
+int instantiateInForkedChild(const FmuBinaryFunctions& binary, const UnpackedFmu& fmu) {
+    resetTestHost();
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    const std::string uri = fmu.resourceUri();
+    fmi2Component c = binary.fmi2Instantiate("child", fmi2CoSimulation, fmu.guid.c_str(),
+                                             uri.c_str(), &callbacks, fmi2False, fmi2False);
+    if (c) {
+        binary.fmi2SetupExperiment(c, fmi2False, 0, 0, fmi2False, 0);
+        binary.fmi2EnterInitializationMode(c);
+        binary.fmi2ExitInitializationMode(c);
+        for (int k = 0; k < 20000; ++k) binary.fmi2DoStep(c, k * 0.001, 0.001, fmi2True);
+        binary.fmi2FreeInstance(c);
+        return 1;
+    }
+    const std::string log = logText();
+    return log.find("fork()") != std::string::npos && log.find("'spawn'") != std::string::npos ? 0 : 2;
+}
+
+TEST(Fork, AChildOfTheVmsProcessIsRefusedAtOnceAndNeverHangs) {
+    const fs::path folder = scratch();
+    findJavaFrom(JavaFrom::javaHome, folder);
+    const ModelCase& model = modelCase("FirstOrderLag");
+    const UnpackedFmu fmu = unpackForHost(model.fmu, folder / "fmu", false);
+    FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
+    resetTestHost();
+    const Rows before = simulate(binary, fmu, "parent", model.stop, model.step, model.inputs);
+    ASSERT_TRUE(testHost().log.empty()) << logText();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) _exit(instantiateInForkedChild(binary, fmu));
+        int status = 0;
+        bool ended = false;
+        for (int waited = 0; waited < 100 && !ended; ++waited) {
+            ended = waitpid(child, &status, WNOHANG) == child;
+            if (!ended) usleep(100000);
+        }
+        if (!ended) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
+        EXPECT_TRUE(ended) << "child " << attempt << " hung";
+        EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "child " << attempt << " ended with " << status;
+    }
+    // The parent goes on as before.
+    resetTestHost();
+    EXPECT_EQ(simulate(binary, fmu, "parent", model.stop, model.step, model.inputs), before);
 }
 
 // --- A host that runs a VM of its own -----------------------------------------------------

@@ -81,8 +81,8 @@ def kvfmu_run_rows(fmu, stop, step, inputs, folder):
 class Session:
     """One instance of the FMU in this process, driven through standard FMI calls only."""
 
-    def __init__(self, folder):
-        fmu = os.environ["KVFMU_TEST_FMU"]
+    def __init__(self, folder, fmu=None):
+        fmu = fmu or os.environ["KVFMU_TEST_FMU"]
         self.guid, self.model_identifier, self.variables = unpack(fmu, folder)
         self.messages = []
         self.logger = Logger(lambda env, name, status, category, text: self.messages.append(

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kvfmu-run's Java VM: it links no libjvm, finds Java as the provider does, starts the VM with
 # the FMU's packed options before --vm-option, -Xrs and -XX:-UsePerfData, runs FMUs of the
-# new and of the old layout, and without Java exits with code 30.
+# new and of the old layout, warns of a JAVA_HOME it passes over, and without Java exits with
+# code 30.
 # Usage: runner_java_test.sh KVFMU_RUN HIDDEN_JAVA_RUNNER JDK NEW_FMU OLD_FMU SCRATCH
 set -uo pipefail
 runner=$1 hidden_runner=$2 jdk=$3 new_fmu=$4 old_fmu=$5 scratch=$6
@@ -37,6 +38,10 @@ expect old-layout 0 'bool UsePerfData += false' 'bool ReduceSignalUsage += true'
     env JAVA_HOME="$jdk" "$runner" "$old_fmu" --stop 0.1 -q -o "$scratch/old.csv" "$flags"
 expect java-on-path 0 -- \
     env -u JAVA_HOME PATH="$jdk/bin" "$runner" "$new_fmu" --stop 1 -q -o "$scratch/path.csv"
+expect wrong-java-home 0 \
+       "kvfmu-run: warning: JAVA_HOME=$scratch/no-java \\(no such folder\\) is not a usable Java runtime" \
+       'found through java on PATH instead' -- \
+    env JAVA_HOME="$scratch/no-java" PATH="$jdk/bin" "$runner" "$new_fmu" --stop 1 -q -o "$scratch/wrong.csv"
 expect no-java 30 'kvfmu-run: error: no Java 17\+ runtime found: set JAVA_HOME' \
        'looked in: JAVA_HOME \(not set\); java on PATH \(not found\)' -- \
     env -u JAVA_HOME PATH="$scratch/empty-bin" "$hidden_runner" "$new_fmu" -q -o "$scratch/none.csv"

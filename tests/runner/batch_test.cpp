@@ -37,7 +37,7 @@ TEST(RunnerBatch, EachRunEqualsTheSingleRunBitForBit) {
     std::vector<std::string> batch = {fmu, "--runs", "runs.csv", "--output-dir", "out", "-q"};
     batch.insert(batch.end(), common.begin(), common.end());
     RunnerResult result = runRunner(scratch, batch);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 
     const std::vector<std::vector<std::string>> singles = {
@@ -53,7 +53,7 @@ TEST(RunnerBatch, EachRunEqualsTheSingleRunBitForBit) {
         single.insert(single.end(), common.begin(), common.end());
         single.insert(single.end(), singles[i].begin(), singles[i].end());
         RunnerResult alone = runRunner(scratch, single);
-        ASSERT_EQ(alone.exitCode, 0) << alone.err;
+        ASSERT_EQ(alone.exitCode, code(ExitCode::ok)) << alone.err;
         const std::string expected = scratch.read(ids[i] + ".csv");
         EXPECT_EQ(scratch.read("out/" + ids[i] + ".csv"), expected) << ids[i];
 
@@ -79,7 +79,7 @@ TEST(RunnerBatch, ConstantInputColumnsAndAFailedRunInTheMiddle) {
                   "\"3\",ok2,1,1e300\n");
     RunnerResult result = runRunner(
         scratch, {fmu, "--runs", "runs.csv", "--output-dir", "out", "--stop", "1", "--step", "0.25"});
-    EXPECT_EQ(result.exitCode, 41) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::batchRunsFailed)) << result.err;
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: 2 of 4 runs failed (see out/summary.csv)"))
         << result.err;
     EXPECT_TRUE(contains(result.err, "run zero_gain: failed: fmi2ExitInitializationMode returned"))
@@ -121,7 +121,7 @@ TEST(RunnerBatch, ARunThatExceedsItsTimeoutEndsTheProcessWithItsCode) {
     RunnerResult result =
         runRunner(scratch, {fmu, "--runs", "runs.csv", "--output-dir", "out", "--stop", "1",
                             "--step", "0.25", "--run-timeout", "3", "-q"});
-    EXPECT_EQ(result.exitCode, 60) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::runTimedOut)) << result.err;
     EXPECT_TRUE(contains(result.err,
                          "kvfmu-run: error: run hangs exceeded --run-timeout 3 s and was "
                          "abandoned; the runs after it were not started"))
@@ -142,7 +142,7 @@ TEST(RunnerBatch, JavaCodeEndingTheProcessIsRecordedAsTheRunsFailure) {
     scratch.write("runs.csv", "run,exit_at\nfine,1e300\nexits,0.5\nnever,1e300\n");
     RunnerResult result = runRunner(scratch, {fmu, "--runs", "runs.csv", "--output-dir", "out",
                                               "--stop", "1", "--step", "0.25", "-q"});
-    EXPECT_EQ(result.exitCode, 40) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::fmuCallFailed)) << result.err;
     EXPECT_TRUE(contains(result.err, "the Java VM ended the process with status 3")) << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
     const std::vector<std::string> summary = lines(scratch.read("out/summary.csv"));
@@ -155,38 +155,39 @@ TEST(RunnerBatch, JavaCodeEndingTheProcessIsRecordedAsTheRunsFailure) {
 
 TEST(RunnerBatch, BadRunsFilesAreRefusedBeforeAnyRun) {
     Scratch scratch;
-    const std::vector<std::tuple<std::string, std::vector<std::string>, int, std::string>> cases = {
-        {"gain\n2\n", {}, 25, "runs.csv:1: no run column"},
-        {"run,gain\na,2\nA,3\n", {}, 25, "runs.csv:3: run id \"A\" repeats"},
-        {"run,gain\n../a,2\n", {}, 25, "runs.csv:2: run id \"../a\" is no file name"},
-        {"run,gain\nsummary,2\n", {}, 25, "run id \"summary\" is no file name"},
-        {"run,gain\n", {}, 25, "runs.csv:1: no runs after the header"},
-        {"run,gain\na,fast\n", {}, 23, "runs.csv:2: column gain: \"fast\" is not a number"},
-        {"run,gain\na,2,3\n", {}, 24, "runs.csv:2: 3 cells, but the header has 2"},
-        {"run,K\na,2\n", {}, 17, "runs.csv:1: column K is neither an input nor a parameter"},
-        {"run,y1\na,2\n", {}, 17, "column y1 is neither an input nor a parameter"},
-        {"run,u\na,2\n", {"--set", "u=1"}, 2, "runs.csv:1: column u: input u is also given"},
-        {"run,gain\na,2\n", {"-p", "gain=1"}, 2, "parameter gain is also given"},
-        {"run,gain\na,2\n", {"-o", "x.csv"}, 2, "--output goes with a single run"},
-        {"run,gain\na,2\n", {"--plot", "x.svg"}, 2, "--plot goes with a single run"},
-        {"run,gain\na,2\n", {"--run-timeout", "0"}, 3, "--run-timeout: must be positive"},
-        {"run,gain\na,2\n", {"--vm-option=-Xnonsense"}, 30, "the Java VM cannot start"},
+    const std::vector<std::tuple<std::string, std::vector<std::string>, ExitCode, std::string>>
+        cases = {
+        {"gain\n2\n", {}, ExitCode::runsInvalid, "runs.csv:1: no run column"},
+        {"run,gain\na,2\nA,3\n", {}, ExitCode::runsInvalid, "runs.csv:3: run id \"A\" repeats"},
+        {"run,gain\n../a,2\n", {}, ExitCode::runsInvalid, "runs.csv:2: run id \"../a\" is no file name"},
+        {"run,gain\nsummary,2\n", {}, ExitCode::runsInvalid, "run id \"summary\" is no file name"},
+        {"run,gain\n", {}, ExitCode::runsInvalid, "runs.csv:1: no runs after the header"},
+        {"run,gain\na,fast\n", {}, ExitCode::inputNotNumeric, "runs.csv:2: column gain: \"fast\" is not a number"},
+        {"run,gain\na,2,3\n", {}, ExitCode::inputMalformed, "runs.csv:2: 3 cells, but the header has 2"},
+        {"run,K\na,2\n", {}, ExitCode::unknownVariable, "runs.csv:1: column K is neither an input nor a parameter"},
+        {"run,y1\na,2\n", {}, ExitCode::unknownVariable, "column y1 is neither an input nor a parameter"},
+        {"run,u\na,2\n", {"--set", "u=1"}, ExitCode::usage, "runs.csv:1: column u: input u is also given"},
+        {"run,gain\na,2\n", {"-p", "gain=1"}, ExitCode::usage, "parameter gain is also given"},
+        {"run,gain\na,2\n", {"-o", "x.csv"}, ExitCode::usage, "--output goes with a single run"},
+        {"run,gain\na,2\n", {"--plot", "x.svg"}, ExitCode::usage, "--plot goes with a single run"},
+        {"run,gain\na,2\n", {"--run-timeout", "0"}, ExitCode::badNumber, "--run-timeout: must be positive"},
+        {"run,gain\na,2\n", {"--vm-option=-Xnonsense"}, ExitCode::javaVmFailed, "the Java VM cannot start"},
     };
     std::filesystem::create_directories(scratch.file("out"));
     scratch.write("out/summary.csv", "an earlier batch's summary\n");
-    for (const auto& [text, extra, code, message] : cases) {
+    for (const auto& [text, extra, exitCode, message] : cases) {
         scratch.write("runs.csv", text);
         std::vector<std::string> arguments = {fmu, "--runs", "runs.csv", "--output-dir", "out"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         RunnerResult result = runRunner(scratch, arguments);
-        EXPECT_EQ(result.exitCode, code) << text;
+        EXPECT_EQ(result.exitCode, code(exitCode)) << text;
         EXPECT_TRUE(contains(result.err, "kvfmu-run: error: ")) << result.err;
         EXPECT_TRUE(contains(result.err, message)) << result.err;
         EXPECT_FALSE(std::filesystem::exists(scratch.file("out/a.csv"))) << text;
         EXPECT_EQ(scratch.read("out/summary.csv"), "an earlier batch's summary\n") << text;
     }
     RunnerResult result = runRunner(scratch, {fmu, "--runs", "runs.csv"});
-    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.exitCode, code(ExitCode::usage));
     EXPECT_TRUE(contains(result.err, "--runs needs --output-dir")) << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
 }
@@ -209,7 +210,7 @@ TEST(RunnerBatch, RunsOnStandardInputAreAnsweredOneAtATime) {
     EXPECT_TRUE(contains(rows[1], ",failed,fmi2ExitInitializationMode returned")) << rows[1];
     sendTo(runner, "fourth,fast\n");
     RunnerResult result = finishPipedRunner(scratch, runner);
-    EXPECT_EQ(result.exitCode, 23) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::inputNotNumeric)) << result.err;
     EXPECT_TRUE(contains(result.err,
                          "kvfmu-run: error: standard input:5: column gain: \"fast\" is not a number"))
         << result.err;
@@ -224,7 +225,7 @@ TEST(RunnerBatch, RunsOnStandardInputAreAnsweredOneAtATime) {
     runner = startPipedRunner(scratch, {fmu, "--runs", "-", "--output-dir", "out", "-q"});
     sendTo(runner, "run,gain\nonly,0\n");
     result = finishPipedRunner(scratch, runner);
-    EXPECT_EQ(result.exitCode, 41) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::batchRunsFailed)) << result.err;
     EXPECT_TRUE(contains(result.out, "\nonly,0,failed,")) << result.out;
 }
 
@@ -234,28 +235,28 @@ TEST(RunnerCheck, RefusesWhatTheRunWouldWithoutRunningOrWriting) {
     scratch.write("cell.csv", "time,u\n0,1\n1,abc\n");
     scratch.write("column.csv", "time,K\n0,1\n");
     scratch.write("runs.csv", "run,gain\na,1\nb,2\n");
-    scratch.write("both.csv", "run,u\na,1\n");
+    scratch.write("both.csv", "\nrun,u\na,1\n");  // the header on line 2
     scratch.write("case.csv", "run,gain\nRun1,1\nrun1,2\n");
-    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
-        {{"--start", "2", "--stop", "1"}, 3, "the stop time 1 is before the start time 2"},
-        {{"--step", "-1"}, 3, "the step size must be positive, not -1"},
-        {{"-i", "cell.csv"}, 23, "cell.csv:3: column u: \"abc\" is not a number"},
-        {{"-i", "column.csv"}, 17, "column.csv:1: column K is no input of the model"},
-        {{"-i", "in.csv", "--runs", "both.csv"}, 2, "both.csv:1: column u: input u is also given"},
-        {{"--runs", "case.csv"}, 25, "case.csv:3: run id \"run1\" repeats"},
-        {{"--runs", "runs.csv", "-p", "K=1"}, 17, "--param K: the model has no parameter K"},
+    const std::vector<std::tuple<std::vector<std::string>, ExitCode, std::string>> cases = {
+        {{"--start", "2", "--stop", "1"}, ExitCode::badNumber, "the stop time 1 is before the start time 2"},
+        {{"--step", "-1"}, ExitCode::badNumber, "the step size must be positive, not -1"},
+        {{"-i", "cell.csv"}, ExitCode::inputNotNumeric, "cell.csv:3: column u: \"abc\" is not a number"},
+        {{"-i", "column.csv"}, ExitCode::unknownVariable, "column.csv:1: column K is no input of the model"},
+        {{"-i", "in.csv", "--runs", "both.csv"}, ExitCode::usage, "both.csv:2: column u: input u is also given"},
+        {{"--runs", "case.csv"}, ExitCode::runsInvalid, "case.csv:3: run id \"run1\" repeats"},
+        {{"--runs", "runs.csv", "-p", "K=1"}, ExitCode::unknownVariable, "--param K: the model has no parameter K"},
         // No Java VM is started: an option it would refuse passes.
         {{"-i", "in.csv", "--runs", "runs.csv", "--output-dir", "out", "--vm-option=-Xnonsense"},
-         0, "Integrator: 2 runs from t = 0 to 2 s in steps of 0.01 s can start"},
-        {{"-p", "gain=3", "-o", "out.csv", "--plot", "out.svg"}, 0, "Integrator: the run from"},
+         ExitCode::ok, "Integrator: 2 runs from t = 0 to 2 s in steps of 0.01 s can start"},
+        {{"-p", "gain=3", "-o", "out.csv", "--plot", "out.svg"}, ExitCode::ok, "Integrator: the run from"},
     };
     const auto before = std::filesystem::directory_iterator(scratch.path());
     const size_t files = static_cast<size_t>(std::distance(before, {}));
-    for (const auto& [extra, code, message] : cases) {
+    for (const auto& [extra, exitCode, message] : cases) {
         std::vector<std::string> arguments = {fmu, "--check"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         RunnerResult result = runRunner(scratch, arguments);
-        EXPECT_EQ(result.exitCode, code) << message << "\n" << result.err;
+        EXPECT_EQ(result.exitCode, code(exitCode)) << message << "\n" << result.err;
         EXPECT_TRUE(contains(result.err, message)) << result.err;
         EXPECT_EQ(result.out, "");
         EXPECT_FALSE(contains(result.err, "runner facade")) << result.err;

@@ -18,7 +18,7 @@ std::vector<std::vector<double>> simulate(const Scratch& scratch, const std::str
     options.insert(options.begin(), fmuOf(model));
     options.insert(options.end(), {"-o", "out.csv", "--quiet"});
     RunnerResult result = runRunner(scratch, options);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
     return csvRows(scratch.read("out.csv"), header);
 }
@@ -95,7 +95,7 @@ TEST(BuiltinModels, TheDemoRunsWithItsInputFile) {
     Scratch scratch;
     RunnerResult result = runRunner(scratch, {fmuOf("MassSpringDamper"), "-i", DEMO_INPUT, "-o",
                                               "demo.csv", "--plot", "demo.svg"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(csvRows(scratch.read("demo.csv")).size(), 1001u);
     EXPECT_NE(scratch.read("demo.svg").find("</svg>"), std::string::npos);
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
@@ -108,7 +108,7 @@ TEST(BuiltinModels, ABatchOfStepResponsesMatchesTheAnalyticSolution) {
     RunnerResult result =
         runRunner(scratch, {fmuOf("FirstOrderLag"), "--runs", "runs.csv", "--output-dir", "out",
                             "-p", "K=2", "--stop", "1", "--step", "0.01", "-q"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
     const std::vector<std::tuple<std::string, double, double>> runs = {
         {"fast", 0.2, 1}, {"slow", 2, 1}, {"negative", 0.5, -3}};
@@ -125,12 +125,12 @@ TEST(BuiltinModels, ABatchOfStepResponsesMatchesTheAnalyticSolution) {
 TEST(BuiltinModels, ModelParametersAreCheckedByName) {
     Scratch scratch;
     RunnerResult result = runRunner(scratch, {fmuOf("FirstOrderLag"), "-p", "tau=1"});
-    EXPECT_EQ(result.exitCode, 17);
+    EXPECT_EQ(result.exitCode, code(ExitCode::unknownVariable));
     EXPECT_NE(result.err.find("--param tau: the model has no parameter tau (parameters: K, T, y0"),
               std::string::npos)
         << result.err;
     result = runRunner(scratch, {fmuOf("FirstOrderLag"), "-p", "T=-1", "-o", "out.csv"});
-    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_EQ(result.exitCode, code(ExitCode::fmuCallFailed));
     EXPECT_NE(result.err.find("fmi2ExitInitializationMode returned fmi2Error"), std::string::npos)
         << result.err;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});

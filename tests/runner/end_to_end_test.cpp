@@ -32,7 +32,7 @@ TEST(RunnerRun, ConstantInputMatchesTheIntegral) {
     Scratch scratch;
     RunnerResult result =
         run(scratch, {fmu, "--set", "u=3", "--stop", "1", "--step", "0.1", "-o", "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     std::string header;
     auto rows = csvRows(scratch.read("out.csv"), &header);
     EXPECT_EQ(header, "time,y1,y2");
@@ -61,7 +61,7 @@ TEST(RunnerRun, ConstantInputMatchesTheIntegral) {
 TEST(RunnerRun, DefaultsComeFromTheModelDescriptionAndCsvGoesToStandardOutput) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--quiet"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(result.err, "runner facade: instance Integrator created\n");  // Java's System.out
     std::string header;
     auto rows = csvRows(result.out, &header);
@@ -78,7 +78,7 @@ TEST(RunnerRun, InputFileIsInterpolatedAndHeld) {
     scratch.write("in.csv", "time,u\n0.5,1\n1.5,3\n");
     RunnerResult result =
         run(scratch, {fmu, "-i", "in.csv", "--stop", "2", "--step", "0.25", "-o", "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     auto rows = csvRows(scratch.read("out.csv"));
     ASSERT_EQ(rows.size(), 9u);
     auto u = [](double t) { return t <= 0.5 ? 1.0 : t >= 1.5 ? 3.0 : 1.0 + 2.0 * (t - 0.5); };
@@ -101,7 +101,7 @@ TEST(RunnerRun, InputJumpsLandOnTheirGridPoint) {
         scratch.write("in.csv", "time,u\n0,0\n" + jump + ",0\n" + jump + ",1\n");
         RunnerResult result =
             run(scratch, {fmu, "-i", "in.csv", "--step", step, "--stop", stop, "-o", "out.csv"});
-        ASSERT_EQ(result.exitCode, 0) << result.err;
+        ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
         const std::string csv = scratch.read("out.csv");
         auto rows = csvRows(csv);
         const auto jumpRow = static_cast<size_t>(jumpIndex);
@@ -119,7 +119,7 @@ TEST(RunnerRun, ParametersAreOverriddenForTheRun) {
     RunnerResult result =
         run(scratch, {fmu, "--set", "u=1", "--param", "gain=5", "-p", "initial=10", "--stop", "1",
                       "--step", "0.5", "-o", "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     auto rows = csvRows(scratch.read("out.csv"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], (std::vector<double>{0, 10, 5}));
@@ -130,7 +130,7 @@ TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
     Scratch scratch;
     RunnerResult result =
         run(scratch, {fmu, "--param", "fail_at=0.5", "--step", "0.1", "-o", "out.csv"});
-    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_EQ(result.exitCode, code(ExitCode::fmuCallFailed));
     EXPECT_TRUE(
         contains(result.err, "[Error][logError] Integrator: Error: integrator stopped at t=0.5"))
         << result.err;
@@ -150,7 +150,7 @@ TEST(RunnerRun, FailingStepShowsTheFmuMessageAndKeepsTheRowsBeforeIt) {
 TEST(RunnerRun, FailingInitializationShowsTheFmuMessageAndWritesNoRow) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--param", "gain=0", "-o", "out.csv"});
-    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_EQ(result.exitCode, code(ExitCode::fmuCallFailed));
     EXPECT_TRUE(contains(result.err,
                          "kvfmu-run: error: fmi2ExitInitializationMode returned fmi2Error: "
                          "fmi2ExitInitializationMode: gain must not be 0"))
@@ -164,7 +164,7 @@ TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
     Scratch scratch;
     RunnerResult result = run(
         scratch, {fmu, "--log-fmi-calls", "--stop", "0.02", "-p", "gain=3", "-o", "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_TRUE(contains(result.err, "[OK][logFmiCall] Integrator: fmi2DoStep")) << result.err;
     // The FMU's variable references are shown as the variables' names.
     EXPECT_TRUE(contains(result.err, "Integrator: fmi2SetReal: gain = 3\n")) << result.err;
@@ -173,14 +173,39 @@ TEST(RunnerRun, FmiCallsAreLoggedOnRequest) {
 
     result = run(scratch, {fmu, "--log-fmi-calls", "--log-level", "warning", "--stop", "0.02", "-o",
                            "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_FALSE(contains(result.err, "[OK]")) << result.err;
+}
+
+TEST(RunnerRun, AnInputIsSetOnlyWhenItsValueChanges) {
+    Scratch scratch;
+    scratch.write("steps.csv", "time,u\n0,1\n0.5,1\n0.5,3\n1,3\n");
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        {{}, {"0.5"}},
+        {{"--set", "u=2"}, {"2"}},
+        {{"-i", "steps.csv"}, {"1", "3"}},
+    };
+    for (const auto& [extra, expected] : cases) {
+        std::vector<std::string> arguments = {fmu,    "--log-fmi-calls", "--stop", "1",
+                                              "--step", "0.25",          "-o",     "out.csv"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        RunnerResult result = run(scratch, arguments);
+        ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
+        std::vector<std::string> sets;
+        std::istringstream lines(result.err);
+        const std::string call = "Integrator: fmi2SetReal: u = ";
+        for (std::string line; std::getline(lines, line);) {
+            const size_t at = line.find(call);
+            if (at != std::string::npos) sets.push_back(line.substr(at + call.size()));
+        }
+        EXPECT_EQ(sets, expected) << result.err;
+    }
 }
 
 TEST(RunnerRun, InfoDescribesTheFmuAndRunsNothing) {
     Scratch scratch;
     RunnerResult result = run(scratch, {"--info", fmu});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(result.err, "") << "no Java VM, no instance";
     for (const char* line :
          {"Model:       Integrator\n",
@@ -196,7 +221,7 @@ TEST(RunnerRun, InfoDescribesTheFmuAndRunsNothing) {
         EXPECT_TRUE(contains(result.out, line)) << line << " not in\n" << result.out;
     }
     result = run(scratch, {"--info", "missing.fmu"});
-    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_EQ(result.exitCode, code(ExitCode::fmuMissing));
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: missing.fmu: no such file")) << result.err;
 }
 
@@ -204,14 +229,14 @@ TEST(RunnerRun, ProgressBarOnATerminalOnly) {
     if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) for a terminal";
     Scratch scratch;
     RunnerResult result = runRunner(scratch, {fmu, "--stop", "1", "-o", "out.csv"}, true);
-    ASSERT_EQ(result.exitCode, 0) << result.out;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.out;
     EXPECT_TRUE(contains(result.out, "\r[")) << result.out;  // script(1) puts stderr on stdout
     EXPECT_TRUE(contains(result.out, "%  t = ")) << result.out;
     EXPECT_TRUE(contains(result.out, "Integrator: simulated t = 0 to 1 s in 100 steps"))
         << result.out;
 
     result = runRunner(scratch, {fmu, "--stop", "1", "-o", "out.csv", "--quiet"}, true);
-    ASSERT_EQ(result.exitCode, 0) << result.out;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.out;
     EXPECT_FALSE(contains(result.out, "\r[")) << result.out;  // the terminal ends lines with \r\n
     EXPECT_FALSE(contains(result.out, "simulated")) << result.out;
     EXPECT_EQ(scratch.leftovers(), std::vector<std::string>{});
@@ -255,7 +280,7 @@ PlotLayout plotLayout(const std::string& svg) {
 TEST(RunnerRun, PlotHasAPanelPerOutputAndInputOverASharedTimeAxis) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--set", "u=1", "--plot", "out.svg", "-o", "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_TRUE(contains(result.err, "plot: out.svg")) << result.err;
     PlotLayout layout = plotLayout(scratch.read("out.svg"));
     EXPECT_EQ(layout.panels, (std::vector<std::string>{"y1 [m]", "y2 [m/s]", "u [m/s]"}))
@@ -265,7 +290,7 @@ TEST(RunnerRun, PlotHasAPanelPerOutputAndInputOverASharedTimeAxis) {
 
     // --plot-variables chooses the panels and their order.
     result = run(scratch, {fmu, "--plot", "out.svg", "--plot-variables", "u,y2", "-o", "out.csv"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     layout = plotLayout(scratch.read("out.svg"));
     EXPECT_EQ(layout.panels, (std::vector<std::string>{"u [m/s]", "y2 [m/s]"})) << layout.texts;
     EXPECT_EQ(layout.timeLabels, 1) << layout.texts;
@@ -274,10 +299,10 @@ TEST(RunnerRun, PlotHasAPanelPerOutputAndInputOverASharedTimeAxis) {
 TEST(RunnerRun, PngPlotOrClearRefusal) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "--plot", "out.png", "-o", "out.csv"});
-    if (result.exitCode == 0) {
+    if (result.exitCode == code(ExitCode::ok)) {
         EXPECT_EQ(scratch.read("out.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
     } else {
-        EXPECT_EQ(result.exitCode, 51);
+        EXPECT_EQ(result.exitCode, code(ExitCode::plotFormatUnsupported));
         EXPECT_TRUE(contains(result.err, "has no PNG device")) << result.err;
         EXPECT_FALSE(std::filesystem::exists(scratch.file("out.csv"))) << "refused before the run";
     }
@@ -296,7 +321,7 @@ TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
     waitForRows(scratch, 2);  // the loop runs
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
-    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::interrupted)) << result.err;
     EXPECT_TRUE(contains(result.err, "interrupted at t=")) << result.err;
     EXPECT_TRUE(contains(result.err,
                          "kvfmu-run: interrupted: the run stops at the next communication point "
@@ -309,7 +334,7 @@ TEST(RunnerRun, InterruptStopsTheRunAndCleansUp) {
 TEST(RunnerRun, JavaCodeEndingTheProcessIsAFailedCallAndCleansUp) {
     Scratch scratch;
     RunnerResult result = run(scratch, {fmu, "-p", "exit_at=0.5", "--step", "0.1", "-o", "out.csv"});
-    EXPECT_EQ(result.exitCode, 40);
+    EXPECT_EQ(result.exitCode, code(ExitCode::fmuCallFailed));
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: the Java VM ended the process with status 3"))
         << result.err;
     const std::string csv = scratch.read("out.csv");
@@ -334,7 +359,7 @@ TEST(RunnerRun, SecondInterruptEndsAStepThatHangsAndKeepsTheRows) {
                          "(a second Ctrl-C abandons the step in progress)"));
     kill(child, SIGINT);
     RunnerResult result = waitForRunner(scratch, child);
-    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::interrupted)) << result.err;
     EXPECT_TRUE(contains(result.err, "kvfmu-run: error: interrupted twice: ending now")) << result.err;
     const std::string csv = scratch.read("out.csv");
     EXPECT_EQ(csvRows(csv).size(), 6u) << csv;
@@ -351,15 +376,15 @@ TEST(RunnerRun, FailedRunsReplaceEarlierResultsWithTheirPartialResults) {
     const std::string oldPlot = "<svg xmlns=\"http://www.w3.org/2000/svg\"><text>old</text></svg>";
     struct Case {
         std::vector<std::string> arguments;
-        int exitCode;
+        ExitCode exitCode;
         size_t rows;
         std::string stopped;
     };
     const std::vector<Case> cases = {
-        {{"-p", "gain=0"}, 40, 0, "stopped before its first row"},
-        {{"-p", "fail_at=0.5"}, 40, 6, "stopped after t = 0.5"},
-        {{"-p", "exit_at=0.3"}, 40, 4, "stopped after t = 0.3"},
-        {{"--stop", "-1"}, 3, 0, ""},  // refused before the run: the files stay
+        {{"-p", "gain=0"}, ExitCode::fmuCallFailed, 0, "stopped before its first row"},
+        {{"-p", "fail_at=0.5"}, ExitCode::fmuCallFailed, 6, "stopped after t = 0.5"},
+        {{"-p", "exit_at=0.3"}, ExitCode::fmuCallFailed, 4, "stopped after t = 0.3"},
+        {{"--stop", "-1"}, ExitCode::badNumber, 0, ""},  // refused before the run: the files stay
     };
     for (const Case& failure : cases) {
         Scratch scratch;
@@ -369,7 +394,7 @@ TEST(RunnerRun, FailedRunsReplaceEarlierResultsWithTheirPartialResults) {
                                               "keep.svg"};
         arguments.insert(arguments.end(), failure.arguments.begin(), failure.arguments.end());
         RunnerResult result = run(scratch, arguments);
-        EXPECT_EQ(result.exitCode, failure.exitCode) << result.err;
+        EXPECT_EQ(result.exitCode, code(failure.exitCode)) << result.err;
         const std::string csv = scratch.read("keep.csv");
         const std::string plot = scratch.read("keep.svg");
         if (failure.stopped.empty()) {
@@ -400,24 +425,24 @@ BadRun badRun(const Scratch& scratch, const std::vector<std::string>& arguments)
 }
 
 // Expects the run to fail with the exit code and a message that contains the text.
-void expectRefused(const Scratch& scratch, const std::vector<std::string>& arguments, int exitCode,
-                   const std::string& message) {
+void expectRefused(const Scratch& scratch, const std::vector<std::string>& arguments,
+                   ExitCode exitCode, const std::string& message) {
     BadRun bad = badRun(scratch, arguments);
-    EXPECT_EQ(bad.exitCode, exitCode) << message;
+    EXPECT_EQ(bad.exitCode, code(exitCode)) << message;
     EXPECT_TRUE(contains(bad.message, message)) << bad.message;
 }
 
 TEST(RunnerBadInput, FmuFileProblems) {
     Scratch scratch;
-    expectRefused(scratch, {"missing.fmu"}, 10, "missing.fmu: no such file");
+    expectRefused(scratch, {"missing.fmu"}, ExitCode::fmuMissing, "missing.fmu: no such file");
 
     scratch.write("text.fmu", "this is no zip archive\n");
-    expectRefused(scratch, {"text.fmu"}, 11, "text.fmu: not a zip archive");
+    expectRefused(scratch, {"text.fmu"}, ExitCode::notZip, "text.fmu: not a zip archive");
 
     std::ifstream in(fmu, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     scratch.write("cut.fmu", bytes.substr(0, bytes.size() / 2));
-    expectRefused(scratch, {"cut.fmu"}, 12, "damaged zip archive");
+    expectRefused(scratch, {"cut.fmu"}, ExitCode::corruptArchive, "damaged zip archive");
 }
 
 TEST(RunnerBadInput, ModelDescriptionProblems) {
@@ -430,19 +455,19 @@ TEST(RunnerBadInput, ModelDescriptionProblems) {
     };
 
     makeVariant(fmu, scratch.file("none.fmu"), {{"modelDescription.xml", std::nullopt}});
-    expectRefused(scratch, {"none.fmu"}, 13, "no modelDescription.xml");
+    expectRefused(scratch, {"none.fmu"}, ExitCode::noModelDescription, "no modelDescription.xml");
 
     makeVariant(fmu, scratch.file("broken.fmu"),
                 {{"modelDescription.xml", description.substr(0, 400)}});
-    expectRefused(scratch, {"broken.fmu"}, 14, "modelDescription.xml: not well-formed XML");
+    expectRefused(scratch, {"broken.fmu"}, ExitCode::invalidModelDescription, "modelDescription.xml: not well-formed XML");
 
     makeVariant(fmu, scratch.file("fmi1.fmu"),
                 {{"modelDescription.xml", replaced("fmiVersion=\"2.0\"", "fmiVersion=\"1.0\"")}});
-    expectRefused(scratch, {"fmi1.fmu"}, 15, "FMI 2.0 is needed");
+    expectRefused(scratch, {"fmi1.fmu"}, ExitCode::notFmi2CoSimulation, "FMI 2.0 is needed");
 
     makeVariant(fmu, scratch.file("me.fmu"),
                 {{"modelDescription.xml", replaced("<CoSimulation", "<ModelExchange")}});
-    expectRefused(scratch, {"me.fmu"}, 15, "not a co-simulation FMU");
+    expectRefused(scratch, {"me.fmu"}, ExitCode::notFmi2CoSimulation, "not a co-simulation FMU");
 }
 
 TEST(RunnerBadInput, ArchiveContentProblems) {
@@ -451,20 +476,20 @@ TEST(RunnerBadInput, ArchiveContentProblems) {
                 {{"binaries/linux64/libkvfmu.so", std::nullopt},
                  {"binaries/linux64/", std::nullopt},
                  {"binaries/win64/libkvfmu.dll", "MZ"}});
-    expectRefused(scratch, {"windows.fmu"}, 16,
+    expectRefused(scratch, {"windows.fmu"}, ExitCode::noBinary,
                   "no binary for this platform: binaries/linux64/libkvfmu.so is missing "
                   "(platforms in the FMU: win64)");
 
     makeVariant(fmu, scratch.file("escape.fmu"), {{"../escaped.txt", "x"}});
-    expectRefused(scratch, {"escape.fmu"}, 12,
+    expectRefused(scratch, {"escape.fmu"}, ExitCode::corruptArchive,
                   "entry name leads outside the archive: ../escaped.txt");
     EXPECT_FALSE(std::filesystem::exists(scratch.temporary().parent_path() / "escaped.txt"));
 
     makeVariant(fmu, scratch.file("bad_binary.fmu"), {{"binaries/linux64/libkvfmu.so", "not ELF"}});
-    expectRefused(scratch, {"bad_binary.fmu"}, 31, "cannot load the FMU's binary");
+    expectRefused(scratch, {"bad_binary.fmu"}, ExitCode::binaryNotLoadable, "cannot load the FMU's binary");
 
     makeVariant(fmu, scratch.file("no_facade.fmu"), {{"resources/kvbridge.jar", std::nullopt}});
-    expectRefused(scratch, {"no_facade.fmu"}, 40,
+    expectRefused(scratch, {"no_facade.fmu"}, ExitCode::fmuCallFailed,
                   "kvfmu-run: error: fmi2Instantiate failed: fmi2Instantiate: Process error; "
                   "Cannot find Java classes");
 }
@@ -500,30 +525,30 @@ TEST(RunnerBadInput, ArchivesThatCannotBeUnpackedFaithfully) {
         std::vector<ZipEntry> entries = testFmuEntries();
         entries.insert(entries.end(), extra.begin(), extra.end());
         writeZip(scratch.file(name), entries);
-        expectRefused(scratch, {name, "-o", "out.csv"}, 12, message);
+        expectRefused(scratch, {name, "-o", "out.csv"}, ExitCode::corruptArchive, message);
         EXPECT_FALSE(std::filesystem::exists(scratch.file("out.csv"))) << name;
     }
     writeZip(scratch.file("plain.fmu"), testFmuEntries());  // the writer itself is sound
     RunnerResult result = run(scratch, {"plain.fmu", "-q", "-o", "out.csv"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
 }
 
 TEST(RunnerBadInput, UnknownNames) {
     Scratch scratch;
-    expectRefused(scratch, {fmu, "--set", "y1=1"}, 17,
+    expectRefused(scratch, {fmu, "--set", "y1=1"}, ExitCode::unknownVariable,
                   "--set y1 is an output, not an input (inputs: u)");
-    expectRefused(scratch, {fmu, "--set", "gain=1"}, 17,
+    expectRefused(scratch, {fmu, "--set", "gain=1"}, ExitCode::unknownVariable,
                   "--set gain is a parameter, not an input (inputs: u)");
-    expectRefused(scratch, {fmu, "--set", "K=1"}, 17, "--set K: the model has no input K (inputs: u)");
-    expectRefused(scratch, {fmu, "--param", "u=1"}, 17,
+    expectRefused(scratch, {fmu, "--set", "K=1"}, ExitCode::unknownVariable, "--set K: the model has no input K (inputs: u)");
+    expectRefused(scratch, {fmu, "--param", "u=1"}, ExitCode::unknownVariable,
                   "--param u: the model has no parameter u (parameters: gain, initial, fail_at, "
                   "hang_at, exit_at)");
 
     scratch.write("in.csv", "time,u,w\n0,1,2\n");
-    expectRefused(scratch, {fmu, "-i", "in.csv"}, 17,
+    expectRefused(scratch, {fmu, "-i", "in.csv"}, ExitCode::unknownVariable,
                   "in.csv:1: column w is no input of the model (inputs: u)");
 
-    expectRefused(scratch, {fmu, "--param", "K=1"}, 17,
+    expectRefused(scratch, {fmu, "--param", "K=1"}, ExitCode::unknownVariable,
                   "--param K: the model has no parameter K (parameters: gain, initial, fail_at, hang_at, exit_at)");
 }
 
@@ -539,60 +564,60 @@ TEST(RunnerBadInput, ParametersOfAnFmuPackedBeforeTheyWereVariables) {
     const std::string request =
         "the FMU declares no parameters in its model description: it was packed by an earlier "
         "kvfmu-pack; pack it again to set its parameters";
-    expectRefused(scratch, {"old.fmu", "-p", "gain=3"}, 17, "--param gain: " + request);
+    expectRefused(scratch, {"old.fmu", "-p", "gain=3"}, ExitCode::unknownVariable, "--param gain: " + request);
     scratch.write("runs.csv", "run,gain\na,3\n");
-    expectRefused(scratch, {"old.fmu", "--runs", "runs.csv", "--output-dir", "out"}, 17,
+    expectRefused(scratch, {"old.fmu", "--runs", "runs.csv", "--output-dir", "out"}, ExitCode::unknownVariable,
                   "runs.csv:1: column gain: " + request);
     RunnerResult result = run(scratch, {"old.fmu", "-q", "--stop", "1", "-o", "out.csv"});
-    EXPECT_EQ(result.exitCode, 0) << "it still runs with its packed values: " << result.err;
+    EXPECT_EQ(result.exitCode, code(ExitCode::ok)) << "it still runs with its packed values: " << result.err;
 }
 
 TEST(RunnerBadInput, MalformedInputFiles) {
     Scratch scratch;
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"t,u\n0,1\n", 21, "in.csv:1: no time column"},
-        {"time,u\n0,1\n2,1\n1,1\n", 22, "in.csv:4: time 1 is before the previous row's time 2"},
-        {"time,u\n0,1\n1,one\n", 23, "in.csv:3: column u: \"one\" is not a number"},
-        {"time,u\n0,1\n1\n", 24, "in.csv:3: 1 cells, but the header has 2"},
-        {"", 20, "in.csv: empty file"},
+    const std::vector<std::tuple<std::string, ExitCode, std::string>> cases = {
+        {"t,u\n0,1\n", ExitCode::inputNoTimeColumn, "in.csv:1: no time column"},
+        {"time,u\n0,1\n2,1\n1,1\n", ExitCode::inputTimeNotMonotonic, "in.csv:4: time 1 is before the previous row's time 2"},
+        {"time,u\n0,1\n1,one\n", ExitCode::inputNotNumeric, "in.csv:3: column u: \"one\" is not a number"},
+        {"time,u\n0,1\n1\n", ExitCode::inputMalformed, "in.csv:3: 1 cells, but the header has 2"},
+        {"", ExitCode::inputUnreadable, "in.csv: empty file"},
     };
-    for (const auto& [text, code, message] : cases) {
+    for (const auto& [text, exitCode, message] : cases) {
         scratch.write("in.csv", text);
-        expectRefused(scratch, {fmu, "-i", "in.csv"}, code, message);
+        expectRefused(scratch, {fmu, "-i", "in.csv"}, exitCode, message);
     }
-    expectRefused(scratch, {fmu, "-i", "absent.csv"}, 20, "absent.csv: cannot open the input file");
+    expectRefused(scratch, {fmu, "-i", "absent.csv"}, ExitCode::inputUnreadable, "absent.csv: cannot open the input file");
 }
 
 TEST(RunnerBadInput, BadNumbersAndUsage) {
     Scratch scratch;
-    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
-        {{fmu, "--stop", "ten"}, 3, "--stop: \"ten\" is not a finite number"},
-        {{fmu, "--step", "1e999"}, 3, "--step: \"1e999\" is not a finite number"},
-        {{fmu, "--set", "u=fast"}, 3, "--set u: \"fast\" is not a finite number"},
-        {{fmu, "--param", "gain=nan"}, 3, "--param gain: \"nan\" is not a finite number"},
-        {{fmu, "--start", "5", "--stop", "1"}, 3, "the stop time 1 is before the start time 5"},
-        {{fmu, "--start", "1", "--stop", "1"}, 3, "the stop time 1 must be after the start time 1"},
+    const std::vector<std::tuple<std::vector<std::string>, ExitCode, std::string>> cases = {
+        {{fmu, "--stop", "ten"}, ExitCode::badNumber, "--stop: \"ten\" is not a finite number"},
+        {{fmu, "--step", "1e999"}, ExitCode::badNumber, "--step: \"1e999\" is not a finite number"},
+        {{fmu, "--set", "u=fast"}, ExitCode::badNumber, "--set u: \"fast\" is not a finite number"},
+        {{fmu, "--param", "gain=nan"}, ExitCode::badNumber, "--param gain: \"nan\" is not a finite number"},
+        {{fmu, "--start", "5", "--stop", "1"}, ExitCode::badNumber, "the stop time 1 is before the start time 5"},
+        {{fmu, "--start", "1", "--stop", "1"}, ExitCode::badNumber, "the stop time 1 must be after the start time 1"},
         {{fmu, "--start", "5"},
-         3,
+         ExitCode::badNumber,
          "the stop time 2 (the FMU's DefaultExperiment; give --stop) is before"},
-        {{fmu, "--step", "0"}, 3, "the step size must be positive, not 0"},
-        {{fmu, "--set", "u"}, 2, "--set u: name=value expected"},
-        {{fmu, "--no-such-option"}, 2, "--no-such-option"},
-        {{fmu, "--log-level", "loud"}, 2, "loud"},
-        {{}, 2, "fmu is required"},
+        {{fmu, "--step", "0"}, ExitCode::badNumber, "the step size must be positive, not 0"},
+        {{fmu, "--set", "u"}, ExitCode::usage, "--set u: name=value expected"},
+        {{fmu, "--no-such-option"}, ExitCode::usage, "--no-such-option"},
+        {{fmu, "--log-level", "loud"}, ExitCode::usage, "loud"},
+        {{}, ExitCode::usage, "fmu is required"},
     };
-    for (const auto& [arguments, code, message] : cases)
-        expectRefused(scratch, arguments, code, message);
+    for (const auto& [arguments, exitCode, message] : cases)
+        expectRefused(scratch, arguments, exitCode, message);
 }
 
 TEST(RunnerBadInput, JavaVmThatCannotStart) {
     Scratch scratch;
-    expectRefused(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"}, 30,
+    expectRefused(scratch, {fmu, "--vm-option=-Xnonsense", "-o", "out.csv"}, ExitCode::javaVmFailed,
                   "the Java VM cannot start");
     // This one makes the VM end the process during its start, past the runner's clean-up.
-    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30,
+    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, ExitCode::javaVmFailed,
                   "Too small maximum heap");
-    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, 30,
+    expectRefused(scratch, {fmu, "--vm-option=-Xmx1k", "-o", "out.csv"}, ExitCode::javaVmFailed,
                   "kvfmu-run: error: the Java VM cannot start");
 }
 
@@ -600,7 +625,7 @@ TEST(RunnerRun, MissingFoldersOfTheOutputsAreCreated) {
     Scratch scratch;
     RunnerResult result =
         run(scratch, {fmu, "-q", "-o", "new/dir/out.csv", "--plot", "other/dir/out.svg"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, code(ExitCode::ok)) << result.err;
     EXPECT_EQ(csvRows(scratch.read("new/dir/out.csv")).size(), 201u);
     EXPECT_TRUE(contains(scratch.read("other/dir/out.svg"), "<svg"));
 }
@@ -608,16 +633,16 @@ TEST(RunnerRun, MissingFoldersOfTheOutputsAreCreated) {
 TEST(RunnerBadInput, UnwritableOutputs) {
     Scratch scratch;
     scratch.write("file", "a file, not a folder");
-    expectRefused(scratch, {fmu, "-o", "file/out.csv"}, 50,
+    expectRefused(scratch, {fmu, "-o", "file/out.csv"}, ExitCode::outputNotWritable,
                   "file/out.csv: cannot write the output file: cannot create the folder file");
-    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "file/out.svg"}, 50,
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "file/out.svg"}, ExitCode::outputNotWritable,
                   "file/out.svg: cannot write the plot file");
-    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, 51,
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.gif"}, ExitCode::plotFormatUnsupported,
                   "unknown plot format \".gif\"");
     expectRefused(scratch, {fmu, "-o", "out.csv", "--plot", "out.svg", "--plot-variables", "y1,K"},
-                  17, "--plot-variables K: the model has no output or input K (outputs: y1, y2; "
+                  ExitCode::unknownVariable, "--plot-variables K: the model has no output or input K (outputs: y1, y2; "
                       "inputs: u)");
-    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot-variables", "y1"}, 2,
+    expectRefused(scratch, {fmu, "-o", "out.csv", "--plot-variables", "y1"}, ExitCode::usage,
                   "--plot-variables goes with --plot");
     EXPECT_FALSE(std::filesystem::exists(scratch.file("out.svg")));
 }

@@ -119,11 +119,11 @@ TEST(ParameterOverrides, NamesOfTheParameterKeysInModelProperties) {
 
 ModelDescription parameterModel() {
     ModelDescription model;
-    model.variables = {{"y", 0, "output", "continuous", "Real", {}, "", ""},
-                       {"u", 1, "input", "continuous", "Real", {}, "", ""},
-                       {"K", 2, "parameter", "fixed", "Real", 1.0, "", ""},
-                       {"T", 3, "parameter", "tunable", "Real", 2.0, "s", ""},
-                       {"n", 4, "parameter", "fixed", "Integer", {}, "", ""}};
+    model.variables = {{"y", 0, Causality::output, Variability::continuous, "Real", {}, "", ""},
+                       {"u", 1, Causality::input, Variability::continuous, "Real", {}, "", ""},
+                       {"K", 2, Causality::parameter, Variability::fixed, "Real", 1.0, "", ""},
+                       {"T", 3, Causality::parameter, Variability::tunable, "Real", 2.0, "s", ""},
+                       {"n", 4, Causality::parameter, Variability::fixed, "Integer", {}, "", ""}};
     return model;
 }
 
@@ -149,9 +149,9 @@ TEST(ParameterOverrides, NamesBecomeValueReferencesOfRealParameters) {
 
 ModelDescription twoInputModel() {
     ModelDescription model;
-    model.variables = {{"y", 0, "output", "continuous", "Real", {}, "", ""},
-                       {"a", 2, "input", "continuous", "Real", 4.0, "", ""},
-                       {"b", 3, "input", "continuous", "Real", {}, "", ""}};
+    model.variables = {{"y", 0, Causality::output, Variability::continuous, "Real", {}, "", ""},
+                       {"a", 2, Causality::input, Variability::continuous, "Real", 4.0, "", ""},
+                       {"b", 3, Causality::input, Variability::continuous, "Real", {}, "", ""}};
     return model;
 }
 

@@ -47,15 +47,15 @@ TEST(ModelDescription, ReadsVariablesExperimentAndIdentity) {
     EXPECT_EQ(model.defaultExperiment.stopTime, 11.0);
     EXPECT_FALSE(model.defaultExperiment.stepSize);
     ASSERT_EQ(model.variables.size(), 3u);
-    EXPECT_EQ(model.variables[1].causality, "local");
+    EXPECT_EQ(model.variables[1].causality, Causality::local);
     const ModelVariable* u = model.find("u");
     ASSERT_TRUE(u);
     EXPECT_EQ(u->valueReference, 2u);
     EXPECT_EQ(u->start, 1.5);
     EXPECT_EQ(u->unit, "m/s");
-    ASSERT_EQ(model.withCausality("output").size(), 1u);
-    EXPECT_EQ(model.withCausality("output")[0]->description, "lagged");
-    EXPECT_EQ(model.withCausality("output")[0]->unit, "m");
+    ASSERT_EQ(model.withCausality(Causality::output).size(), 1u);
+    EXPECT_EQ(model.withCausality(Causality::output)[0]->description, "lagged");
+    EXPECT_EQ(model.withCausality(Causality::output)[0]->unit, "m");
 }
 
 TEST(ModelDescription, RefusesWhatIsNotFmi2CoSimulation) {
@@ -96,6 +96,14 @@ TEST(ModelDescription, RefusesMalformedDescriptions) {
                                  "<Real/></ScalarVariable></ModelVariables>")),
         ExitCode::invalidModelDescription);
     EXPECT_EQ(codeOf(description(fmi2, coSimulation)), ExitCode::invalidModelDescription);
+    EXPECT_EQ(codeOf(description(fmi2, coSimulation +
+                                           "<ModelVariables><ScalarVariable name=\"y\" "
+                                           "valueReference=\"0\" causality=\"outptu\"><Real/>"
+                                           "</ScalarVariable></ModelVariables>"),
+                     &message),
+              ExitCode::invalidModelDescription);
+    EXPECT_EQ(message,
+              "modelDescription.xml: variable y: causality \"outptu\" is none of FMI 2.0's");
 }
 
 TEST(ModelDescription, MissingFileHasItsOwnCode) {

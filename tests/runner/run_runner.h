@@ -2,6 +2,8 @@
 // with its own temporary directory, and making broken variants of the test FMU.
 #pragma once
 
+#include "exit_codes.h"
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -11,6 +13,11 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// The process exit code of the runner's code.
+inline int code(ExitCode exitCode) {
+    return static_cast<int>(exitCode);
+}
 
 struct RunnerResult {
     int exitCode = -1;  // 128 + signal when the runner died of a signal

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,15 +30,15 @@ const char* const fmuGuid = "{11111111-2222-5333-8444-555555555555}";
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
-using Provider = LoadedFmu;
-
 // The FMU's binary in the given FMU folder (fmu: the shipped provider; hidden: the test
 // build that knows no usual places).
-Provider loadProvider(const wchar_t* fmu) {
+LoadedFmu loadProvider(const wchar_t* fmu) {
     const std::string path = narrow(here + L"\\" + fmu + L"\\binaries\\win64\\Model.dll");
-    const Provider p = openFmu(path.c_str());
+    const LoadedFmu p = openFmu(path.c_str());
     EXPECT_NE(p.handle, nullptr) << p.error << " loading " << path;
-    if (p.handle) EXPECT_EQ(missingFmi2Functions(p), "");
+    if (p.handle) {
+        EXPECT_EQ(missingFmi2Functions(p), "");
+    }
     return p;
 }
 
@@ -64,7 +67,7 @@ std::string logText() {
 }
 
 // Instantiates on the calling thread, runs two steps and frees; answers the outputs.
-std::vector<double> cosimulation(const Provider& p, const char* name) {
+std::vector<double> cosimulation(const LoadedFmu& p, const char* name) {
     fmi2CallbackFunctions callbacks = hostCallbacks();
     const std::string resources = "file:///" + narrow(here) + "/fmu/resources";
     fmi2Component c = p.fmi2Instantiate(name, fmi2CoSimulation, fmuGuid, resources.c_str(),
@@ -112,7 +115,7 @@ TEST(WindowsProvider, StartsTheVmOfJavaHomeAndAttachesHostThreadsUntilTheyEnd) {
     SetEnvironmentVariableW(L"JAVA_HOME", javaHome.c_str());
     ASSERT_EQ(GetModuleHandleW(L"jvm.dll"), nullptr);
     resetTestHost();
-    const Provider p = loadProvider(L"fmu");
+    const LoadedFmu p = loadProvider(L"fmu");
     ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "first"), (std::vector<double>{1.5, 2.5}));
     EXPECT_TRUE(testHost().log.empty()) << logText();
@@ -153,7 +156,7 @@ TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
     const double data[] = {3.5, 4.5};
     standin<void (*)(const double*, int)>("jvmStandinData")(data, 2);
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
+    const LoadedFmu p = loadProvider(L"hidden");
     ASSERT_NE(p.handle, nullptr);
     EXPECT_EQ(cosimulation(p, "joined"), (std::vector<double>{3.5, 4.5}));
     EXPECT_TRUE(testHost().log.empty()) << logText();
@@ -161,10 +164,73 @@ TEST(WindowsProvider, UsesTheVmAlreadyInTheProcess) {
     EXPECT_EQ(calls(lines(standinText("jvmStandinJniCalls")), "JNI_CreateJavaVM"), 0u);
 }
 
+// A VM of the host's that is older than 17: one message naming its version and the remedy.
+TEST(WindowsProvider, AnOlderVmInTheProcessIsNamedWithTheRemedy) {
+    clearJavaFromEnvironment();
+    const std::wstring jvm = javaHome + L"\\bin\\server\\jvm.dll";
+    ASSERT_NE(LoadLibraryW(jvm.c_str()), nullptr);
+    standin<void (*)()>("jvmStandinReset")();
+    standin<void (*)(const char*, const char*)>("jvmStandinSystemProperty")("java.version", "1.8.0_392");
+    resetTestHost();
+    const LoadedFmu p = loadProvider(L"hidden");
+    ASSERT_NE(p.handle, nullptr);
+    fmi2CallbackFunctions callbacks = hostCallbacks();
+    EXPECT_EQ(p.fmi2Instantiate("old", fmi2CoSimulation, fmuGuid, "file:///nowhere",
+                                &callbacks, fmi2False, fmi2False),
+              nullptr);
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    EXPECT_EQ(testHost().log.front().text,
+              "fmi2Instantiate: the Java VM running in this process is Java 1.8.0_392, older than "
+              "17, which the FMU needs: run the FMU out of process (where the host offers it), or "
+              "run the host on Java 17 or later");
+    EXPECT_EQ(calls(lines(standinText("jvmStandinJniCalls")), "JNI_CreateJavaVM"), 0u);
+    EXPECT_EQ(standinText("jvmStandinViolations"), "");
+}
+
+// A copy of the stand-in runtime whose jvm.dll says it is for 32-bit x86.
+std::wstring runtimeFor32BitX86() {
+    const std::wstring home = here + L"\\java-x86";
+    CreateDirectoryW(home.c_str(), nullptr);
+    CreateDirectoryW((home + L"\\bin").c_str(), nullptr);
+    CreateDirectoryW((home + L"\\bin\\server").c_str(), nullptr);
+    CopyFileW((javaHome + L"\\release").c_str(), (home + L"\\release").c_str(), FALSE);
+    const std::wstring dll = home + L"\\bin\\server\\jvm.dll";
+    CopyFileW((javaHome + L"\\bin\\server\\jvm.dll").c_str(), dll.c_str(), FALSE);
+    std::fstream file(std::filesystem::path(dll), std::ios::in | std::ios::out | std::ios::binary);
+    uint32_t peOffset = 0;
+    file.seekg(0x3c);
+    file.read(reinterpret_cast<char*>(&peOffset), sizeof peOffset);
+    const uint16_t x86 = 0x14c;
+    file.seekp(peOffset + 4);
+    file.write(reinterpret_cast<const char*>(&x86), sizeof x86);
+    return home;
+}
+
+// A runtime for another processor found first is passed over and named; so is the JAVA_HOME
+// that named it, in one warning with the runtime used instead.
+TEST(WindowsProvider, ARuntimeForAnotherProcessorIsPassedOverWithAWarning) {
+    clearJavaFromEnvironment();
+    const std::wstring x86 = runtimeFor32BitX86();
+    SetEnvironmentVariableW(L"JAVA_HOME", x86.c_str());
+    SetEnvironmentVariableW(L"PATH", (javaHome + L"\\bin").c_str());
+    resetTestHost();
+    const LoadedFmu p = loadProvider(L"hidden");
+    ASSERT_NE(p.handle, nullptr);
+    EXPECT_EQ(cosimulation(p, "found"), (std::vector<double>{1.5, 2.5}));
+    ASSERT_EQ(testHost().log.size(), 1u) << logText();
+    const LogRecord& warning = testHost().log.front();
+    EXPECT_EQ(warning.status, fmi2Warning);
+    for (const std::string& part :
+         {"fmi2Instantiate: JAVA_HOME=" + narrow(x86) +
+              " (Java 17.0.99 for 32-bit x86, not for x86-64) is not a usable Java runtime",
+          std::string(", found through java on PATH instead")})
+        EXPECT_NE(warning.text.find(part), std::string::npos) << warning.text;
+}
+
 TEST(WindowsProvider, WithoutJavaInstantiateSaysWhereItLooked) {
     clearJavaFromEnvironment();
     resetTestHost();
-    const Provider p = loadProvider(L"hidden");
+    const LoadedFmu p = loadProvider(L"hidden");
     ASSERT_NE(p.handle, nullptr);
     EXPECT_STREQ(p.fmi2GetVersion(), "2.0");
     EXPECT_STREQ(p.fmi2GetTypesPlatform(), "default");

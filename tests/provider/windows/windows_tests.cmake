@@ -3,6 +3,7 @@
 #   fmu/binaries/win64/Model.dll      the provider     fmu/binaries/win64/libkvfmu.dll
 #   fmu/resources/provider.conf, kvbridge.jar           (hidden/: the same with the test
 #   java/bin/server/jvm.dll, java/release                build that knows no usual places)
+#   java/bin/java.exe (empty: found on PATH)
 # gtest_discover_tests needs the module's variables in this directory's scope too.
 include(GoogleTest)
 set(windows_tests ${PROJECT_SOURCE_DIR}/tests/windows)
@@ -33,6 +34,7 @@ configure_file(windows/provider.conf.in ${layout}/hidden/resources/provider.conf
 file(WRITE ${layout}/fmu/resources/kvbridge.jar "the stand-in VM reads no jar")
 file(WRITE ${layout}/hidden/resources/kvbridge.jar "the stand-in VM reads no jar")
 file(WRITE ${layout}/java/release "IMPLEMENTOR=\"kvfmu tests\"\nJAVA_VERSION=\"17.0.99\"\n")
+file(WRITE ${layout}/java/bin/java.exe "the search only looks for the file")
 add_custom_command(TARGET provider_windows_test POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kvfmu_provider>
             ${layout}/fmu/binaries/win64/Model.dll

@@ -139,6 +139,10 @@ final class Options {
         if (!option.strip().equals(option) || option.codePoints().anyMatch(Character::isISOControl)) {
             throw PackException.usage(given + "no surrounding blanks or control characters");
         }
+        if (ProviderSettingsWriter.startsComment(option)) {
+            throw PackException.usage(given + "a '#' after a blank would start a comment in the"
+                                      + " FMU's settings");
+        }
         if (option.startsWith("-Djava.class.path=") || option.equals("-cp")
             || option.equals("-classpath") || option.startsWith("--class-path")) {
             throw PackException.usage(given + "the class path of the VM is the FMU's jars; "

@@ -173,6 +173,10 @@ public final class PackCommand {
             if (name.contains(",")) {
                 throw PackException.input(what + " " + file + ": the file name must not hold a comma");
             }
+            if (ProviderSettingsWriter.startsComment(name)) {
+                throw PackException.input(what + " " + file + ": a '#' after a blank would start a"
+                                          + " comment in the FMU's settings; rename the jar");
+            }
             if (!names.add(name)) {
                 throw PackException.input(what + " " + file + ": resources/ already has a file named "
                                           + name + "; rename the jar");

@@ -7,7 +7,8 @@ import java.util.List;
 
 /**
  * Writes resources/provider.conf, what the FMU's VM provider needs: one "key value" setting a
- * line (guid, facade-jar, vm-option, start), in UTF-8.
+ * line (guid, facade-jar, vm-option, start), in UTF-8. A '#' at the start of a line or after a
+ * blank starts a comment there, so no value may hold one after a blank.
  */
 final class ProviderSettingsWriter {
     static final String PATH = "resources/provider.conf";
@@ -26,6 +27,11 @@ final class ProviderSettingsWriter {
                 .append(shortestDecimal(start.start())).append('\n');
         }
         return text.toString().getBytes(StandardCharsets.UTF_8);
+    }
+
+    /** Whether the provider would read part of the value as a comment. */
+    static boolean startsComment(String value) {
+        return value.matches("(?s).*[ \t]#.*");
     }
 
     /** The shortest decimal text that reads back as exactly the same double. */

@@ -73,6 +73,7 @@ class ProviderSettingsTest {
         "'-Xmx512m '                   | no surrounding blanks or control characters",
         "-Djava.class.path=/tmp/x.jar  | the class path of the VM is the FMU's jars",
         "-cp                           | the class path of the VM is the FMU's jars",
+        "'-Dgreeting=hello #1'         | a '#' after a blank would start a comment",
     })
     void unusableVmOptionsAreRefused(String option, String message) {
         Packing.refused(2, message, "--class", Packing.LAG, "--model-jar",

@@ -4,7 +4,8 @@
 #   bin/kvfmu-run, bin/kvfmu-pack, bin/kvfmu-sweep
 #   lib/kvfmu/        libkvfmu.so and the VM provider kvfmu_provider.so (libkvfmu.dll and
 #                     kvfmu_provider.dll when the build was given the Windows build),
-#                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/
+#                     kvbridge.jar, kvfmu-pack.jar, python/kvfmu_sweep/, and
+#                     commons-math3.jar, a link to Debian's, which kvbridge.jar's manifest names
 #   share/kvfmu/fmus/ the built-in models, packed
 #   share/doc/kvfmu/  README.md and doc/ (the user guide, reference, developing, performance),
 #                     copyright, api/ (the model API's reference) and examples/heated_room/
@@ -40,7 +41,8 @@ if(KVFMU_WINDOWS_LIBRARY)
 endif()
 get_target_property(kvfmu_bridge_jar kvbridge JAR_FILE)
 get_target_property(kvfmu_pack_jar kvfmu_pack JAR_FILE)
-install(FILES ${kvfmu_bridge_jar} ${kvfmu_pack_jar} DESTINATION ${kvfmu_parts})
+install(FILES ${kvfmu_bridge_jar} ${kvfmu_pack_jar} ${KVFMU_COMMONS_MATH_LINK}
+        DESTINATION ${kvfmu_parts})
 install(FILES ${KVFMU_SWEEP_PACKAGE_SOURCES} DESTINATION ${kvfmu_parts}/python/kvfmu_sweep)
 
 get_property(kvfmu_builtin_fmus GLOBAL PROPERTY KVFMU_BUILTIN_FMUS)
@@ -82,7 +84,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "kvfmu <kvfmu@localhost>")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS [[
 libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, zlib1g, libzip4 (>= 1.7), libpugixml1v5,
-libplplot17, plplot-driver-cairo, openjdk-17-jre-headless,
+libplplot17, plplot-driver-cairo, openjdk-17-jre-headless, libcommons-math3-java,
 python3 (>= 3.11), python3-distributed (>= 2022.12), python3-dask, python3-cloudpickle,
 python3-numpy, python3-pandas, python3-scipy, python3-matplotlib, python3-tqdm]])
 string(REGEX REPLACE "[\n ]+" " " CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}")

@@ -13,7 +13,7 @@ jdk=/usr/lib/jvm/java-17-openjdk-amd64
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev openjdk-17-jdk-headless binutils
           junit5 libzip-dev libpugixml-dev libcli11-dev libplplot-dev plplot-driver-cairo
           python3 python3-distributed python3-dask python3-pandas python3-numpy python3-matplotlib
-          python3-tqdm python3-cloudpickle python3-psutil python3-pytest python3-scipy)
+          python3-tqdm python3-cloudpickle python3-psutil python3-pytest python3-scipy libcommons-math3-java)
 model=MassSpringDamper
 input=examples/demo-input.csv
 build=build

@@ -38,6 +38,7 @@ struct LoadedFmu {
 
 const std::map<std::string, fs::path>& archives() {
     static const std::map<std::string, fs::path> paths = {
+        {"BouncingBall", KVFMU_TEST_FMU_DIR "/BouncingBall.fmu"},
         {"FirstOrderLag", KVFMU_TEST_FMU_DIR "/FirstOrderLag.fmu"},
         {"MassSpringDamper", KVFMU_TEST_FMU_DIR "/MassSpringDamper.fmu"},
         {"WaterTank", KVFMU_TEST_FMU_DIR "/WaterTank.fmu"},
@@ -95,17 +96,24 @@ struct ModelRun {
 
 const std::vector<ModelRun>& modelRuns() {
     static const std::vector<ModelRun> runs = {
+        {"BouncingBall", 2, 0.0625,
+         {{"h0", 2}, {"e", 0.7}, {"g", 9.8}, {"vMin", 0.2}, {"internalStepSize", 0.005},
+          {"relativeTolerance", 1e-9}, {"absoluteTolerance", 1e-9}}},
         {"FirstOrderLag", 1, 0.125,
-         {{"u", 5}, {"K", 2}, {"T", 0.5}, {"y0", 0.25}, {"internalStepSize", 0.0005}}},
+         {{"u", 5}, {"K", 2}, {"T", 0.5}, {"y0", 0.25}, {"internalStepSize", 0.0005},
+          {"relativeTolerance", 1e-9}, {"absoluteTolerance", 1e-9}}},
         {"MassSpringDamper", 2, 0.0625,
          {{"F", 1.5}, {"m", 2}, {"c", 0.8}, {"k", 3}, {"x0", -0.2}, {"v0", 0.3},
-          {"internalStepSize", 0.0005}}},
+          {"internalStepSize", 0.0005}, {"relativeTolerance", 1e-9},
+          {"absoluteTolerance", 1e-9}}},
         {"WaterTank", 10, 1,
          {{"inflow", 0.03}, {"valveOpening", 0.8}, {"A", 2}, {"Kv", 0.04}, {"h0", 1.5},
-          {"internalStepSize", 0.02}}},
+          {"internalStepSize", 0.02}, {"relativeTolerance", 1e-9},
+          {"absoluteTolerance", 1e-9}}},
         {"HeatedRoom", 3600, 60,
          {{"heaterPower", 1500}, {"outsideTemperature", -5}, {"C", 3e6}, {"R", 0.004},
-          {"T0", 18}, {"internalStepSize", 5}}},
+          {"T0", 18}, {"TMax", 30}, {"internalStepSize", 5}, {"relativeTolerance", 1e-9},
+          {"absoluteTolerance", 1e-9}}},
     };
     return runs;
 }
@@ -163,8 +171,8 @@ protected:
 std::string modelName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 INSTANTIATE_TEST_SUITE_P(BuiltInAndExampleModels, EveryModel,
-                         ::testing::Values("FirstOrderLag", "MassSpringDamper", "WaterTank",
-                                           "HeatedRoom"),
+                         ::testing::Values("BouncingBall", "FirstOrderLag", "MassSpringDamper",
+                                           "WaterTank", "HeatedRoom"),
                          modelName);
 
 TEST_P(EveryModel, TheValuesTableCoversEveryInputAndParameter) {
@@ -602,8 +610,9 @@ TEST_P(EveryModel, ATunableParameterSetDuringARunTakesEffectFromTheNextStep) {
         const Rows& rows = instance.rows();
         ASSERT_EQ(rows.size(), untouched.size());
         EXPECT_TRUE(std::equal(rows.begin(), rows.begin() + tuneAfter + 1, untouched.begin()));
-        // A shorter internal step changes the numbers in their last digits at most.
-        if (parameter.name != "internalStepSize") {
+        // The integration's settings change the numbers in their last digits at most.
+        if (parameter.name != "internalStepSize" && parameter.name != "relativeTolerance" &&
+            parameter.name != "absoluteTolerance") {
             EXPECT_NE(rows.back(), untouched.back());
         }
         instance.free();
@@ -627,6 +636,38 @@ TEST(FirstOrderLag, AGainTunedDuringARunTakesEffectFromTheNextStep) {
     EXPECT_NEAR(instance.rows()[16][1], 3 + (atOne - 3) * std::exp(-1.0), 1e-9);
     EXPECT_EQ(instance.get("K"), 3.0);
     instance.free();
+    EXPECT_TRUE(testHost().log.empty()) << logText();
+}
+
+// The error of the integration follows the tolerances a host sets: the mass of 1 kg on a
+// spring of 4 N/m with damping 0.4 N.s/m, from x0 = 0.1 m, against its closed form, with
+// internal steps as long as the error allows.
+TEST(MassSpringDamper, TheErrorFollowsTheTolerancesTheHostSets) {
+    resetTestHost();
+    const LoadedFmu& spring = loaded("MassSpringDamper");
+    double looser = 1;  // the error at the looser tolerance before
+    for (const double tolerance : {1e-4, 1e-6, 1e-8, 1e-10}) {
+        SCOPED_TRACE(tolerance);
+        HostedInstance instance(spring.binary, spring.fmu, "spring");
+        ASSERT_TRUE(instance.instantiated()) << logText();
+        instance.set("relativeTolerance", tolerance);
+        instance.set("absoluteTolerance", tolerance);
+        instance.set("internalStepSize", 1);
+        instance.initialize(0, 10);
+        for (int k = 0; k < 20; ++k) instance.step(0.5);
+        const double sigma = 0.2, omega = std::sqrt(4 - sigma * sigma), b = sigma * 0.1 / omega;
+        double error = 0;
+        for (const std::vector<double>& row : instance.rows()) {
+            const double t = row[0];
+            const double x = std::exp(-sigma * t) * (0.1 * std::cos(omega * t) +
+                                                     b * std::sin(omega * t));
+            error = std::max(error, std::abs(row[1] - x));
+        }
+        EXPECT_LT(error, 10 * tolerance);
+        EXPECT_LT(error, looser / 10);
+        looser = error;
+        instance.free();
+    }
     EXPECT_TRUE(testHost().log.empty()) << logText();
 }
 

@@ -12,7 +12,7 @@ import java.util.List;
 import java.util.Map;
 
 /** A first-order lag: T dy/dt = K u - y, y(0) = y0. The gain and time constant are tunable. */
-public final class FirstOrderLag extends ContinuousModel {
+public class FirstOrderLag extends ContinuousModel {
     private double gain;
     private double timeConstant;
 

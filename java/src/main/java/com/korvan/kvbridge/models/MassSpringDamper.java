@@ -15,7 +15,7 @@ import java.util.Map;
  * A mass on a spring with a viscous damper, driven by a force: m x'' + c x' + k x = F. Mass,
  * damping and stiffness are tunable.
  */
-public final class MassSpringDamper extends ContinuousModel {
+public class MassSpringDamper extends ContinuousModel {
     private double mass;
     private double damping;
     private double stiffness;

@@ -40,11 +40,6 @@ public final class WaterTank extends ContinuousModel {
     }
 
     @Override
-    protected double defaultInternalStep() {
-        return 0.01;
-    }
-
-    @Override
     protected double[] startState(Map<String, Double> parameters, double startTime,
                                   double[] inputs) {
         area = Parameters.positive(parameters, "A");

@@ -299,10 +299,7 @@ final class ServerInstance implements AutoCloseable {
     }
 
     private String integrationHint() {
-        return model instanceof ContinuousModel continuous
-                ? ", or lower " + ContinuousModel.INTERNAL_STEP + " (now "
-                + continuous.internalStepSize() + " s) if its integration became unstable"
-                : "";
+        return model instanceof ContinuousModel continuous ? continuous.stabilityHint() : "";
     }
 
     private String parameterName(int parameter) {

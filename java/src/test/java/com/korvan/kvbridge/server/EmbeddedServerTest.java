@@ -261,7 +261,8 @@ class EmbeddedServerTest {
         String parameter = refusal(() -> server.instantiate("a", Resources.uri(Resources.folder(
                 temp, "param", lag, "model.outputs=1", "model.inputs=1", "parameter.k=2"))));
         assertEquals("model.properties sets unknown parameter k of model FirstOrderLag, whose"
-                + " parameters are K, T, y0, internalStepSize", parameter);
+                + " parameters are K, T, y0, internalStepSize, relativeTolerance,"
+                + " absoluteTolerance", parameter);
     }
 
     @Test

@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import com.korvan.kvbridge.testmodels.FixedStepLag;
 import com.korvan.kvbridge.testmodels.Resources;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -15,7 +16,7 @@ import org.junit.jupiter.api.io.TempDir;
 /**
  * Inputs and parameters as a host sets them: start values, parameters before and during a
  * run, and a new run after a reset. The lag's layout: y 0, its copy 1, u 2, then the
- * parameters K 3, T 4, y0 5 and internalStepSize 6.
+ * parameters K 3, T 4, y0 5, internalStepSize 6, relativeTolerance 7 and absoluteTolerance 8.
  */
 class RunValuesTest {
     private static final int U = 2, K = 3, T = 4, Y0 = 5;
@@ -59,7 +60,7 @@ class RunValuesTest {
         server.instantiate("lag", lag("lag"));
         assertEquals("1", server.property("lag", "number_of_outputs"));
         assertEquals("1", server.property("lag", "number_of_inputs"));
-        assertEquals("7", server.property("lag", "number_of_reals"));
+        assertEquals("9", server.property("lag", "number_of_reals"));
     }
 
     @Test
@@ -218,8 +219,10 @@ class RunValuesTest {
 
     @Test
     void anUnstableIntegrationFailsAtOnceAndSaysWhatToLower() throws SimulationException {
-        // T = 0.1 ms against internal steps of 10 ms: RK4 multiplies the error by ~4e6 a step.
-        start("stiff", lag("stiff", "T=1e-4", "internalStepSize=0.01"));
+        // T = 0.1 ms against fixed steps of 10 ms: RK4 multiplies the error by ~4e6 a step.
+        start("stiff", Resources.uri(Resources.folder(temp, "stiff",
+                "model.class=" + FixedStepLag.class.getName(), "model.outputs=1",
+                "model.inputs=1", "parameter.T=1e-4", "parameter.internalStepSize=0.01")));
         server.initialize("stiff");
         String reason = null;
         double t = 0;

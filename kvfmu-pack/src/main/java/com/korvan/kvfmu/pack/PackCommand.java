@@ -115,7 +115,8 @@ public final class PackCommand {
         return target;
     }
 
-    // kvbridge.jar, the model jars and the descriptor naming the class and parameter values.
+    // kvbridge.jar with the jars it needs (the facade jars), the model jars and the descriptor
+    // naming the class and parameter values.
     // The model must start with the packed parameters: a value it refuses is found now.
     private static Contents fromModelClass(Options options) throws PackException {
         ModelInterface model;
@@ -129,16 +130,21 @@ public final class PackCommand {
             open.checkStartState(parameters);
         }
         Jars.requireJar("bridge jar", options.bridgeJar);
-        List<ResourceJar> modelJars = resourceJars(options.modelJars, "model jar", BRIDGE_JAR);
-        List<ResourceJar> jars = new ArrayList<>();
-        jars.add(new ResourceJar(BRIDGE_JAR, options.bridgeJar));
+        List<ResourceJar> facade = new ArrayList<>();
+        facade.add(new ResourceJar(BRIDGE_JAR, options.bridgeJar));
+        facade.addAll(resourceJars(Jars.classPath("bridge jar", options.bridgeJar),
+                                   "jar the bridge jar needs", BRIDGE_JAR));
+        List<String> facadeNames = facade.stream().map(ResourceJar::name).toList();
+        List<ResourceJar> modelJars = resourceJars(options.modelJars, "model jar",
+                                                   facadeNames.toArray(new String[0]));
+        List<ResourceJar> jars = new ArrayList<>(facade);
         jars.addAll(modelJars);
         byte[] descriptor = DescriptorWriter.write(
             options.modelClass, modelJars.stream().map(ResourceJar::name).toList(),
             model.outputs().size(), model.inputs().size(), parameters, generationTool());
         List<String> entryClasses = new ArrayList<>(classesOf(options.bridgeJar));
         entryClasses.add(options.modelClass);
-        return new Contents(model, jars, List.of(BRIDGE_JAR), descriptor, entryClasses);
+        return new Contents(model, jars, facadeNames, descriptor, entryClasses);
     }
 
     // The user's facade jars in place of kvbridge.jar; no descriptor.

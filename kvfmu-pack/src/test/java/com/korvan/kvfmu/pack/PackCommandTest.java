@@ -35,6 +35,7 @@ class PackCommandTest {
                              "binaries/linux64/Lag.so", "binaries/linux64/libkvfmu.so",
                              "documentation/", "documentation/externalDependencies.txt",
                              "resources/", "resources/kvbridge.jar",
+                             "resources/commons-math3.jar",
                              "resources/kvfmu_pack_test_model.jar", "resources/model.properties",
                              "resources/provider.conf"),
                      Packing.entryNames(fmu));
@@ -51,6 +52,13 @@ class PackCommandTest {
                           Packing.entry(fmu, "resources/kvbridge.jar"));
         assertArrayEquals(Files.readAllBytes(Packing.buildFile("modelJar")),
                           Packing.entry(fmu, "resources/kvfmu_pack_test_model.jar"));
+        // The jars the bridge jar's manifest names travel beside it as facade jars.
+        assertArrayEquals(Files.readAllBytes(Path.of("/usr/share/java/commons-math3.jar")),
+                          Packing.entry(fmu, "resources/commons-math3.jar"));
+        String settings = new String(Packing.entry(fmu, "resources/provider.conf"),
+                                     StandardCharsets.UTF_8);
+        assertTrue(settings.contains("\nfacade-jar kvbridge.jar\nfacade-jar commons-math3.jar\n"),
+                   settings);
         String dependencies = new String(
             Packing.entry(fmu, "documentation/externalDependencies.txt"), StandardCharsets.UTF_8);
         assertTrue(dependencies.contains("resources/kvbridge.jar"), dependencies);
@@ -143,9 +151,10 @@ class PackCommandTest {
         ModelInterface model = ModelClassReader.toInterface(
             new com.korvan.kvbridge.models.FirstOrderLag().declaration(), Map.of("T", 0.5));
         assertEquals(List.of(new StartValue(2, 0.0), new StartValue(3, 1.0), new StartValue(4, 0.5),
-                             new StartValue(5, 0.0), new StartValue(6, 1e-3)),
+                             new StartValue(5, 0.0), new StartValue(6, 0.01),
+                             new StartValue(7, 1e-10), new StartValue(8, 1e-10)),
                      model.startValues());
-        assertEquals(7, model.numberOfReals());
+        assertEquals(9, model.numberOfReals());
     }
 
     @Test

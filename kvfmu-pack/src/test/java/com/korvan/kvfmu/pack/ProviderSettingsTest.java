@@ -23,6 +23,7 @@ class ProviderSettingsTest {
         assertEquals("# Settings of the FMU's VM provider, written by kvfmu-pack " + BuildInfo.VERSION + "\n"
                      + "guid " + guid + "\n"
                      + "facade-jar kvbridge.jar\n"
+                     + "facade-jar commons-math3.jar\n"
                      + "vm-option -Xmx512m\n"
                      + "vm-option -Dlag.trace=yes\n"
                      + "start 4 1.5\n"

@@ -73,5 +73,5 @@ if(KVFMU_LINUX_BUILD)
     add_test(NAME provider.two_platform_fmu
              COMMAND provider_windows_test --gtest_filter=WindowsProvider.RunsTheTwoPlatformFmuOfTheLinuxBuild)
     set_tests_properties(provider.two_platform_fmu PROPERTIES FIXTURES_REQUIRED two_platform
-                         FAIL_REGULAR_EXPRESSION "SKIPPED")
+                         ENVIRONMENT KVFMU_TWO_PLATFORM_FMU=1 FAIL_REGULAR_EXPRESSION "SKIPPED")
 endif()

@@ -95,6 +95,7 @@ public final class PackCommand {
                                               contents.jars().stream().map(ResourceJar::name).toList(),
                                               contents.descriptor() != null, options.bundleRuntime,
                                               options.windowsRuntime != null));
+        if (options.windowsLibrary != null) archive.add(WindowsNotices.PATH, WindowsNotices.text());
         for (ResourceJar jar : contents.jars()) {
             archive.add("resources/" + jar.name(), read("jar", jar.file()));
         }

@@ -85,12 +85,15 @@ JavaVM* runnerVm = nullptr;
 
 }  // namespace
 
-JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions) {
+JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions,
+                    const std::vector<std::string>& runnerDefaults) {
     if (runnerVm) return runnerVm;
     VmRequest request;
     request.classPath = classPath.files;
     request.fmuResources = classPath.resources;
-    request.options = packedVmOptions(classPath.resources);
+    request.options = runnerDefaults;
+    const std::vector<std::string> packed = packedVmOptions(classPath.resources);
+    request.options.insert(request.options.end(), packed.begin(), packed.end());
     request.options.insert(request.options.end(), extraOptions.begin(), extraOptions.end());
     // The VM's own messages go to stderr: stdout may carry the result CSV.
     request.options.push_back("-XX:+DisplayVMOutputToStderr");

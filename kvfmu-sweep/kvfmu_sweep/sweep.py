@@ -142,8 +142,7 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
                 given_up += 1
                 rows = failed_rows(chunk, f"the chunk could not be run: {type(e).__name__}: "
                                           f"{_short(e)}")
-            for row in rows:
-                summary.add(row)
+            summary.add(rows)
             if progress is not None:
                 progress.update(len(rows))
     except BaseException:

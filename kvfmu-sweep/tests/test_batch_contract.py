@@ -1,7 +1,8 @@
 """kvfmu-run's batch mode as the sweep uses it, with the built kvfmu-run and the built-in
 mass-spring-damper FMU: the summary's columns and rows, per-run files, failed runs, the run
-timeout's exit code, a batch refused before any run, the exit codes as its --help lists them;
-a runner that ends with the process that started it; then sweeps with the real runner, and bad input that it refuses before any cluster starts."""
+timeout's exit code, a batch refused before any run, the exit codes as its --help lists them,
+a runner that ends with the process that started it; then sweeps with the real runner, and
+bad input that it refuses before any cluster starts."""
 
 import csv
 import os

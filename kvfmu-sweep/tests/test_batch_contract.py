@@ -59,6 +59,13 @@ def test_a_run_timeout_ends_the_process_after_recording_the_run(tmp_path):
     assert "--run-timeout" in rows[1]["error"]
 
 
+@pytest.mark.parametrize("vm_option", ["-XX:+UseG1GC", "-XX:TieredStopAtLevel=4"])
+def test_vm_options_replace_the_batch_defaults(tmp_path, vm_option):
+    done, out = batch(tmp_path, "run,c\na,0.2\n", "--stop", "0.1", f"--vm-option={vm_option}")
+    assert done.returncode == 0, done.stderr
+    assert [r["status"] for r in read_summary(out / "summary.csv")] == ["ok"]
+
+
 def test_a_batch_refused_before_any_run(tmp_path):
     done, out = batch(tmp_path, "run,nosuchname\na,1\n")
     assert done.returncode in exit_codes.BATCH_REFUSED

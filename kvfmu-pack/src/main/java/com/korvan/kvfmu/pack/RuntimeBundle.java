@@ -16,6 +16,7 @@ import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.TreeMap;
+import java.util.concurrent.TimeUnit;
 import java.util.stream.Stream;
 
 /**
@@ -27,6 +28,7 @@ import java.util.stream.Stream;
 final class RuntimeBundle {
     static final String LINUX_FOLDER = "resources/runtime/linux64/";
     static final String WINDOWS_FOLDER = "resources/runtime/win64/";
+    private static final int START_SECONDS = 60;
 
     private RuntimeBundle() {}
 
@@ -65,7 +67,7 @@ final class RuntimeBundle {
             // FMU's start needs besides, as a start of the model here lists them.
             Path classList = scratch.resolve("classes.txt");
             Files.copy(runtime.resolve("lib/classlist"), classList);
-            Files.write(classList, startClasses(runtime, scratch, jars, resources, progress),
+            Files.write(classList, startClasses(runtime, scratch, resources, progress),
                         StandardOpenOption.APPEND);
             run("the class data archive", List.of(runtime.resolve("bin/java").toString(),
                                                   "-Xshare:dump", "-XX:-UsePerfData",
@@ -85,9 +87,8 @@ final class RuntimeBundle {
      * The runtime's classes that the model's start loads, in the class list's form; none,
      * with a note, when the start fails (the archive then holds what every program needs).
      */
-    private static List<String> startClasses(Path runtime, Path scratch, List<Path> jars,
-                                             Map<String, byte[]> resources, PrintStream progress)
-            throws IOException {
+    private static List<String> startClasses(Path runtime, Path scratch, Map<String, byte[]> resources,
+                                             PrintStream progress) throws IOException {
         Path folder = Files.createDirectory(scratch.resolve("resources"));
         for (Map.Entry<String, byte[]> file : resources.entrySet()) {
             Files.write(folder.resolve(file.getKey()), file.getValue());
@@ -97,16 +98,15 @@ final class RuntimeBundle {
         resources.keySet().stream().filter(name -> name.endsWith(".jar"))
             .forEach(name -> classPath.add(folder.resolve(name).toString()));
         classPath.add(ownJar().toString());
-        try {
-            run("the model's start", List.of(runtime.resolve("bin/java").toString(),
-                                             "-XX:DumpLoadedClassList=" + loaded, "-Xshare:off",
-                                             "-XX:-UsePerfData", "-Djava.awt.headless=true",
-                                             "-cp", String.join(":", classPath),
-                                             StartTraining.class.getName(),
-                                             folder.toUri().toString()));
-        } catch (PackException e) {
-            progress.println("kvfmu-pack: note: the runtime is made without the classes of the "
-                             + "model's start (" + e.getMessage() + ")");
+        String failure = startModel(List.of(runtime.resolve("bin/java").toString(),
+                                            "-XX:DumpLoadedClassList=" + loaded, "-Xshare:off",
+                                            "-XX:-UsePerfData", "-Djava.awt.headless=true",
+                                            "-cp", String.join(":", classPath),
+                                            StartTraining.class.getName(),
+                                            folder.toUri().toString()));
+        if (failure != null) {
+            progress.println("kvfmu-pack: note: the runtime's class data archive is made without "
+                             + "the classes of the model's start (" + failure + ")");
             return List.of();
         }
         // Classes of the class path are left out: the archive is made for the runtime's
@@ -127,6 +127,26 @@ final class RuntimeBundle {
             if (keep) extra.add(line);
         }
         return extra;
+    }
+
+    // The start of the model in its own process; null when it ended well, else what went
+    // wrong. A model whose start waits for something does not hold up the packing.
+    private static String startModel(List<String> command) {
+        try {
+            Process process = new ProcessBuilder(command).redirectErrorStream(true)
+                .redirectOutput(ProcessBuilder.Redirect.DISCARD).start();
+            process.getOutputStream().close();
+            if (!process.waitFor(START_SECONDS, TimeUnit.SECONDS)) {
+                process.destroyForcibly();
+                return "it did not end within " + START_SECONDS + " s";
+            }
+            return process.exitValue() == 0 ? null : "it ended with status " + process.exitValue();
+        } catch (IOException e) {
+            return "it cannot run: " + e.getMessage();
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+            return "it was interrupted";
+        }
     }
 
     // Whether the class (java/lang/String) is one of the JDK's, which kvfmu-pack runs on and

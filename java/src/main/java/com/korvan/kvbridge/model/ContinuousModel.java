@@ -173,8 +173,8 @@ public abstract class ContinuousModel implements Model {
     public final void initialize(Map<String, Double> parameters, double startTime,
                                  double[] inputs, double[] outputs) {
         method = integrationMethod();
-        internalStep = positive(INTERNAL_STEP, parameters.getOrDefault(INTERNAL_STEP,
-                defaultInternalStep()));
+        Double step = parameters.get(INTERNAL_STEP);  // its default costs a declaration
+        internalStep = positive(INTERNAL_STEP, step != null ? step : defaultInternalStep());
         relativeTolerance = positive(RELATIVE_TOLERANCE,
                 parameters.getOrDefault(RELATIVE_TOLERANCE, defaultRelativeTolerance()));
         absoluteTolerance = positive(ABSOLUTE_TOLERANCE,

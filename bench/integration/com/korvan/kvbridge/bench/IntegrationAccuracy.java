@@ -65,10 +65,10 @@ public final class IntegrationAccuracy {
     public static void main(String[] args) {
         List<Case> cases = List.of(
             // K = 1, T = 1 s, y0 = 0, a unit step of the input.
-            new Case("FirstOrderLag", FixedLag::new, 1e-3, FirstOrderLag::new, DP54,
+            new Case("FirstOrderLag", FixedLag::new, 1e-3, FirstOrderLag::new, DP853,
                      new double[] {1.0}, t -> new double[] {1 - Math.exp(-t)}),
             // m = 1 kg, c = 0.4 N.s/m, k = 4 N/m, x0 = 0.1 m, v0 = 0, no force.
-            new Case("MassSpringDamper", FixedSpring::new, 1e-3, MassSpringDamper::new, DP54,
+            new Case("MassSpringDamper", FixedSpring::new, 1e-3, MassSpringDamper::new, DP853,
                      new double[] {0.0}, IntegrationAccuracy::spring),
             new Case("BouncingBall", FixedBall::new, 1e-3, BouncingBall::new, DP54,
                      new double[0], IntegrationAccuracy::ball),

@@ -33,7 +33,7 @@ final class OdeIntegrator implements Integrator {
      */
     private static final double EVENT_CONVERGENCE = 1e-13;
     /** The root finder's relative accuracy in time, below which it does not go. */
-    private static final double EVENT_RELATIVE_ACCURACY = 1e-14;
+    private static final double EVENT_RELATIVE_ACCURACY = 5e-16;
     private static final int EVENT_ITERATIONS = 1000;
     /** A communication step may take at most this many derivative evaluations. */
     static final int MAX_EVALUATIONS = 10_000_000;

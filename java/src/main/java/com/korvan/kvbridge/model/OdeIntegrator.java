@@ -3,7 +3,6 @@ package com.korvan.kvbridge.model;
 import java.util.List;
 import java.util.Objects;
 import org.apache.commons.math3.analysis.solvers.BracketingNthOrderBrentSolver;
-import org.apache.commons.math3.exception.MaxCountExceededException;
 import org.apache.commons.math3.exception.NoBracketingException;
 import org.apache.commons.math3.exception.NumberIsTooSmallException;
 import org.apache.commons.math3.ode.AbstractIntegrator;
@@ -52,6 +51,7 @@ final class OdeIntegrator implements Integrator {
     private final double convergence;
     private Located happened;
     private double lastTime;
+    private int stepEvaluations;
     /** The step the error control proposed last, where the next integration starts. */
     private double proposedStep = Double.POSITIVE_INFINITY;
 
@@ -63,8 +63,10 @@ final class OdeIntegrator implements Integrator {
         double absolute = model.absoluteTolerance();
         watching = !events.isEmpty();
         // Each error-controlled method reports the step its control proposes (filterStep),
-        // and ends its steps without the library's event search when no event is watched
-        // (acceptStep).
+        // ends its steps without the library's event search and dense output when no event
+        // is watched (acceptStep), and evaluates the model directly: its state is the whole
+        // of the library's, which would otherwise copy it in and out at every evaluation
+        // (computeDerivatives).
         integrator = switch (method) {
             case DORMAND_PRINCE_853 -> new DormandPrince853Integrator(0, step, absolute, relative) {
                 @Override
@@ -79,6 +81,11 @@ final class OdeIntegrator implements Integrator {
                     isLastStep = reaches(interpolator, end);
                     return interpolator.getGlobalCurrentTime();
                 }
+
+                @Override
+                public void computeDerivatives(double t, double[] y, double[] yDot) {
+                    equations.computeDerivatives(t, y, yDot);
+                }
             };
             case DORMAND_PRINCE_54 -> new DormandPrince54Integrator(0, step, absolute, relative) {
                 @Override
@@ -92,6 +99,11 @@ final class OdeIntegrator implements Integrator {
                     if (watching) return super.acceptStep(interpolator, y, yDot, end);
                     isLastStep = reaches(interpolator, end);
                     return interpolator.getGlobalCurrentTime();
+                }
+
+                @Override
+                public void computeDerivatives(double t, double[] y, double[] yDot) {
+                    equations.computeDerivatives(t, y, yDot);
                 }
             };
             case GRAGG_BULIRSCH_STOER -> new GraggBulirschStoerIntegrator(0, step, absolute,
@@ -108,10 +120,14 @@ final class OdeIntegrator implements Integrator {
                     isLastStep = reaches(interpolator, end);
                     return interpolator.getGlobalCurrentTime();
                 }
+
+                @Override
+                public void computeDerivatives(double t, double[] y, double[] yDot) {
+                    equations.computeDerivatives(t, y, yDot);
+                }
             };
             case CLASSICAL_RUNGE_KUTTA -> new ClassicalRungeKuttaIntegrator(step);
         };
-        integrator.setMaxEvaluations(MAX_EVALUATIONS);
         located = events.stream().map(Located::new).toList();
         convergence = EVENT_CONVERGENCE * step;
         watchEvents();
@@ -124,6 +140,10 @@ final class OdeIntegrator implements Integrator {
             @Override
             public void computeDerivatives(double t, double[] x, double[] dxdt) {
                 lastTime = t;
+                if (++stepEvaluations > MAX_EVALUATIONS) {
+                    throw model.divergence("the integration needs more than " + MAX_EVALUATIONS
+                            + " derivative evaluations in the step, at t = " + t);
+                }
                 // A derivative that is not finite makes the step's error estimate so, and the
                 // state at its end too, where it is caught: no check in every evaluation.
                 model.evaluate(t, x, inputs, dxdt);
@@ -135,6 +155,7 @@ final class OdeIntegrator implements Integrator {
     @Override
     public boolean advance(double[] state, double time, double stepSize, double[] inputs) {
         this.inputs = inputs;
+        stepEvaluations = 0;
         double end = time + stepSize;
         if (integrator instanceof AdaptiveStepsizeIntegrator adaptive) {
             double scale = Math.max(stepSize, Math.max(Math.abs(time), Math.abs(end)));
@@ -183,9 +204,6 @@ final class OdeIntegrator implements Integrator {
         } catch (NumberIsTooSmallException e) {
             throw model.divergence("the integration needs an internal step shorter than the"
                     + " least allowed (" + e.getMin() + " s) at t = " + lastTime);
-        } catch (MaxCountExceededException e) {
-            throw model.divergence("the integration needs more than " + MAX_EVALUATIONS
-                    + " derivative evaluations in the step, at t = " + lastTime);
         } catch (NoBracketingException e) {
             throw new ArithmeticException("a state event could not be located near t = "
                     + lastTime + ": its event function must be continuous (" + e.getMessage()

@@ -83,15 +83,30 @@ std::vector<std::string> packedVmOptions(const fs::path& resources) {
 
 JavaVM* runnerVm = nullptr;
 
+// -XX:+UseSerialGC, -XX:+UseG1GC, ...
+bool choosesCollector(const std::string& option) {
+    const std::string prefix = "-XX:+Use", suffix = "GC";
+    return option.size() > prefix.size() + suffix.size() && option.rfind(prefix, 0) == 0 &&
+           option.compare(option.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 }  // namespace
 
-JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions) {
+JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions,
+                    const std::vector<std::string>& runnerDefaults) {
     if (runnerVm) return runnerVm;
     VmRequest request;
     request.classPath = classPath.files;
     request.fmuResources = classPath.resources;
-    request.options = packedVmOptions(classPath.resources);
-    request.options.insert(request.options.end(), extraOptions.begin(), extraOptions.end());
+    std::vector<std::string> chosen = packedVmOptions(classPath.resources);
+    chosen.insert(chosen.end(), extraOptions.begin(), extraOptions.end());
+    for (const std::string& option : runnerDefaults) {
+        // A later option overrides an earlier one, except a garbage collector: the VM
+        // refuses two.
+        if (!(choosesCollector(option) && std::any_of(chosen.begin(), chosen.end(), choosesCollector)))
+            request.options.push_back(option);
+    }
+    request.options.insert(request.options.end(), chosen.begin(), chosen.end());
     // The VM's own messages go to stderr: stdout may carry the result CSV.
     request.options.push_back("-XX:+DisplayVMOutputToStderr");
     request.exitHook = &vmExits;

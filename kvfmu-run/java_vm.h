@@ -22,5 +22,7 @@ FmuJars jarsIn(const std::filesystem::path& resources);
 // code prints to System.out go to stderr, and so does a warning about a JAVA_HOME passed
 // over. Throws RunError(javaVmFailed) when no Java runtime
 // is found or the VM cannot be created. The VM stays up until the process ends; a second
-// call answers the same VM.
-JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions);
+// call answers the same VM. `runnerDefaults` come first, so that the packed and the extra
+// options override them.
+JavaVM* startJavaVm(const FmuJars& classPath, const std::vector<std::string>& extraOptions,
+                    const std::vector<std::string>& runnerDefaults = {});

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     try {
         std::optional<RunOptions> options = parseCommandLine(argc, argv);
         if (!options) return 0;
+        if (options->endWithParent) endWithParent();
         run(*options);
         return 0;
     } catch (const RunError& error) {

@@ -3,6 +3,7 @@
 #include "exit_codes.h"
 #include "temporary_folder.h"
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -40,6 +41,16 @@ void onSignal(int) {
     }
     // The second one is the watcher's to act on.
 }
+
+}  // namespace
+
+void endWithParent() {
+    const pid_t parent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) raise(SIGTERM);
+}
+
+namespace {
 
 struct Watched {
     AbandonRun abandon;

@@ -13,6 +13,10 @@
 // Installs the signal handlers and starts the watcher thread.
 void installInterruptHandling();
 
+// Sends this process SIGTERM when the thread that started it ends (a parent that ended
+// before this call leaves a stream of runs at the end of its input, which ends it too).
+void endWithParent();
+
 // Non-zero once an interrupt has asked the run to stop.
 const volatile std::sig_atomic_t& stopRequested();
 

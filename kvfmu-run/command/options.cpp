@@ -115,6 +115,9 @@ std::optional<RunOptions> parseCommandLine(int argc, const char* const* argv) {
                    "has arrived, and each run's summary row is written on standard output as "
                    "it ends (after the summary's header, once the runs header is read)")
         ->type_name("FILE.csv");
+    app.add_flag("--end-with-parent", options.endWithParent,
+                 "End as on SIGTERM when the process that started kvfmu-run ends, for a runner "
+                 "that a longer-lived program feeds runs on standard input");
     app.add_option("--output-dir", options.outputDir,
                    "Batch mode: where each run's DIR/<run>.csv and DIR/summary.csv go")
         ->type_name("DIR");

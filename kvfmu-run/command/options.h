@@ -28,6 +28,7 @@ struct RunOptions {
     std::vector<std::string> plotVariables;
     bool info = false;                  // --info: describe the FMU, run nothing
     bool check = false;                 // --check: check everything, run nothing
+    bool endWithParent = false;         // --end-with-parent
 };
 
 // Parses the command line. Answers nothing when --help or --version was shown (exit 0).

@@ -18,8 +18,9 @@ fs::path FmuSession::binary() const {
     return binaryPath(unpacked_, model_.modelIdentifier);
 }
 
-void FmuSession::load(const std::vector<std::string>& vmOptions) {
+void FmuSession::load(const std::vector<std::string>& vmOptions,
+                      const std::vector<std::string>& runnerDefaults) {
     const fs::path library = binary();
-    startJavaVm(jarsIn(resources_), vmOptions);
+    startJavaVm(jarsIn(resources_), vmOptions, runnerDefaults);
     binary_ = std::make_unique<FmuBinary>(library);
 }

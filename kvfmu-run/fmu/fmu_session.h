@@ -19,8 +19,10 @@ public:
 
     // The binary for this platform. Throws RunError(noBinary) when the FMU has none.
     std::filesystem::path binary() const;
-    // Starts the Java VM and loads the binary. Throws RunError.
-    void load(const std::vector<std::string>& vmOptions);
+    // Starts (or finds) the Java VM with these options (see startJavaVm) and loads the
+    // binary. Throws RunError.
+    void load(const std::vector<std::string>& vmOptions,
+              const std::vector<std::string>& runnerDefaults = {});
 
     const ModelDescription& model() const { return model_; }
     const std::filesystem::path& resources() const { return resources_; }

@@ -93,8 +93,9 @@ class _ChunkRun:
         self.cancelled = False
         self.retried = set()
 
-    # Runs handed to a runner ahead of its answers, so that it starts the next run at once.
-    AHEAD = 2
+    # Runs handed to a runner ahead of its answers, so that it starts the next run at once
+    # and answers come several to a read.
+    AHEAD = 4
 
     def run_all(self, pool, command):
         runner = None

@@ -35,19 +35,28 @@ def local_cluster(workers):
     """Worker processes (each under a nanny, one thread each) and their scheduler on
     127.0.0.1. The workers ignore Ctrl-C at the terminal: the client alone decides, and ends
     them."""
+    import dask
     quiet = {"silence_logs": logging.ERROR}
+    # Dask's sampling profiler (every 10 ms, in the scheduler and each worker) is for its
+    # dashboard, which a local sweep does not have; it would take processor time from the runs.
+    unprofiled = {"distributed.worker.profile.enabled": False}
     previous = signal.signal(signal.SIGINT, signal.SIG_IGN)  # inherited by the workers
     try:
-        return SpecCluster(
-            scheduler={"cls": _QuietScheduler,
-                       "options": {"host": "127.0.0.1", "dashboard": False,
-                                   "allowed_failures": ALLOWED_FAILURES}},
-            workers={i: {"cls": Nanny, "options": dict(quiet, nthreads=1, host="127.0.0.1",
-                                                      worker_class=_QuietWorker)}
-                     for i in range(workers)},
-            **quiet)
+        with dask.config.set(unprofiled):
+            return _spec_cluster(workers, quiet)
     finally:
         signal.signal(signal.SIGINT, previous)
+
+
+def _spec_cluster(workers, quiet):
+    return SpecCluster(
+        scheduler={"cls": _QuietScheduler,
+                   "options": {"host": "127.0.0.1", "dashboard": False,
+                               "allowed_failures": ALLOWED_FAILURES}},
+        workers={i: {"cls": Nanny, "options": dict(quiet, nthreads=1, host="127.0.0.1",
+                                                  worker_class=_QuietWorker)}
+                 for i in range(workers)},
+        **quiet)
 
 
 def allowed_failures(client):

@@ -6,7 +6,6 @@ Sent to the workers by value with the chunk task: it imports only the standard l
 """
 
 import csv
-import ctypes
 import io
 import os
 import select
@@ -25,6 +24,7 @@ class RunnerProcess:
     """One `kvfmu-run --runs -` process with the runs columns `columns`."""
 
     def __init__(self, command, columns, folder):
+        self.command = list(command)
         self.columns = list(columns)
         self.folder = folder
         self.output_dir = os.path.join(folder, "out")
@@ -34,11 +34,13 @@ class RunnerProcess:
         self._stderr_path = os.path.join(folder, "stderr.txt")
         with open(self._stderr_path, "wb") as stderr:
             # A session of its own keeps a Ctrl-C at the terminal away from it (the client
-            # decides); the parent-death signal ends it with the worker.
+            # decides); --end-with-parent ends it with the worker. (Code of ours run between
+            # fork and exec would cost tens of milliseconds a start in a process this big.)
             self.process = subprocess.Popen(
-                list(command) + ["--runs", "-", "--output-dir", self.output_dir],
+                list(command) + ["--end-with-parent", "--runs", "-",
+                                 "--output-dir", self.output_dir],
                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=stderr, cwd=folder,
-                start_new_session=True, preexec_fn=_end_with_parent)
+                start_new_session=True)
         self._send(["run"] + self.columns)
 
     def send(self, run_id, cells):
@@ -73,15 +75,18 @@ class RunnerProcess:
 
     def close(self):
         """End of input: kvfmu-run ends on its own; stopped if it does not."""
-        try:
-            self.process.stdin.close()
-        except OSError:
-            pass
+        self.end_input()
         try:
             self.process.wait(timeout=10)
         except subprocess.TimeoutExpired:
             self.stop()
         self.process.stdout.close()
+
+    def end_input(self):
+        try:
+            self.process.stdin.close()
+        except OSError:
+            pass
 
     def stop(self):
         """SIGTERM lets kvfmu-run clean up; SIGKILL if it does not end soon."""
@@ -164,18 +169,23 @@ class RunnerPool:
         with self._lock:
             keep = runner.alive() and not self.closed
             if keep:
-                self._idle.setdefault((tuple(runner.process.args[:-4]), tuple(runner.columns)),
+                self._idle.setdefault((tuple(runner.command), tuple(runner.columns)),
                                   []).append(runner)
         if not keep:
             runner.close()
 
     def close(self):
+        """Ends every idle runner's input and returns: each ends its Java VM on its own,
+        and a thread of the worker waits for that (stopping one that does not end)."""
         with self._lock:
             self.closed = True
             runners = [r for idle in self._idle.values() for r in idle]
             self._idle.clear()
         for runner in runners:
-            runner.close()
+            runner.end_input()
+        if runners:
+            threading.Thread(target=lambda: [r.close() for r in runners], daemon=True,
+                             name="kvfmu-sweep runner ends").start()
 
 
 def failure_text(code, detail):
@@ -190,13 +200,3 @@ def failure_text(code, detail):
     else:
         what = f"kvfmu-run ended with exit code {code}"
     return f"{what}: {detail}" if detail else what
-
-
-_PR_SET_PDEATHSIG = 1
-
-
-def _end_with_parent():
-    # Runs in the child between fork and exec: the signal comes when the thread that started
-    # it ends, which is a worker thread that lives as long as the worker.
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)

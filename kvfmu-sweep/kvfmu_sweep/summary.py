@@ -19,16 +19,16 @@ class SummaryWriter:
         self._writer.writerow(self.columns)
         self._file.flush()
 
-    def add(self, row):
-        """Adds a finished run once; a run that is already there is left as it is."""
-        run_id = row["run"]
-        if run_id in self.rows:
-            return False
-        cells = [row.get(column, "") for column in self.columns]
-        self.rows[run_id] = cells
-        self._writer.writerow(cells)
+    def add(self, rows):
+        """Adds finished runs (a chunk's rows), each once: a run that is already there is
+        left as it is. They are on disk when this returns."""
+        for row in rows:
+            run_id = row["run"]
+            if run_id not in self.rows:
+                cells = [row.get(column, "") for column in self.columns]
+                self.rows[run_id] = cells
+                self._writer.writerow(cells)
         self._file.flush()
-        return True
 
     def counts(self):
         status = self.columns.index("status")

@@ -119,11 +119,12 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
         "cancel_event": cancel_name, "plugin": plugin_name, "events": events,
         "metrics": [list(m) for m in result_metrics],
     }
-    futures = {}
-    for chunk in chunks:
-        future = client.submit(chunk_task.run_chunk, chunk, fmu_future, input_future,
-                               task_settings, key=f"kvfmu-chunk-{sweep_id}-{chunk['index']}")
-        futures[future] = chunk
+    # One call for every chunk: Dask packs the graph, and reads the calling code's source for
+    # its dashboard, once a call.
+    futures = dict(zip(client.map(chunk_task.run_chunk, chunks, fmu_bytes=fmu_future,
+                                  input_bytes=input_future, settings=task_settings, pure=False,
+                                  key=[f"kvfmu-chunk-{sweep_id}-{c['index']}" for c in chunks]),
+                       chunks))
 
     summary = SummaryWriter(os.path.join(output_dir, "summary.csv"), table.names,
                             [m[0] for m in result_metrics], table.run_ids)
@@ -142,8 +143,7 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
                 given_up += 1
                 rows = failed_rows(chunk, f"the chunk could not be run: {type(e).__name__}: "
                                           f"{_short(e)}")
-            for row in rows:
-                summary.add(row)
+            summary.add(rows)
             if progress is not None:
                 progress.update(len(rows))
     except BaseException:

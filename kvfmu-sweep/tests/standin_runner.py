@@ -16,6 +16,7 @@ reach workers started before the test knew them.
 """
 
 import csv
+import ctypes
 import os
 import signal
 import sys
@@ -35,7 +36,7 @@ def main(argv):
         if arg.startswith(("--set=", "--param=")):
             name, value = arg.split("=", 1)[1].split("=")
             held[name] = float(value)
-        if arg in ("--quiet", "-q", "--check") or arg.startswith(("--vm-option=", "--set=", "--param=")):
+        if arg in ("--quiet", "-q", "--check", "--end-with-parent") or arg.startswith(("--vm-option=", "--set=", "--param=")):
             i += 1
             continue
         options[arg] = argv[i + 1]
@@ -45,6 +46,8 @@ def main(argv):
         return 10
     if "--check" in argv:
         return 0
+    if "--end-with-parent" in argv:
+        ctypes.CDLL(None).prctl(1, signal.SIGTERM, 0, 0, 0)  # PR_SET_PDEATHSIG
     runs = csv.reader(sys.stdin if options["--runs"] == "-" else open(options["--runs"], newline=""))
     header = next(runs)
     columns = header[1:]

@@ -1,12 +1,14 @@
 """kvfmu-run's batch mode as the sweep uses it, with the built kvfmu-run and the built-in
 mass-spring-damper FMU: the summary's columns and rows, per-run files, failed runs, the run
-timeout's exit code, a batch refused before any run, the exit codes as its --help lists them;
-then sweeps with the real runner, and bad input that it refuses before any cluster starts."""
+timeout's exit code, a batch refused before any run, the exit codes as its --help lists them,
+a runner that ends with the process that started it; then sweeps with the real runner, and
+bad input that it refuses before any cluster starts."""
 
 import csv
 import os
 import re
 import subprocess
+import time
 
 import pytest
 
@@ -55,6 +57,13 @@ def test_a_run_timeout_ends_the_process_after_recording_the_run(tmp_path):
     rows = read_summary(out / "summary.csv")
     assert [(r["run"], r["status"]) for r in rows] == [("quick", "ok"), ("slow", "failed")]
     assert "--run-timeout" in rows[1]["error"]
+
+
+@pytest.mark.parametrize("vm_option", ["-XX:+UseG1GC", "-XX:TieredStopAtLevel=4"])
+def test_vm_options_replace_the_batch_defaults(tmp_path, vm_option):
+    done, out = batch(tmp_path, "run,c\na,0.2\n", "--stop", "0.1", f"--vm-option={vm_option}")
+    assert done.returncode == 0, done.stderr
+    assert [r["status"] for r in read_summary(out / "summary.csv")] == ["ok"]
 
 
 def test_a_batch_refused_before_any_run(tmp_path):
@@ -120,3 +129,31 @@ def test_bad_input_is_refused_before_any_cluster_starts(tmp_path, case):
     assert done.returncode == 2, done.stderr
     assert message in done.stderr and "kvfmu-sweep: error:" in done.stderr
     assert not (tmp_path / "out").exists()
+
+
+def test_a_runner_ends_with_the_process_that_started_it(tmp_path):
+    """--end-with-parent: the run in progress is stopped and recorded, and kvfmu-run ends."""
+    out = tmp_path / "out"
+    parent = subprocess.run(
+        ["/usr/bin/python3", "-c", "import subprocess, sys, time\n"
+         "p = subprocess.Popen(sys.argv[1:], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)\n"
+         "p.stdin.write(b'run,c\\nlong,0.2\\n'); p.stdin.flush()\n"
+         "print(p.pid, flush=True); time.sleep(3)",
+         RUNNER, fmu(), "--quiet", "--stop", "1e6", "--end-with-parent", "--runs", "-",
+         "--output-dir", out], capture_output=True, text=True, timeout=60)
+    runner = int(parent.stdout.split()[0])
+    deadline = time.monotonic() + 20
+    while _alive(runner) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    assert not _alive(runner)
+    [row] = read_summary(out / "summary.csv")
+    assert (row["run"], row["status"]) == ("long", "failed")
+    assert "interrupted" in row["error"], row["error"]
+
+
+def _alive(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().split(")")[-1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False

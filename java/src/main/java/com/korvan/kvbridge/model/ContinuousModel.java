@@ -10,7 +10,7 @@ import java.util.Map;
  * the outputs, and may declare state events; the integration is done.
  *
  * <p>The integration method is the model's choice ({@link #integrationMethod()}): by default
- * Dormand-Prince 5(4) with error control. Inputs are held constant over each
+ * Dormand-Prince 8(5,3) with error control. Inputs are held constant over each
  * communication step. This class adds tunable parameters to the declared ones, which every
  * host sees and may set: {@value #INTERNAL_STEP}, the longest internal step, and for the
  * error-controlled methods {@value #RELATIVE_TOLERANCE} and {@value #ABSOLUTE_TOLERANCE},
@@ -60,10 +60,10 @@ public abstract class ContinuousModel implements Model {
      * How the model is integrated; the same for every object of the class. See
      * {@link IntegrationMethod} for what each method does.
      *
-     * @return {@link IntegrationMethod#DORMAND_PRINCE_54} unless a model answers otherwise
+     * @return {@link IntegrationMethod#DORMAND_PRINCE_853} unless a model answers otherwise
      */
     protected IntegrationMethod integrationMethod() {
-        return IntegrationMethod.DORMAND_PRINCE_54;
+        return IntegrationMethod.DORMAND_PRINCE_853;
     }
 
     /**
@@ -173,8 +173,8 @@ public abstract class ContinuousModel implements Model {
     public final void initialize(Map<String, Double> parameters, double startTime,
                                  double[] inputs, double[] outputs) {
         method = integrationMethod();
-        internalStep = positive(INTERNAL_STEP, parameters.getOrDefault(INTERNAL_STEP,
-                defaultInternalStep()));
+        Double step = parameters.get(INTERNAL_STEP);  // its default costs a declaration
+        internalStep = positive(INTERNAL_STEP, step != null ? step : defaultInternalStep());
         relativeTolerance = positive(RELATIVE_TOLERANCE,
                 parameters.getOrDefault(RELATIVE_TOLERANCE, defaultRelativeTolerance()));
         absoluteTolerance = positive(ABSOLUTE_TOLERANCE,
@@ -273,7 +273,7 @@ public abstract class ContinuousModel implements Model {
      * What to lower when the integration may have made an output non-finite, for messages.
      *
      * @return a clause naming the fixed step and its value, or an empty text for the
-     *         error-controlled methods, whose state is checked in every evaluation
+     *         error-controlled methods, whose state is checked after every integration
      */
     public final String stabilityHint() {
         return method != null && method.errorControlled() ? ""

@@ -14,15 +14,19 @@ package com.korvan.kvbridge.model;
 public enum IntegrationMethod {
     /**
      * Dormand-Prince 8(5,3): an explicit Runge-Kutta method of order 8 with error control,
-     * 12 derivative evaluations a step. The default: few, long steps at tight tolerances, for
-     * smooth models that are not stiff.
+     * 12 derivative evaluations a step (13 for the first step of a communication step), and
+     * 3 more for every step of a model with state events, which are looked for in the
+     * method's dense output. The default: few, long steps at tight tolerances, for smooth
+     * models that are not stiff; one step a communication step reaches rounding level on
+     * many of them.
      */
     DORMAND_PRINCE_853(true),
     /**
      * Dormand-Prince 5(4): an explicit Runge-Kutta method of order 5 with error control,
-     * 6 derivative evaluations a step. Cheaper steps than {@link #DORMAND_PRINCE_853}, so
-     * the better choice at loose tolerances or for models whose derivatives are only
-     * piecewise smooth.
+     * 6 derivative evaluations a step (7 for the first step of a communication step), also
+     * with state events. Cheaper steps than {@link #DORMAND_PRINCE_853}, so the better
+     * choice at loose tolerances, for models with state events, or for models whose
+     * derivatives are only piecewise smooth.
      */
     DORMAND_PRINCE_54(true),
     /**

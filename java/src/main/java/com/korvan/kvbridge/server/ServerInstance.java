@@ -8,6 +8,7 @@ import java.util.Arrays;
 import java.util.Collections;
 import java.util.LinkedHashMap;
 import java.util.Map;
+import java.util.function.Supplier;
 
 /**
  * One instance on the embedded server: its model and the state of its run. Every method
@@ -114,7 +115,7 @@ final class ServerInstance implements AutoCloseable {
         if (modelUsed) model = loaded.newModel();
         modelUsed = true;
         startModel(model, stepOutputs);
-        keepFiniteOutputs("at the start time " + startTime);
+        keepFiniteOutputs(() -> "at the start time " + startTime);
         nextTime = startTime;
         lastStepSize = 0;
         run = Run.INITIALIZED;
@@ -163,7 +164,7 @@ final class ServerInstance implements AutoCloseable {
             throw new SimulationException("Model " + modelName() + " failed in the step from"
                     + " t = " + time + " over " + stepSize + " s: " + Failures.describe(e), e);
         }
-        keepFiniteOutputs("in the step from t = " + time + " over " + stepSize + " s");
+        keepFiniteOutputs(() -> "in the step from t = " + time + " over " + stepSize + " s");
         nextTime = time + stepSize;
         lastStepSize = stepSize;
     }
@@ -284,15 +285,17 @@ final class ServerInstance implements AutoCloseable {
 
     /**
      * Takes the model's outputs when all are finite; otherwise the run ends, the last good
-     * outputs stay, and the failure names the first output that is not finite.
+     * outputs stay, and the failure names the first output that is not finite and when (a
+     * text made only then: this runs in every step).
      */
-    private void keepFiniteOutputs(String when) throws SimulationException {
+    private void keepFiniteOutputs(Supplier<String> when) throws SimulationException {
         for (int i = 0; i < stepOutputs.length; i++) {
             if (!Double.isFinite(stepOutputs[i])) {
                 run = Run.TERMINATED;
                 throw new SimulationException("Model " + modelName() + " produced "
                         + stepOutputs[i] + " for output " + declaration.outputs().get(i).name()
-                        + " " + when + ": check its parameters and inputs" + integrationHint());
+                        + " " + when.get() + ": check its parameters and inputs"
+                        + integrationHint());
             }
         }
         System.arraycopy(stepOutputs, 0, outputs, 0, outputs.length);

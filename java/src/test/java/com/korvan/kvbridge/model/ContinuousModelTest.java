@@ -188,7 +188,10 @@ class ContinuousModelTest {
                 .parameters().stream().anyMatch(p -> p.name().equals("relativeTolerance")));
     }
 
-    /** x' = x^2 from x = 1 reaches infinity at t = 1 s. */
+    /**
+     * x' = x^2 from x = 1 / 0.95 reaches infinity at t = 0.95 s, inside a step: at a step's
+     * end the tolerances alone would decide whether that step or the next one fails.
+     */
     static final class Explosion extends ContinuousModel {
         @Override
         protected Declaration declareModel() {
@@ -199,7 +202,7 @@ class ContinuousModelTest {
         @Override
         protected double[] startState(Map<String, Double> parameters, double startTime,
                                       double[] inputs) {
-            return new double[] {1.0};
+            return new double[] {1 / 0.95};
         }
 
         @Override
@@ -219,13 +222,16 @@ class ContinuousModelTest {
         double[] y = new double[1];
         model.initialize(defaults(model), 0, new double[0], y);
         for (int i = 0; i < 9; i++) model.step(i * 0.1, 0.1, new double[0], y);
-        assertEquals(10.0, y[0], 1e-6);  // 1 / (1 - t) at t = 0.9
+        assertEquals(20.0, y[0], 1e-6);  // 1 / (0.95 - t) at t = 0.9
         ArithmeticException e = assertThrows(ArithmeticException.class,
                 () -> model.step(0.9, 0.1, new double[0], y));
-        assertTrue(e.getMessage().startsWith("the integration needs an internal step shorter"
-                + " than the least allowed (1.0E-12 s) at t = 0.99999"), e.getMessage());
+        String where = "the integration needs an internal step shorter than the least allowed"
+                + " (1.0E-12 s) at t = ";
+        assertTrue(e.getMessage().startsWith(where), e.getMessage());
+        double at = Double.parseDouble(e.getMessage().substring(where.length()).split(":")[0]);
+        assertEquals(0.95, at, 1e-9);  // where the tolerances put the singularity
         assertTrue(e.getMessage().endsWith("raise relativeTolerance (now 1.0E-10) and"
                 + " absoluteTolerance (now 1.0E-10)"), e.getMessage());
-        assertEquals(10.0, y[0], 1e-6);  // the outputs of the last good step stay
+        assertEquals(20.0, y[0], 1e-6);  // the outputs of the last good step stay
     }
 }

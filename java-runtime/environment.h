@@ -1,18 +1,19 @@
 // The process environment as paths, and the program search path.
 #pragma once
 
-#include <filesystem>
+#include "file_path.h"
+
 #include <optional>
 #include <vector>
 
 // The variable's value; nothing when it is unset or empty.
-std::optional<std::filesystem::path> environmentPath(const char* name);
+std::optional<FilePath> environmentPath(const char* name);
 
 // The folders of PATH, in order.
-std::vector<std::filesystem::path> searchPath();
+std::vector<FilePath> searchPath();
 
 // The file name of the java launcher: "java", or "java.exe" on Windows.
 const char* javaLauncherName();
 
 // The file with its links resolved; the file itself when that fails.
-std::filesystem::path resolveLinks(const std::filesystem::path& file);
+FilePath resolveLinks(const FilePath& file);

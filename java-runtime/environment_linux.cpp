@@ -1,32 +1,30 @@
 #include "environment.h"
 
-#include <unistd.h>
+#include "text_parts.h"
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 
-namespace fs = std::filesystem;
-
-std::optional<fs::path> environmentPath(const char* name) {
+std::optional<FilePath> environmentPath(const char* name) {
     const char* value = std::getenv(name);
     if (!value || !*value) return std::nullopt;
-    return fs::path(value);
+    return FilePath(value);
 }
 
-std::vector<fs::path> searchPath() {
-    std::vector<fs::path> folders;
+std::vector<FilePath> searchPath() {
+    std::vector<FilePath> folders;
     const char* value = std::getenv("PATH");
-    std::istringstream entries(value ? value : "");
-    for (std::string entry; std::getline(entries, entry, ':');)
+    for (const std::string& entry : textParts(value ? value : "", ':'))
         folders.emplace_back(entry.empty() ? "." : entry);  // an empty entry is the current folder
     return folders;
 }
 
 const char* javaLauncherName() { return "java"; }
 
-fs::path resolveLinks(const fs::path& file) {
-    std::error_code error;
-    fs::path resolved = fs::canonical(file, error);
-    return error ? file : resolved;
+FilePath resolveLinks(const FilePath& file) {
+    char* resolved = realpath(file.c_str(), nullptr);
+    if (!resolved) return file;
+    const FilePath path = FilePath::fromNative(resolved);
+    std::free(resolved);
+    return path;
 }

@@ -4,8 +4,6 @@
 
 #include <string>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 std::wstring variable(const wchar_t* name) {
@@ -30,14 +28,14 @@ std::wstring wide(const char* text) {
 
 }  // namespace
 
-std::optional<fs::path> environmentPath(const char* name) {
+std::optional<FilePath> environmentPath(const char* name) {
     const std::wstring value = variable(wide(name).c_str());
     if (value.empty()) return std::nullopt;
-    return fs::path(value);
+    return FilePath::fromNative(value);
 }
 
-std::vector<fs::path> searchPath() {
-    std::vector<fs::path> folders;
+std::vector<FilePath> searchPath() {
+    std::vector<FilePath> folders;
     const std::wstring value = variable(L"PATH");
     size_t begin = 0;
     while (begin <= value.size()) {
@@ -46,7 +44,7 @@ std::vector<fs::path> searchPath() {
         std::wstring entry = value.substr(begin, end - begin);
         if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"')
             entry = entry.substr(1, entry.size() - 2);
-        if (!entry.empty()) folders.emplace_back(entry);
+        if (!entry.empty()) folders.push_back(FilePath::fromNative(entry));
         begin = end + 1;
     }
     return folders;
@@ -54,7 +52,7 @@ std::vector<fs::path> searchPath() {
 
 const char* javaLauncherName() { return "java.exe"; }
 
-fs::path resolveLinks(const fs::path& file) {
+FilePath resolveLinks(const FilePath& file) {
     // The installers' shared java.exe is a link to the runtime's own.
     HANDLE handle = CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -71,7 +69,7 @@ fs::path resolveLinks(const fs::path& file) {
     if (length == 0 || length >= target.size()) return file;
     target.resize(length);
     // \\?\C:\... and \\?\UNC\server\share\...
-    if (target.rfind(L"\\\\?\\UNC\\", 0) == 0) return fs::path(L"\\\\" + target.substr(8));
-    if (target.rfind(L"\\\\?\\", 0) == 0) return fs::path(target.substr(4));
-    return fs::path(target);
+    if (target.rfind(L"\\\\?\\UNC\\", 0) == 0) return FilePath::fromNative(L"\\\\" + target.substr(8));
+    if (target.rfind(L"\\\\?\\", 0) == 0) return FilePath::fromNative(target.substr(4));
+    return FilePath::fromNative(target);
 }

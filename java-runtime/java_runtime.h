@@ -2,7 +2,8 @@
 // then `java` on PATH (its links resolved), then the platform's usual places.
 #pragma once
 
-#include <filesystem>
+#include "file_path.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,10 +11,12 @@
 constexpr int minimumJavaVersion = 17;
 
 struct JavaRuntime {
-    std::filesystem::path home;
-    std::filesystem::path vmLibrary;  // lib/server/libjvm.so, bin\server\jvm.dll
+    FilePath home;
+    FilePath vmLibrary;  // lib/server/libjvm.so, bin\server\jvm.dll
     std::string version;              // as its release file gives it, e.g. "17.0.15"
     std::string foundThrough;         // e.g. "JAVA_HOME", "java on PATH"
+    // Options a VM of this runtime needs, before any other.
+    std::vector<std::string> vmOptions;
 };
 
 // What a folder holds: a usable runtime, or why not (e.g. "Java 11.0.2, older than 17").
@@ -21,7 +24,7 @@ struct HomeCheck {
     std::optional<JavaRuntime> runtime;
     std::string problem;
 };
-HomeCheck checkJavaHome(const std::filesystem::path& home);
+HomeCheck checkJavaHome(const FilePath& home);
 // The problems of folders that are no runtime at all.
 extern const char* const noSuchFolder;
 extern const char* const notARuntime;
@@ -33,8 +36,8 @@ int javaMajorVersion(const std::string& version);
 // Where a search looks after JAVA_HOME and PATH, in order: folders that are runtimes, then
 // folders whose subfolders are runtimes (the newest of these is taken).
 struct UsualPlaces {
-    std::vector<std::filesystem::path> homes;
-    std::vector<std::filesystem::path> parents;
+    std::vector<FilePath> homes;
+    std::vector<FilePath> parents;
 };
 // The platform's usual places. The shipped build knows the real ones; test builds are
 // given theirs at compile time.
@@ -52,7 +55,7 @@ RuntimeSearch findJavaRuntime(const UsualPlaces& places);
 // The FMU's own runtime (resources/runtime/linux64 or win64, packed by kvfmu-pack
 // --bundle-runtime) when it has a usable one; else the search above, which then also names
 // what was wrong with the FMU's. No resources folder: the search above.
-RuntimeSearch findJavaRuntimeFor(const std::filesystem::path& resources, const UsualPlaces& places);
+RuntimeSearch findJavaRuntimeFor(const FilePath& resources, const UsualPlaces& places);
 
 // "no Java 17+ runtime found: set JAVA_HOME to ... (looked in: ...)".
 std::string noRuntimeMessage(const RuntimeSearch& search);
@@ -64,5 +67,3 @@ std::string runtimeDescription(const JavaRuntime& runtime);
 // otherwise.
 std::string passedOverJavaHomeWarning(const RuntimeSearch& search);
 
-// A path as UTF-8 text for messages.
-std::string pathText(const std::filesystem::path& path);

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 #ifdef _WIN32
@@ -34,15 +32,14 @@ std::optional<JavaVmLibrary> loadedVmLibrary() {
     return handle ? functionsOf(handle) : std::nullopt;
 }
 
-std::optional<JavaVmLibrary> loadVmLibrary(const fs::path& file, std::string& error) {
+std::optional<JavaVmLibrary> loadVmLibrary(const FilePath& file, std::string& error) {
 #ifdef _WIN32
     // jvm.dll needs the C runtime DLLs that the runtime keeps in its bin folder, where the
     // loader does not look for them, as its own launcher knows.
-    const fs::path bin = file.parent_path().parent_path();
+    const FilePath bin = file.parent().parent();
     for (const char* runtimeDll : {"vcruntime140.dll", "vcruntime140_1.dll", "msvcp140.dll"}) {
-        std::error_code missing;
         std::string ignored;
-        if (fs::is_regular_file(bin / runtimeDll, missing)) loadLibraryForGood(bin / runtimeDll, true, ignored);
+        if (isRegularFile(bin / runtimeDll)) loadLibraryForGood(bin / runtimeDll, true, ignored);
     }
 #endif
     LibraryHandle handle = loadLibraryForGood(file, true, error);
@@ -113,13 +110,12 @@ std::string jniErrorText(jint code) {
     }
 }
 
-std::vector<fs::path> jarFilesIn(const fs::path& folder) {
-    std::vector<fs::path> jars;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code typeError;
-        if (it->path().extension() == ".jar" && it->is_regular_file(typeError)) jars.push_back(it->path());
+std::vector<FilePath> jarFilesIn(const FilePath& folder) {
+    std::vector<FilePath> jars;
+    for (const FilePath& entry : folderEntries(folder)) {
+        const std::string name = entry.fileName().text();
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jar") == 0 && isRegularFile(entry))
+            jars.push_back(entry);
     }
-    std::sort(jars.begin(), jars.end());
     return jars;
 }

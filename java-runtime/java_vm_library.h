@@ -2,9 +2,10 @@
 // already, or one loaded from a runtime found on the machine.
 #pragma once
 
+#include "file_path.h"
+
 #include <jni.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ struct JavaVmLibrary {
 std::optional<JavaVmLibrary> loadedVmLibrary();
 
 // Loads a runtime's VM library for good, its symbols shared with what is loaded later.
-std::optional<JavaVmLibrary> loadVmLibrary(const std::filesystem::path& file, std::string& error);
+std::optional<JavaVmLibrary> loadVmLibrary(const FilePath& file, std::string& error);
 
 // The VM running in the library, or null.
 JavaVM* runningVm(const JavaVmLibrary& library);
@@ -38,4 +39,4 @@ jint createJavaVm(const JavaVmLibrary& library, const std::vector<std::string>& 
 std::string jniErrorText(jint code);
 
 // The jar files of the folder, sorted by name.
-std::vector<std::filesystem::path> jarFilesIn(const std::filesystem::path& folder);
+std::vector<FilePath> jarFilesIn(const FilePath& folder);

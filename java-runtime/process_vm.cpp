@@ -29,10 +29,14 @@ std::string optionList(const std::vector<std::string>& options) {
     return list;
 }
 
-ProcessVm startVm(const JavaVmLibrary& library, ProcessVm vm, const VmRequest& request) {
+// With the options the runtime needs first: the FMU's and the caller's come later and win.
+ProcessVm startVm(const JavaVmLibrary& library, ProcessVm vm, const VmRequest& request,
+                  const std::vector<std::string>& runtimeOptions = {}) {
     std::vector<std::string> classPath;
     if (!prepareVmEncoding(request.classPath, classPath, vm.failure)) return vm;
-    const std::vector<std::string> options = vmOptionsFor(classPath, request.options);
+    std::vector<std::string> requested = runtimeOptions;
+    requested.insert(requested.end(), request.options.begin(), request.options.end());
+    const std::vector<std::string> options = vmOptionsFor(classPath, requested);
     starterExits = request.exitHook;
     starterAborts = request.abortHook;
     static char exitName[] = "exit";
@@ -89,7 +93,7 @@ ProcessVm findOrStartJavaVm(const VmRequest& request) {
                      vm.runtime + "): " + error;
         return vm;
     }
-    return startVm(*library, vm, request);
+    return startVm(*library, vm, request, search.runtime->vmOptions);
 }
 
 namespace {

@@ -3,17 +3,18 @@
 // the machine, with the options of a VM made to run FMUs. A failed start is reported one way for both.
 #pragma once
 
+#include "file_path.h"
+
 #include <jni.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 struct VmRequest {
-    std::vector<std::filesystem::path> classPath;
+    std::vector<FilePath> classPath;
     // The FMU's resources folder: the FMU's own runtime in it, if any, comes before any on
     // the machine.
-    std::filesystem::path fmuResources;
+    FilePath fmuResources;
     // The options packed into the FMU, then the caller's; -Xrs and -XX:-UsePerfData follow.
     std::vector<std::string> options;
     // Called when the VM ends the process (while it starts, or later through System.exit),

@@ -1,12 +1,13 @@
 #include "provider_settings.h"
 
 #include "java_runtime.h"
+#include "text_parts.h"
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 
 namespace {
 
@@ -20,11 +21,39 @@ size_t commentStart(const std::string& line) {
     return std::string::npos;
 }
 
-// Numbers are read the same way whatever the host's locale.
+// A decimal number as kvfmu-pack writes it: [-]digits[.digits][(e|E)[+|-]digits].
+bool decimalNumber(const std::string& text) {
+    size_t at = text.rfind('-', 0) == 0 ? 1 : 0;
+    auto digits = [&text, &at] {
+        const size_t begin = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+        return at - begin;
+    };
+    size_t mantissa = digits();
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+        if (digits() == 0) return false;
+    }
+    return at == text.size();
+}
+
+// Numbers are read the same way whatever the host's locale: the C runtime's conversion
+// reads the decimal point of the locale the host has set, so ours is given as that.
 bool readNumber(const std::string& text, double& value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    return error == std::errc() && stop == end && std::isfinite(value);
+    if (!decimalNumber(text)) return false;
+    std::string local = text;
+    const char* point = std::localeconv()->decimal_point;
+    if (const size_t dot = local.find('.'); dot != std::string::npos && point && *point)
+        local.replace(dot, 1, point);
+    char* stop = nullptr;
+    value = std::strtod(local.c_str(), &stop);
+    return stop == local.c_str() + local.size() && std::isfinite(value);
 }
 
 bool readReference(const std::string& text, uint32_t& value) {
@@ -118,26 +147,24 @@ private:
 
 SettingsReading parseProviderSettings(const std::string& text) {
     Reader reader;
-    std::istringstream lines(text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text);
     size_t number = 0;
-    for (std::string line; std::getline(lines, line);) reader.line(++number, line);
+    for (const std::string& line : textParts(text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text, '\n'))
+        reader.line(++number, line);
     reader.finish();
     return reader.result;
 }
 
-SettingsReading readProviderSettings(const std::filesystem::path& file) {
-    std::ifstream stream(file, std::ios::binary);
-    std::ostringstream text;
-    if (stream) text << stream.rdbuf();
-    if (!stream) {
+SettingsReading readProviderSettings(const FilePath& file) {
+    std::string text;
+    if (!readFileBytes(file, text)) {
         SettingsReading reading;
         reading.problems.push_back("cannot be read");
         return reading;
     }
-    return parseProviderSettings(text.str());
+    return parseProviderSettings(text);
 }
 
-std::string damagedSettingsMessage(const std::filesystem::path& file,
+std::string damagedSettingsMessage(const FilePath& file,
                                    const std::vector<std::string>& problems) {
     std::string message = "the FMU's settings " + pathText(file) +
                           " are damaged or from another version of kvfmu-pack (pack the FMU "

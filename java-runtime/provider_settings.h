@@ -8,8 +8,9 @@
 //   start VR VALUE     the start value of an input or parameter (any number)
 #pragma once
 
+#include "file_path.h"
+
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,11 @@ struct SettingsReading {
 SettingsReading parseProviderSettings(const std::string& text);
 
 // Reads the file; a file that cannot be read is one problem.
-SettingsReading readProviderSettings(const std::filesystem::path& file);
+SettingsReading readProviderSettings(const FilePath& file);
 
 // "the FMU's settings <file> are damaged or from another version of kvfmu-pack (pack the FMU
 // again): line 3: unknown key 'x'; ..." with every problem of the reading.
-std::string damagedSettingsMessage(const std::filesystem::path& file,
+std::string damagedSettingsMessage(const FilePath& file,
                                    const std::vector<std::string>& problems);
 
 // The name of the file in an FMU's resources folder.

@@ -2,24 +2,24 @@
 // library must be where runtimes of version 9 and later keep it, built for our processor.
 #include "java_runtime.h"
 
-#include <cctype>
-#include <fstream>
+#include "text_parts.h"
 
-namespace fs = std::filesystem;
+#include <cctype>
 
 namespace {
 
 #ifdef _WIN32
-const fs::path vmLibraryInHome = fs::path("bin") / "server" / "jvm.dll";
+const FilePath vmLibraryInHome = FilePath("bin") / "server" / "jvm.dll";
 #else
-const fs::path vmLibraryInHome = fs::path("lib") / "server" / "libjvm.so";
+const FilePath vmLibraryInHome = FilePath("lib") / "server" / "libjvm.so";
 #endif
 
 // JAVA_VERSION="17.0.15" of the release file; empty when there is none.
-std::string releaseVersion(const fs::path& home) {
-    std::ifstream release(home / "release");
+std::string releaseVersion(const FilePath& home) {
+    std::string release;
+    if (!readFileBytes(home / "release", release)) return {};
     const std::string key = "JAVA_VERSION=";
-    for (std::string line; std::getline(release, line);) {
+    for (std::string line : textParts(release, '\n')) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind(key, 0) != 0) continue;
         std::string value = line.substr(key.size());
@@ -58,10 +58,10 @@ unsigned little(const unsigned char* bytes, int count) {
 
 // The processor a library is built for, from its ELF or PE header; unknown when the file
 // is neither (the loader then says what is wrong with it).
-Machine libraryMachine(const fs::path& library) {
-    std::ifstream file(library, std::ios::binary);
-    unsigned char header[64] = {};
-    if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return Machine::unknown;
+Machine libraryMachine(const FilePath& library) {
+    std::string bytes;
+    if (!readFileBytes(library, bytes, 64) || bytes.size() < 64) return Machine::unknown;
+    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
     if (header[0] == 0x7f && header[1] == 'E' && header[2] == 'L' && header[3] == 'F' && header[5] == 1) {
         switch (little(header + 18, 2)) {
             case 3: return Machine::x86;
@@ -72,10 +72,11 @@ Machine libraryMachine(const fs::path& library) {
         }
     }
     if (header[0] != 'M' || header[1] != 'Z') return Machine::unknown;
-    unsigned char pe[6] = {};
-    if (!file.seekg(little(header + 0x3c, 4)) || !file.read(reinterpret_cast<char*>(pe), sizeof pe) ||
-        pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0)
+    const size_t peAt = little(header + 0x3c, 4);
+    if (peAt > 64 * 1024 || !readFileBytes(library, bytes, peAt + 6) || bytes.size() < peAt + 6)
         return Machine::unknown;
+    const auto* pe = reinterpret_cast<const unsigned char*>(bytes.data()) + peAt;
+    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return Machine::unknown;
     switch (little(pe + 4, 2)) {
         case 0x14c: return Machine::x86;
         case 0x8664: return Machine::x86_64;
@@ -110,9 +111,8 @@ int javaMajorVersion(const std::string& version) {
     return major < 0 ? 0 : major;
 }
 
-HomeCheck checkJavaHome(const fs::path& home) {
-    std::error_code error;
-    if (!fs::is_directory(home, error)) return {std::nullopt, noSuchFolder};
+HomeCheck checkJavaHome(const FilePath& home) {
+    if (!isDirectory(home)) return {std::nullopt, noSuchFolder};
     const std::string version = releaseVersion(home);
     if (version.empty()) return {std::nullopt, notARuntime};
     const int major = javaMajorVersion(version);
@@ -120,8 +120,8 @@ HomeCheck checkJavaHome(const fs::path& home) {
         return {std::nullopt, "Java " + version + ", older than " +
                                   std::to_string(minimumJavaVersion)};
     }
-    const fs::path library = home / vmLibraryInHome;
-    if (!fs::is_regular_file(library, error)) {
+    const FilePath library = home / vmLibraryInHome;
+    if (!isRegularFile(library)) {
         return {std::nullopt, "Java " + version + " without " + pathText(vmLibraryInHome)};
     }
     const Machine machine = libraryMachine(library);
@@ -129,13 +129,5 @@ HomeCheck checkJavaHome(const fs::path& home) {
         return {std::nullopt, "Java " + version + " for " + machineName(machine) + ", not for " +
                                   machineName(ourMachine)};
     }
-    return {JavaRuntime{home, library, version, {}}, {}};
-}
-
-std::string pathText(const fs::path& path) {
-#ifdef _WIN32
-    return path.u8string();
-#else
-    return path.string();
-#endif
+    return {JavaRuntime{home, library, version, {}, {}}, {}};
 }

@@ -4,20 +4,13 @@
 
 #include <algorithm>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-bool isFile(const fs::path& file) {
-    std::error_code error;
-    return fs::is_regular_file(file, error);
-}
-
 // The first java launcher on PATH, as the shell would run it.
-std::optional<fs::path> javaOnPath() {
-    for (const fs::path& folder : searchPath()) {
-        const fs::path launcher = folder / javaLauncherName();
-        if (isFile(launcher)) return launcher;
+std::optional<FilePath> javaOnPath() {
+    for (const FilePath& folder : searchPath()) {
+        const FilePath launcher = folder / javaLauncherName();
+        if (isRegularFile(launcher)) return launcher;
     }
     return std::nullopt;
 }
@@ -46,7 +39,7 @@ public:
     RuntimeSearch result;
 
     // Takes the folder when it is a usable runtime; notes why not otherwise.
-    bool tryHome(const fs::path& home, const std::string& through, const std::string& label) {
+    bool tryHome(const FilePath& home, const std::string& through, const std::string& label) {
         HomeCheck check = checkJavaHome(home);
         if (!check.runtime) {
             result.looked.push_back(label + " (" + check.problem + ")");
@@ -58,20 +51,16 @@ public:
     }
 
     // The newest usable runtime among the subfolders.
-    bool tryParent(const fs::path& parent) {
-        std::error_code error;
-        std::vector<fs::path> children;
-        for (fs::directory_iterator it(parent, error), end; !error && it != end; it.increment(error))
-            children.push_back(it->path());
+    bool tryParent(const FilePath& parent) {
+        const std::vector<FilePath> children = folderEntries(parent);
         if (children.empty()) {
             result.looked.push_back(pathText(parent / "*") +
-                                    (fs::is_directory(parent, error) ? " (empty)" : " (no such folder)"));
+                                    (isDirectory(parent) ? " (empty)" : " (no such folder)"));
             return false;
         }
-        std::sort(children.begin(), children.end());
         std::optional<JavaRuntime> best;
         const size_t noted = result.looked.size();
-        for (const fs::path& child : children) {
+        for (const FilePath& child : children) {
             HomeCheck check = checkJavaHome(child);
             if (check.runtime) {
                 if (!best || newer(check.runtime->version, best->version)) best = check.runtime;
@@ -99,33 +88,39 @@ RuntimeSearch findJavaRuntime(const UsualPlaces& places) {
         search.result.looked.push_back("JAVA_HOME (not set)");
     }
     if (const auto launcher = javaOnPath()) {
-        const fs::path resolved = resolveLinks(*launcher);
+        const FilePath resolved = resolveLinks(*launcher);
         std::string label = "java on PATH: " + pathText(*launcher);
         if (resolved != *launcher) label += " -> " + pathText(resolved);
-        const fs::path home = resolved.parent_path().parent_path();  // <home>/bin/java
+        const FilePath home = resolved.parent().parent();  // <home>/bin/java
         if (search.tryHome(home, "java on PATH", label)) return search.result;
     } else {
         search.result.looked.push_back(std::string(javaLauncherName()) + " on PATH (not found)");
     }
-    for (const fs::path& home : places.homes) {
+    for (const FilePath& home : places.homes) {
         if (search.tryHome(home, pathText(home), pathText(home))) return search.result;
     }
-    for (const fs::path& parent : places.parents) {
+    for (const FilePath& parent : places.parents) {
         if (search.tryParent(parent)) return search.result;
     }
     return search.result;
 }
 
-RuntimeSearch findJavaRuntimeFor(const fs::path& resources, const UsualPlaces& places) {
+RuntimeSearch findJavaRuntimeFor(const FilePath& resources, const UsualPlaces& places) {
     if (resources.empty()) return findJavaRuntime(places);
 #ifdef _WIN32
-    const fs::path bundled = resources / "runtime" / "win64";
+    const FilePath bundled = resources / "runtime" / "win64";
 #else
-    const fs::path bundled = resources / "runtime" / "linux64";
+    const FilePath bundled = resources / "runtime" / "linux64";
 #endif
     HomeCheck check = checkJavaHome(bundled);
     if (check.runtime) {
         check.runtime->foundThrough = "the FMU's own runtime";
+#ifndef _WIN32
+        // Hosts unpack FMUs without the files' permissions, so the runtime's helper for
+        // starting processes (lib/jspawnhelper) is no program any more: Java code of the
+        // model starts its processes the way that needs no helper.
+        check.runtime->vmOptions = {"-Djdk.lang.Process.launchMechanism=VFORK"};
+#endif
         RuntimeSearch found;
         found.runtime = check.runtime;
         return found;

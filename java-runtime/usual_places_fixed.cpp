@@ -2,15 +2,13 @@
 // runtimes: KVFMU_USUAL_JAVA_HOMES and KVFMU_USUAL_JAVA_PARENTS, each a list separated by '|'.
 #include "java_runtime.h"
 
-#include <sstream>
-#include <string>
+#include "text_parts.h"
 
 namespace {
 
-std::vector<std::filesystem::path> split(const std::string& list) {
-    std::vector<std::filesystem::path> paths;
-    std::istringstream entries(list);
-    for (std::string entry; std::getline(entries, entry, '|');)
+std::vector<FilePath> split(const std::string& list) {
+    std::vector<FilePath> paths;
+    for (const std::string& entry : textParts(list, '|'))
         if (!entry.empty()) paths.emplace_back(entry);
     return paths;
 }

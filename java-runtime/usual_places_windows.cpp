@@ -7,8 +7,6 @@
 
 #include <string>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 constexpr REGSAM readOnly = KEY_READ | KEY_WOW64_64KEY;
@@ -40,7 +38,7 @@ std::vector<std::wstring> subkeys(HKEY key) {
 // For each subkey S of the key: the value at S\relative (the current version first, where
 // the key names one).
 void registeredHomes(const wchar_t* keyName, const wchar_t* relative, const wchar_t* value,
-                     std::vector<fs::path>& homes) {
+                     std::vector<FilePath>& homes) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, readOnly, &key) != ERROR_SUCCESS) return;
     std::vector<std::wstring> versions = subkeys(key);
@@ -49,7 +47,7 @@ void registeredHomes(const wchar_t* keyName, const wchar_t* relative, const wcha
     for (const std::wstring& version : versions) {
         const std::wstring subkey = relative[0] ? version + L"\\" + relative : version;
         const std::wstring home = textValue(key, subkey.c_str(), value);
-        if (!home.empty()) homes.emplace_back(home);
+        if (!home.empty()) homes.push_back(FilePath::fromNative(home));
     }
     RegCloseKey(key);
 }
@@ -69,13 +67,13 @@ UsualPlaces usualJavaPlaces() {
     }
     registeredHomes(L"SOFTWARE\\Azul Systems\\Zulu", L"", L"InstallationPath", places.homes);
 
-    const fs::path programFiles = environmentPath("ProgramW6432")
+    const FilePath programFiles = environmentPath("ProgramW6432")
                                       .value_or(environmentPath("ProgramFiles")
-                                                    .value_or(fs::path(L"C:\\Program Files")));
+                                                    .value_or(FilePath("C:\\Program Files")));
     for (const wchar_t* vendor : {L"Java", L"Eclipse Adoptium", L"Eclipse Foundation",
                                   L"AdoptOpenJDK", L"Microsoft", L"Zulu", L"Amazon Corretto",
                                   L"BellSoft", L"Semeru", L"OpenJDK", L"RedHat"}) {
-        places.parents.push_back(programFiles / vendor);
+        places.parents.push_back(programFiles / FilePath::fromNative(vendor));
     }
     return places;
 }

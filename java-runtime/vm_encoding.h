@@ -7,14 +7,15 @@
 //   VM reaches other files through wide strings.
 #pragma once
 
-#include <filesystem>
+#include "file_path.h"
+
 #include <string>
 #include <vector>
 
 // The class path entries' texts for the VM, and the locale set for its start where needed;
 // false with the reason, the encoding and the remedy when an entry has no form the VM can
 // read.
-bool prepareVmEncoding(const std::vector<std::filesystem::path>& jars,
+bool prepareVmEncoding(const std::vector<FilePath>& jars,
                        std::vector<std::string>& entries, std::string& failure);
 
 // After the VM's start: the process's locale settings as they were.

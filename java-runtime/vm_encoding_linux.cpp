@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <optional>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 const char* const utf8Locale = "C.UTF-8";
@@ -43,11 +41,11 @@ bool installed(const char* name) {
 
 }  // namespace
 
-bool prepareVmEncoding(const std::vector<fs::path>& jars, std::vector<std::string>& entries,
+bool prepareVmEncoding(const std::vector<FilePath>& jars, std::vector<std::string>& entries,
                        std::string& failure) {
     entries.clear();
     const std::string* outside = nullptr;
-    for (const fs::path& jar : jars) {
+    for (const FilePath& jar : jars) {
         entries.push_back(pathText(jar));
         if (!outside && !ascii(entries.back())) outside = &entries.back();
     }

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 bool ascii(const std::wstring& text) {
@@ -40,12 +38,12 @@ std::wstring shortName(const std::wstring& path) {
 
 }  // namespace
 
-bool prepareVmEncoding(const std::vector<fs::path>& jars, std::vector<std::string>& entries,
+bool prepareVmEncoding(const std::vector<FilePath>& jars, std::vector<std::string>& entries,
                        std::string& failure) {
     entries.clear();
     const UINT codePage = GetACP();
-    for (const fs::path& jar : jars) {
-        const std::wstring text = jar.wstring();
+    for (const FilePath& jar : jars) {
+        const std::wstring& text = jar.native();
         std::string bytes;
         if (ascii(text)) {
             entries.push_back(narrowAscii(text));

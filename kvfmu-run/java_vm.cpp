@@ -71,10 +71,10 @@ FmuJars jarsIn(const fs::path& resources) { return {resources, jarFilesIn(resour
 namespace {
 
 // The options packed into the FMU; none for an FMU packed before they were.
-std::vector<std::string> packedVmOptions(const fs::path& resources) {
-    const fs::path file = resources / providerSettingsFile;
+std::vector<std::string> packedVmOptions(const FilePath& resources) {
+    const FilePath file = resources / providerSettingsFile;
     std::error_code error;
-    if (!fs::exists(file, error)) return {};
+    if (!fs::exists(file.standard(), error)) return {};
     const SettingsReading reading = readProviderSettings(file);
     if (!reading.problems.empty())
         throw RunError(ExitCode::javaVmFailed, damagedSettingsMessage(file, reading.problems));

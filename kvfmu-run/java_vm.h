@@ -2,6 +2,8 @@
 // FMU's VM provider does (java-runtime/), and the FMU's binary then finds the VM running.
 #pragma once
 
+#include "file_path.h"
+
 #include <jni.h>
 
 #include <filesystem>
@@ -10,8 +12,8 @@
 
 // What an unpacked FMU puts on the VM's class path: every resources/*.jar, sorted by name.
 struct FmuJars {
-    std::filesystem::path resources;
-    std::vector<std::filesystem::path> files;
+    FilePath resources;
+    std::vector<FilePath> files;
 };
 FmuJars jarsIn(const std::filesystem::path& resources);
 

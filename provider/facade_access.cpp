@@ -4,8 +4,6 @@
 
 #include <jvmti.h>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 const char* const facadeClass = "com/korvan/kvbridge/KorvanSim";
@@ -22,15 +20,15 @@ bool facadeFound(JNIEnv* env) {
     return true;
 }
 
-std::string jarList(const std::vector<fs::path>& jars) {
+std::string jarList(const std::vector<FilePath>& jars) {
     std::string list;
-    for (const fs::path& jar : jars) list += (list.empty() ? "" : ", ") + pathText(jar);
+    for (const FilePath& jar : jars) list += (list.empty() ? "" : ", ") + pathText(jar);
     return list;
 }
 
 }  // namespace
 
-bool makeFacadeLoadable(JavaVM* vm, JNIEnv* env, const std::vector<fs::path>& jars,
+bool makeFacadeLoadable(JavaVM* vm, JNIEnv* env, const std::vector<FilePath>& jars,
                         std::string& failure) {
     if (facadeFound(env)) return true;
     jvmtiEnv* jvmti = nullptr;
@@ -41,7 +39,7 @@ bool makeFacadeLoadable(JavaVM* vm, JNIEnv* env, const std::vector<fs::path>& ja
         return false;
     }
     std::string refused;
-    for (const fs::path& jar : jars) {
+    for (const FilePath& jar : jars) {
         const std::string segment = pathText(jar);
         const jvmtiError added = jvmti->AddToSystemClassLoaderSearch(segment.c_str());
         if (added != JVMTI_ERROR_NONE)

@@ -3,13 +3,14 @@
 // are added to that class loader's search path.
 #pragma once
 
+#include "file_path.h"
+
 #include <jni.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 // True when the class can be loaded (after adding the jars, if need be); otherwise false
 // with the reason. The calling thread must be attached.
-bool makeFacadeLoadable(JavaVM* vm, JNIEnv* env, const std::vector<std::filesystem::path>& jars,
+bool makeFacadeLoadable(JavaVM* vm, JNIEnv* env, const std::vector<FilePath>& jars,
                         std::string& failure);

@@ -2,10 +2,10 @@
 
 #include "java_runtime.h"
 
-#include <optional>
-#include <sstream>
+#include "text_parts.h"
 
-namespace fs = std::filesystem;
+#include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -16,7 +16,7 @@ const char* const bridgeTitle = "kvbridge";
 // (kept by the VM for a loaded one, whose jar a host may have deleted since), and the bytes
 // of the facade class.
 struct FacadeFacts {
-    std::optional<fs::path> file;
+    std::optional<FilePath> file;
     std::string title;
     std::string version;
     std::string classBytes;  // empty when the jar holds no facade
@@ -86,7 +86,7 @@ std::string allBytes(JNIEnv* env, jobject stream) {
 
 const char* const textGetter = "()Ljava/lang/String;";
 
-FacadeFacts jarFacts(JNIEnv* env, const fs::path& jar) {
+FacadeFacts jarFacts(JNIEnv* env, const FilePath& jar) {
     FacadeFacts facts;
     facts.file = jar;
     const LocalFrame frame(env);
@@ -138,13 +138,8 @@ FacadeFacts loadedFacade(JNIEnv* env) {
     jobject file = make ? env->NewObject(fileClass, make, uri) : nullptr;
     if (failed(env) || !file) return facts;
     const std::string path = utf8(env, callObject(env, file, "getPath", textGetter));
-    if (!path.empty()) facts.file = fs::u8path(path);
+    if (!path.empty()) facts.file = FilePath(path);
     return facts;
-}
-
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    return fs::equivalent(a, b, error);
 }
 
 std::string where(const FacadeFacts& jar) {
@@ -163,10 +158,10 @@ bool isBridge(const FacadeFacts& jar) { return jar.title == bridgeTitle && !jar.
 
 std::vector<int> versionNumbers(const std::string& version) {
     std::vector<int> numbers;
-    std::istringstream parts(version);
-    for (std::string part; std::getline(parts, part, '.');) {
-        if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos) return {};
-        numbers.push_back(std::stoi(part));
+    for (const std::string& part : textParts(version, '.')) {
+        if (part.empty() || part.size() > 9 || part.find_first_not_of("0123456789") != std::string::npos)
+            return {};
+        numbers.push_back(std::atoi(part.c_str()));
     }
     return numbers;
 }
@@ -188,9 +183,9 @@ bool versionServes(const std::string& loaded, const std::string& brought) {
     return have[0] == want[0] && have[1] >= want[1];
 }
 
-bool loadedFacadeServes(JNIEnv* env, const std::vector<fs::path>& facadeJars, std::string& failure) {
+bool loadedFacadeServes(JNIEnv* env, const std::vector<FilePath>& facadeJars, std::string& failure) {
     std::optional<FacadeFacts> brought;
-    for (const fs::path& jar : facadeJars) {
+    for (const FilePath& jar : facadeJars) {
         FacadeFacts facts = jarFacts(env, jar);
         if (!facts.classBytes.empty()) {
             brought = facts;

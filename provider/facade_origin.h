@@ -4,9 +4,10 @@
 // learn so at fmi2Instantiate rather than run on the wrong one.
 #pragma once
 
+#include "file_path.h"
+
 #include <jni.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 // versionServes); or both are another copy of one facade of a user's own (the same facade
 // class). Otherwise false with a message naming both. The calling thread must be attached
 // and the facade loadable.
-bool loadedFacadeServes(JNIEnv* env, const std::vector<std::filesystem::path>& facadeJars,
+bool loadedFacadeServes(JNIEnv* env, const std::vector<FilePath>& facadeJars,
                         std::string& failure);
 
 // Whether a loaded part of version "M.m.p" serves an FMU built with another: the same major

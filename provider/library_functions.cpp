@@ -3,8 +3,6 @@
 #include "dynamic_library.h"
 #include "java_runtime.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 #ifdef _WIN32
 const char* const libraryName = "libkvfmu.dll";
@@ -13,11 +11,11 @@ const char* const libraryName = "libkvfmu.so";
 #endif
 }  // namespace
 
-bool loadLibraryFunctions(const fs::path& folder, LibraryFunctions& functions,
+bool loadLibraryFunctions(const FilePath& folder, LibraryFunctions& functions,
                           std::string& failure) {
     // Another FMU's library serves this one too: instances then share one set of server keys.
     LibraryHandle library = loadedLibrary(libraryName, false);
-    const fs::path file = folder / libraryName;
+    const FilePath file = folder / libraryName;
     if (!library) {
         std::string error;
         library = loadLibraryForGood(file, false, error);

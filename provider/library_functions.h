@@ -2,9 +2,10 @@
 // process, found loaded already (another FMU's) or loaded from beside the provider.
 #pragma once
 
+#include "file_path.h"
+
 #include "fmi2_function_table.h"
 
-#include <filesystem>
 #include <string>
 
 // Every FMI function of the library and getver.
@@ -12,5 +13,5 @@ using LibraryFunctions = Fmi2FunctionTable;
 
 // Finds or loads the library; false with the reason when it cannot be used. The VM's
 // library must be loaded first: libkvfmu needs it.
-bool loadLibraryFunctions(const std::filesystem::path& folder, LibraryFunctions& functions,
+bool loadLibraryFunctions(const FilePath& folder, LibraryFunctions& functions,
                           std::string& failure);

@@ -15,19 +15,17 @@
 #include <optional>
 #include <set>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 void anchor() {}
 
 // Taken when the provider is loaded: a host may load it by a relative path and then change
 // its working folder.
-const fs::path providerFolder =
-    libraryFileOf(reinterpret_cast<const void*>(&anchor)).parent_path();
+const FilePath providerFolder =
+    libraryFileOf(reinterpret_cast<const void*>(&anchor)).parent();
 
-fs::path resourcesFolder() {
-    return (providerFolder / ".." / ".." / "resources").lexically_normal();
+FilePath resourcesFolder() {
+    return (providerFolder / ".." / ".." / "resources").normal();
 }
 
 std::mutex setupLock;  // guards everything below but the atomic
@@ -37,7 +35,7 @@ bool libraryLoaded = false;
 bool facadeLoadable = false;
 LibraryFunctions library;
 std::atomic<const LibraryFunctions*> libraryReady{nullptr};
-std::set<std::filesystem::path> servedFacadeJars;  // of FMUs the loaded facade serves
+std::set<FilePath> servedFacadeJars;  // of FMUs the loaded facade serves
 
 // The instantiation that starts the VM, for the VM's exit hook and its text.
 struct VmStart {
@@ -66,8 +64,8 @@ void vmText(const std::string& line) {
                               line.c_str());
 }
 
-std::vector<fs::path> facadeJarFiles(const FmuSettings& fmu) {
-    std::vector<fs::path> jars;
+std::vector<FilePath> facadeJarFiles(const FmuSettings& fmu) {
+    std::vector<FilePath> jars;
     for (const std::string& name : fmu.settings->facadeJars) jars.push_back(fmu.resources / name);
     return jars;
 }
@@ -146,7 +144,7 @@ bool loadedLibraryServes(std::string& failure) {
 // Whether the facade the VM has loaded serves this FMU; the jars of FMUs found served are
 // not looked at again.
 bool facadeServes(const FmuSettings& fmu, std::string& failure) {
-    const std::vector<fs::path> jars = facadeJarFiles(fmu);
+    const std::vector<FilePath> jars = facadeJarFiles(fmu);
     const std::lock_guard<std::mutex> lock(setupLock);
     if (servedFacadeJars.count(jars.front())) return true;
     JNIEnv* env = callingThreadEnv();
@@ -191,12 +189,11 @@ const LibraryFunctions* prepareProcess(const FmuSettings& fmu,
 }  // namespace
 
 std::optional<FmuSettings> fmuSettings(fmi2String resourceLocation, std::string& failure) {
-    fs::path resources = resourcesFolder();
-    if (const std::optional<fs::path> named = resourceFolderOf(resourceLocation)) {
-        std::error_code error;
-        if (fs::is_regular_file(*named / providerSettingsFile, error)) resources = *named;
+    FilePath resources = resourcesFolder();
+    if (const std::optional<FilePath> named = resourceFolderOf(resourceLocation)) {
+        if (isRegularFile(*named / providerSettingsFile)) resources = *named;
     }
-    const fs::path file = resources / providerSettingsFile;
+    const FilePath file = resources / providerSettingsFile;
     SettingsReading reading = readProviderSettings(file);
     if (!reading.problems.empty()) {
         failure = damagedSettingsMessage(file, reading.problems);

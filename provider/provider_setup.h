@@ -3,17 +3,18 @@
 // library, and a facade the VM can load.
 #pragma once
 
+#include "file_path.h"
+
 #include "library_functions.h"
 #include "provider_settings.h"
 
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
 // An FMU's resources folder and its settings, resources/provider.conf.
 struct FmuSettings {
-    std::filesystem::path resources;
+    FilePath resources;
     std::shared_ptr<const ProviderSettings> settings;
 };
 

@@ -3,8 +3,6 @@
 #include <cctype>
 #include <string>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 bool startsWithIgnoringCase(const std::string& text, const char* prefix) {
@@ -48,7 +46,7 @@ bool drivePath(const std::string& path) {
 
 }  // namespace
 
-std::optional<fs::path> resourceFolderOf(const char* location) {
+std::optional<FilePath> resourceFolderOf(const char* location) {
     if (!location) return std::nullopt;
     const std::string uri = location;
     if (!startsWithIgnoringCase(uri, "file:")) return std::nullopt;
@@ -65,5 +63,5 @@ std::optional<fs::path> resourceFolderOf(const char* location) {
     std::string path;
     if (rest.rfind('/', 0) != 0 || !percentDecoded(rest, path)) return std::nullopt;
     if (drivePath(path)) path = path.substr(1, 1) + ":" + path.substr(3);
-    return fs::u8path(path).lexically_normal();
+    return FilePath(path).normal();
 }

@@ -4,21 +4,22 @@
 // that its threads may still run.
 #pragma once
 
-#include <filesystem>
+#include "file_path.h"
+
 #include <string>
 
 using LibraryHandle = void*;
 
 // Loads the library at the path as a host loads an FMU's binary: its symbols kept to itself,
 // unloaded again by unloadLibrary. Null on failure, with error set.
-LibraryHandle loadLibrary(const std::filesystem::path& file, std::string& error);
+LibraryHandle loadLibrary(const FilePath& file, std::string& error);
 
 // False when the system refuses to unload it.
 bool unloadLibrary(LibraryHandle library);
 
 // Loads the library at the path and pins it. With shareSymbols (Linux), its symbols serve
 // libraries loaded after it, as the Java VM's must. Null on failure, with error set.
-LibraryHandle loadLibraryForGood(const std::filesystem::path& file, bool shareSymbols,
+LibraryHandle loadLibraryForGood(const FilePath& file, bool shareSymbols,
                                  std::string& error);
 
 // The library of that name (Linux: its soname, e.g. "libjvm.so"; Windows: its module name,
@@ -33,4 +34,4 @@ void pinLibraryOf(const void* address);
 
 // The file of the library (or program) that holds the address, as an absolute path; empty
 // when the system cannot tell.
-std::filesystem::path libraryFileOf(const void* address);
+FilePath libraryFileOf(const void* address);

@@ -2,13 +2,9 @@
 
 #include <dlfcn.h>
 
-#include <system_error>
-
-namespace fs = std::filesystem;
-
 namespace {
 
-LibraryHandle openLibrary(const fs::path& file, int flags, std::string& error) {
+LibraryHandle openLibrary(const FilePath& file, int flags, std::string& error) {
     dlerror();
     void* handle = dlopen(file.c_str(), flags);
     if (!handle) {
@@ -20,13 +16,13 @@ LibraryHandle openLibrary(const fs::path& file, int flags, std::string& error) {
 
 }  // namespace
 
-LibraryHandle loadLibrary(const fs::path& file, std::string& error) {
+LibraryHandle loadLibrary(const FilePath& file, std::string& error) {
     return openLibrary(file, RTLD_NOW | RTLD_LOCAL, error);
 }
 
 bool unloadLibrary(LibraryHandle library) { return dlclose(library) == 0; }
 
-LibraryHandle loadLibraryForGood(const fs::path& file, bool shareSymbols, std::string& error) {
+LibraryHandle loadLibraryForGood(const FilePath& file, bool shareSymbols, std::string& error) {
     return openLibrary(file, RTLD_NOW | RTLD_NODELETE | (shareSymbols ? RTLD_GLOBAL : RTLD_LOCAL),
                        error);
 }
@@ -45,10 +41,8 @@ void pinLibraryOf(const void* address) {
         dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
-fs::path libraryFileOf(const void* address) {
+FilePath libraryFileOf(const void* address) {
     Dl_info info{};
     if (!dladdr(address, &info) || !info.dli_fname) return {};
-    std::error_code error;
-    fs::path file = fs::absolute(info.dli_fname, error);
-    return error ? fs::path() : file.lexically_normal();
+    return absolutePath(info.dli_fname);
 }

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 // The system's text in the user's language, as UTF-8: the ANSI code page may lack its
@@ -39,7 +37,7 @@ void pin(const wchar_t* nameOrAddress, DWORD flags) {
 
 }  // namespace
 
-LibraryHandle loadLibrary(const fs::path& file, std::string& error) {
+LibraryHandle loadLibrary(const FilePath& file, std::string& error) {
     HMODULE module = LoadLibraryW(file.c_str());
     if (!module) error = systemErrorText(GetLastError());
     return reinterpret_cast<LibraryHandle>(module);
@@ -49,7 +47,7 @@ bool unloadLibrary(LibraryHandle library) {
     return FreeLibrary(static_cast<HMODULE>(library)) != 0;
 }
 
-LibraryHandle loadLibraryForGood(const fs::path& file, bool, std::string& error) {
+LibraryHandle loadLibraryForGood(const FilePath& file, bool, std::string& error) {
     // The library's own folder is searched for its dependencies.
     HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module) {
@@ -77,7 +75,7 @@ void pinLibraryOf(const void* address) {
     pin(static_cast<const wchar_t*>(address), GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS);
 }
 
-fs::path libraryFileOf(const void* address) {
+FilePath libraryFileOf(const void* address) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -89,7 +87,7 @@ fs::path libraryFileOf(const void* address) {
         if (length == 0) return {};
         if (length < file.size()) {
             file.resize(length);
-            return fs::path(file);
+            return FilePath::fromNative(file);
         }
         file.resize(file.size() * 2);
     }

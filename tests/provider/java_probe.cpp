@@ -115,6 +115,22 @@ int liveJavaThreads() {
     });
 }
 
+int javaRunsProgram(const char* program) {
+    return onThisThread<int>(-1, [program](JNIEnv* env) {
+        jclass stringClass = env->FindClass("java/lang/String");
+        jobjectArray command = env->NewObjectArray(1, stringClass, env->NewStringUTF(program));
+        jclass builderClass = env->FindClass("java/lang/ProcessBuilder");
+        jobject builder = env->NewObject(
+            builderClass, env->GetMethodID(builderClass, "<init>", "([Ljava/lang/String;)V"), command);
+        jobject process = env->CallObjectMethod(
+            builder, env->GetMethodID(builderClass, "start", "()Ljava/lang/Process;"));
+        if (!process) return -1;
+        jclass processClass = env->FindClass("java/lang/Process");
+        return static_cast<int>(
+            env->CallIntMethod(process, env->GetMethodID(processClass, "waitFor", "()I")));
+    });
+}
+
 bool callingThreadAttached() {
     JavaVM* vm = processVm();
     void* env = nullptr;

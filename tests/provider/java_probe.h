@@ -18,5 +18,8 @@ std::string javaProperty(const char* key);
 std::string vmInputArguments();
 // The Java threads alive in the VM (Thread.getAllStackTraces()), the calling thread included.
 int liveJavaThreads();
+// The exit status of the program started by Java code (ProcessBuilder), as a model that
+// runs a tool would; -1 when Java cannot start it.
+int javaRunsProgram(const char* program);
 // Whether the VM knows the calling thread.
 bool callingThreadAttached();

@@ -136,6 +136,15 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
 #ifdef KVFMU_TEST_PRODUCT_BINARIES
     if (GetParam().from == JavaFrom::nowhere) {
         EXPECT_LE(fs::file_size(model.fmu), 25'000'000u);
+        // Every FMU carries the providers: each platform's stays small.
+        const UnpackedFmu packed = unpackFmu(model.fmu, folder / "packed");
+        for (const auto& platform : fs::directory_iterator(packed.folder / "binaries")) {
+            for (const auto& binary : fs::directory_iterator(platform.path())) {
+                if (binary.path().stem() == packed.modelIdentifier) {
+                    EXPECT_LT(fs::file_size(binary.path()), 300'000u) << binary.path();
+                }
+            }
+        }
     }
 #endif
     FmuBinaryFunctions binary = loadFmuBinary(fmu.binary());
@@ -146,6 +155,9 @@ TEST_P(WithoutVm, CosimulationGivesTheNumbersOfKvfmuRun) {
     EXPECT_TRUE(testHost().log.empty()) << logText();
     EXPECT_EQ(allocationsOutstanding(), 0u);
     EXPECT_EQ(fs::canonical(javaProperty("java.home")), fs::canonical(javaHome));
+    // Hosts unpack the FMU's files without their permissions: the runtime's helper programs
+    // lose their execute bits, and the model's Java code can still start programs.
+    EXPECT_EQ(javaRunsProgram("/bin/true"), 0);
     EXPECT_EQ(rows, kvfmuRunRows(model.fmu, model.stop, model.step, model.inputs, folder));
     EXPECT_EQ(rows.size(), static_cast<size_t>(model.stop / model.step + 1.5));
 }

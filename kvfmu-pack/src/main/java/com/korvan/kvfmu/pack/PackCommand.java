@@ -82,9 +82,12 @@ public final class PackCommand {
         }
         Map<String, byte[]> runtimes = new TreeMap<>();
         if (options.bundleRuntime) {
+            Map<String, byte[]> resources = new TreeMap<>();
+            for (ResourceJar jar : contents.jars()) resources.put(jar.name(), read("jar", jar.file()));
+            if (contents.descriptor() != null) resources.put("model.properties", contents.descriptor());
             runtimes.putAll(RuntimeBundle.linux(contents.jars().stream().map(ResourceJar::file).toList(),
                                                 contents.entryClasses(), options.runtimeModules,
-                                                progress));
+                                                resources, progress));
         }
         if (options.windowsRuntime != null) runtimes.putAll(RuntimeBundle.windows(options.windowsRuntime));
         archive.add("documentation/externalDependencies.txt",
@@ -92,6 +95,7 @@ public final class PackCommand {
                                               contents.jars().stream().map(ResourceJar::name).toList(),
                                               contents.descriptor() != null, options.bundleRuntime,
                                               options.windowsRuntime != null));
+        if (options.windowsLibrary != null) archive.add(WindowsNotices.PATH, WindowsNotices.text());
         for (ResourceJar jar : contents.jars()) {
             archive.add("resources/" + jar.name(), read("jar", jar.file()));
         }

@@ -195,6 +195,9 @@ class PackCommandTest {
                                          StandardCharsets.UTF_8));
         assertTrue(Packing.entryNames(fmu).contains("resources/runtime/win64/release"));
         assertArrayEquals(Files.readAllBytes(provider), Packing.entry(fmu, "binaries/win64/Lag.dll"));
+        // The licence of the runtime library linked into them travels with them.
+        assertTrue(new String(Packing.entry(fmu, "documentation/licenses/windows-binaries.txt"),
+                              StandardCharsets.UTF_8).contains("winpthreads"));
         List<String> names = Packing.entryNames(fmu);
         assertEquals(List.of("binaries/linux64/Lag.so", "binaries/linux64/libkvfmu.so",
                              "binaries/win64/", "binaries/win64/Lag.dll",

@@ -28,19 +28,45 @@ except ImportError:  # the task needs Dask only on a worker
 
 
 class RunnerPlugin(WorkerPlugin):
-    """Owns a worker's runner processes for one sweep; they end with the plugin."""
+    """Owns a worker's runner processes for one sweep; they end with the plugin.
+
+    It carries the FMU (and the input file): the scheduler keeps it for the sweep and hands
+    it to every worker, one that joins or replaces a lost worker included, before its first
+    chunk. Set up, it stores them and starts the worker's runner, whose Java VM then starts
+    while the chunks are on their way."""
+
+    def __init__(self, settings, fmu_bytes, input_bytes, columns):
+        self.settings = settings
+        self.fmu_bytes = fmu_bytes
+        self.input_bytes = input_bytes
+        self.columns = list(columns)
 
     def setup(self, worker):
         self.pool = RunnerPool(_folder(worker.local_directory))
+        self.command, self.error = None, None
+        try:
+            self.command = runner_command(self.pool.folder, self.settings, self.fmu_bytes,
+                                          self.input_bytes)
+            self.pool.prestart(self.command, self.columns)
+            if self.settings.get("events"):
+                worker.log_event(self.settings["events"], {"runner": worker.address})
+        except Exception as e:  # noqa: BLE001  (each chunk's runs will say it)
+            self.error = f"the worker could not start a runner: {type(e).__name__}: {e}"
 
     def teardown(self, worker):
         self.pool.close()
 
 
-def source(data):
-    """A task whose result is `data`: the FMU travels in the task itself, so Dask can compute
-    it again on another worker when the worker holding it is lost."""
-    return data
+def runner_command(folder, settings, fmu_bytes, input_bytes):
+    """The kvfmu-run command of the sweep's runs, with the FMU and input file stored in
+    `folder`."""
+    command = [_runner(settings["runner"]), _stored(folder, settings["fmu_hash"], fmu_bytes, ".fmu"),
+               "--quiet"]
+    if input_bytes is not None:
+        command += ["--input", _stored(folder, settings["input_hash"], input_bytes, ".csv")]
+    if settings.get("run_timeout"):
+        command += ["--run-timeout", str(settings["run_timeout"])]
+    return command + list(settings.get("args", ()))
 
 
 def run_chunk(chunk, fmu_bytes, input_bytes, settings):
@@ -48,28 +74,29 @@ def run_chunk(chunk, fmu_bytes, input_bytes, settings):
     "trajectories": [ids]}.
 
     `settings`: {"runner", "fmu_hash", "input_hash", "args", "run_timeout", "cancel_event",
-    "plugin", "events", "metrics"}. Answers {"rows": [row dicts in chunk order],
-    "trajectories": {run id: CSV bytes}, "processes": count started, "cancelled": bool}.
-    Never raises: whatever goes wrong fails the runs it touches, with the reason.
+    "plugin", "events", "metrics"}. On a worker with the sweep's plugin, the plugin has the
+    FMU and input file and `fmu_bytes` and `input_bytes` are None; elsewhere they are the
+    bytes. Answers {"rows": [row dicts in chunk order], "trajectories": {run id: CSV bytes},
+    "processes": count started, "cancelled": bool}. Never raises: whatever goes wrong fails
+    the runs it touches, with the reason.
     """
     worker = _worker()
     if worker is not None and settings.get("events"):
         worker.log_event(settings["events"], {"chunk": chunk["index"], "worker": worker.address})
-    own_pool = None
+    own_pool, plugin = None, None
     try:
-        pool = worker.plugins[settings["plugin"]].pool
+        plugin = worker.plugins[settings["plugin"]]
     except (AttributeError, KeyError, TypeError):
-        pool = own_pool = RunnerPool(_folder(tempfile.gettempdir()))
+        own_pool = RunnerPool(_folder(tempfile.gettempdir()))
     chunk_run = _ChunkRun(chunk, settings, _cancel_check(settings))
     try:
-        fmu_path = _stored(pool.folder, settings["fmu_hash"], fmu_bytes, ".fmu")
-        command = [_runner(settings["runner"]), fmu_path, "--quiet"]
-        if input_bytes is not None:
-            command += ["--input", _stored(pool.folder, settings["input_hash"], input_bytes, ".csv")]
-        if settings.get("run_timeout"):
-            command += ["--run-timeout", str(settings["run_timeout"])]
-        command += list(settings.get("args", ()))
-        chunk_run.run_all(pool, command)
+        if plugin is not None and plugin.error:
+            chunk_run.fail_rest(plugin.error)
+        elif plugin is not None:
+            chunk_run.run_all(plugin.pool, plugin.command)
+        else:
+            chunk_run.run_all(own_pool, runner_command(own_pool.folder, settings, fmu_bytes,
+                                                       input_bytes))
     except ChunkCancelled:
         chunk_run.cancelled = True
     except Exception as e:  # noqa: BLE001  (the runs say what went wrong)
@@ -103,8 +130,8 @@ class _ChunkRun:
         try:
             while self.pending:
                 if runner is None:
-                    runner, started = pool.take(command, self.columns)
-                    self.processes += started
+                    runner, counted = pool.take(command, self.columns)
+                    self.processes += counted
                     sent, began = 0, time.monotonic()
                 while sent < min(self.AHEAD, len(self.pending)) and runner.send(*self.pending[sent]):
                     sent += 1

@@ -29,6 +29,7 @@ class RunnerProcess:
         self.folder = folder
         self.output_dir = os.path.join(folder, "out")
         self.header = None  # the summary's header row, once read
+        self.counted = False  # by a chunk's count of processes
         self.last_status = None  # the status of the last run answered
         self._buffer = b""
         self._stderr_path = os.path.join(folder, "stderr.txt")
@@ -141,7 +142,8 @@ class RunnerProcess:
 
 class RunnerPool:
     """The runner processes of one worker, by their command and columns; a process serves one
-    chunk at a time and is kept for the next. Counts the processes it started."""
+    chunk at a time and is kept for the next. Each process is counted once, by the chunk that
+    first takes it (or finds it ended)."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -151,19 +153,36 @@ class RunnerPool:
         self._lock = threading.Lock()
 
     def take(self, command, columns):
-        """A runner for `command` and `columns`, and whether it was started for this."""
+        """A runner for `command` and `columns`, and how many processes this take counts
+        (one that was started for it or before it, and any that had ended unused)."""
         key = (tuple(command), tuple(columns))
+        counted = 0
         with self._lock:
             idle = self._idle.get(key, [])
             while idle:
                 runner = idle.pop()
+                counted += not runner.counted
+                runner.counted = True
                 if runner.alive():
-                    return runner, False
+                    return runner, counted
                 runner.close()
+        runner = self._start(command, columns)
+        runner.counted = True
+        return runner, counted + 1
+
+    def prestart(self, command, columns):
+        """Starts a runner ahead of the first chunk, so that its Java VM starts meanwhile; it
+        is counted by whoever started it, not by the chunk that takes it."""
+        runner = self._start(command, columns)
+        runner.counted = True
+        self.give_back(runner)
+
+    def _start(self, command, columns):
+        with self._lock:
             self.started += 1
             folder = os.path.join(self.folder, f"runner-{os.getpid()}-{self.started}")
         os.makedirs(folder, exist_ok=True)
-        return RunnerProcess(command, columns, folder), True
+        return RunnerProcess(command, columns, folder)
 
     def give_back(self, runner):
         with self._lock:

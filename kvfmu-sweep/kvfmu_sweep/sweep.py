@@ -3,7 +3,6 @@
 import hashlib
 import os
 import uuid
-import warnings
 from dataclasses import dataclass, field
 
 import cloudpickle
@@ -102,27 +101,24 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
     cancel_name = f"kvfmu-sweep-cancel-{sweep_id}"
     plugin_name = f"kvfmu-sweep-runners-{sweep_id}"
     events = f"kvfmu-sweep-chunks-{sweep_id}"
-    # The FMU (and input file) travel inside a task of their own: each worker fetches them
-    # once, and Dask computes them again should the only worker holding them be lost.
-    with warnings.catch_warnings():
-        warnings.filterwarnings("ignore", message="Large object of size")
-        fmu_future = client.submit(chunk_task.source, fmu.data, key=f"kvfmu-fmu-{fmu.content_hash}")
-        input_future, input_hash = None, None
-        if settings.input_data is not None:
-            input_hash = hashlib.sha256(settings.input_data).hexdigest()
-            input_future = client.submit(chunk_task.source, settings.input_data,
-                                         key=f"kvfmu-input-{input_hash}")
-    client.register_worker_plugin(chunk_task.RunnerPlugin(), name=plugin_name)
+    input_hash = None
+    if settings.input_data is not None:
+        input_hash = hashlib.sha256(settings.input_data).hexdigest()
     task_settings = {
         "runner": settings.runner, "fmu_hash": fmu.content_hash, "input_hash": input_hash,
         "args": list(settings.run_args), "run_timeout": settings.run_timeout,
         "cancel_event": cancel_name, "plugin": plugin_name, "events": events,
         "metrics": [list(m) for m in result_metrics],
     }
+    # The FMU (and input file) travel with the worker plugin, which every worker gets before
+    # its first chunk, a worker that replaces a lost one included.
+    client.register_worker_plugin(
+        chunk_task.RunnerPlugin(task_settings, fmu.data, settings.input_data, table.names),
+        name=plugin_name)
     # One call for every chunk: Dask packs the graph, and reads the calling code's source for
     # its dashboard, once a call.
-    futures = dict(zip(client.map(chunk_task.run_chunk, chunks, fmu_bytes=fmu_future,
-                                  input_bytes=input_future, settings=task_settings, pure=False,
+    futures = dict(zip(client.map(chunk_task.run_chunk, chunks, fmu_bytes=None,
+                                  input_bytes=None, settings=task_settings, pure=False,
                                   key=[f"kvfmu-chunk-{sweep_id}-{c['index']}" for c in chunks]),
                        chunks))
 
@@ -156,7 +152,8 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
             _write_trajectories(output_dir, trajectories)
         if progress is not None:
             progress.close()
-    rerun, lost = _reruns(client, events)
+    rerun, lost, prestarted = _reruns(client, events)
+    processes += prestarted
     _end_runners(client, plugin_name)
     ok, failed = summary.counts()
     return SweepResult(ok, failed, summary.path, trajectories, processes, rerun, lost, given_up)
@@ -168,17 +165,19 @@ def _short(error, limit=300):
 
 
 def _reruns(client, events):
-    """The chunks started more than once, and the workers lost while running one of them."""
+    """The chunks started more than once, the workers lost while running one of them, and the
+    runners that the workers started before their first chunk."""
     try:
-        starts = [message for _, message in client.get_events(events)]
-    except Exception:  # noqa: BLE001  (the count is for the closing lines only)
-        return 0, 0
+        messages = [message for _, message in client.get_events(events)]
+    except Exception:  # noqa: BLE001  (the counts are for the closing lines only)
+        return 0, 0, 0
     by_chunk = {}
-    for message in starts:
-        by_chunk.setdefault(message["chunk"], []).append(message["worker"])
+    for message in messages:
+        if "chunk" in message:
+            by_chunk.setdefault(message["chunk"], []).append(message["worker"])
     rerun = [workers for workers in by_chunk.values() if len(workers) > 1]
     lost = {worker for workers in rerun for worker in workers[:-1]}
-    return len(rerun), len(lost)
+    return len(rerun), len(lost), sum(1 for message in messages if "runner" in message)
 
 
 def _end_runners(client, plugin_name):

@@ -51,7 +51,7 @@ def test_summary_and_run_files(tmp_path):
 
 
 def test_a_run_timeout_ends_the_process_after_recording_the_run(tmp_path):
-    done, out = batch(tmp_path, "run,internalStepSize\nquick,0.001\nslow,1e-8\nnext,0.001\n",
+    done, out = batch(tmp_path, "run,internalStepSize\nquick,0.001\nslow,1e-7\nnext,0.001\n",
                       "--stop", "1", "--run-timeout", "1")
     assert done.returncode == exit_codes.RUN_TIMED_OUT, done.stderr
     rows = read_summary(out / "summary.csv")

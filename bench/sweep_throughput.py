@@ -33,17 +33,21 @@ def timed(command, **kwargs):
 
 
 def sweep_on_running_cluster(build, fmu_path, runner, runs_csv, stop, out, workers):
-    """Seconds of the sweep alone, on a local cluster started before the clock."""
+    """Seconds of the sweep alone, on a local cluster started before the clock that has
+    served a sweep of a few runs, as a standing cluster has (its workers have the sweep's
+    code loaded)."""
     sys.path.insert(0, os.path.join(build, "kvfmu-sweep"))
     from kvfmu_sweep.cluster import connected
     from kvfmu_sweep.fmu_info import read_fmu
-    from kvfmu_sweep.sampling import file_runs
+    from kvfmu_sweep.sampling import RunTable, file_runs
     from kvfmu_sweep.sweep import SweepSettings, run_sweep
 
     settings = SweepSettings(runner=os.path.abspath(runner), run_args=["--stop", stop],
                              plot_trajectories=False)
     fmu, table = read_fmu(fmu_path), file_runs(runs_csv)
     with connected(workers=workers) as client:
+        first = RunTable(table.names, table.run_ids[:2 * workers], table.values[:2 * workers])
+        run_sweep(client, fmu, first, settings, out + "-before")
         started = time.monotonic()
         result = run_sweep(client, fmu, table, settings, out)
         seconds = time.monotonic() - started
@@ -60,16 +64,36 @@ def runs_file(folder, count):
     return path
 
 
+def side_by_side(runner, fmu, runs_csv, work, stop):
+    """Seconds of two batch processes at once, each with half the runs: what two Java VMs
+    give on this machine without a sweep."""
+    with open(runs_csv) as f:
+        header, *rows = f.read().splitlines()
+    halves = []
+    for i, part in enumerate((rows[::2], rows[1::2])):
+        halves.append(os.path.join(work, f"half{i}.csv"))
+        with open(halves[-1], "w") as f:
+            f.write("\n".join([header] + part) + "\n")
+    started = time.monotonic()
+    processes = [subprocess.Popen([runner, fmu, "--runs", half, "--output-dir",
+                                   os.path.join(work, f"pair{i}"), "--stop", stop, "--quiet"],
+                                  stdout=subprocess.DEVNULL) for i, half in enumerate(halves)]
+    if any(p.wait() != 0 for p in processes):
+        raise RuntimeError("a batch process failed")
+    return time.monotonic() - started
+
+
 def measure(args, work, count, with_command):
     """Median seconds of batch mode and of the sweeps, for `count` runs."""
     runner = os.path.join(args.build, "kvfmu-run", "kvfmu-run")
     sweep = os.path.join(args.build, "kvfmu-sweep", "kvfmu-sweep")
     runs_csv = runs_file(work, count)
-    names = ("batch", "running1", "running2") + (("sweep1", "sweep2") if with_command else ())
+    names = ("batch", "pair", "running1", "running2") + (("sweep1", "sweep2") if with_command else ())
     times = {name: [] for name in names}
     for _ in range(args.repeat):
         times["batch"].append(timed([runner, args.fmu, "--runs", runs_csv, "--output-dir",
                                      os.path.join(work, "batch"), "--stop", args.stop, "--quiet"]))
+        times["pair"].append(side_by_side(runner, args.fmu, runs_csv, work, args.stop))
         for workers in (1, 2):
             times[f"running{workers}"].append(sweep_on_running_cluster(
                 args.build, args.fmu, runner, runs_csv, args.stop,
@@ -85,13 +109,15 @@ def measure(args, work, count, with_command):
 
 def report(count, median):
     rate = {name: count / seconds for name, seconds in median.items()}
-    rows = [("kvfmu-run --runs (batch mode)", "batch"), ("kvfmu-sweep, 1 worker", "sweep1"),
+    rows = [("kvfmu-run --runs (batch mode)", "batch"),
+            ("two batch processes side by side", "pair"), ("kvfmu-sweep, 1 worker", "sweep1"),
             ("kvfmu-sweep, 2 workers", "sweep2"),
             ("sweep on a running cluster, 1 worker", "running1"),
             ("sweep on a running cluster, 2 workers", "running2")]
     for what, name in rows:
         if name in rate:
             print(f"  {what:40s} {rate[name]:7.1f} runs/s")
+    print(f"  two batch processes side by side / one: {rate['pair'] / rate['batch']:.2f}x")
     print(f"  sweep on a running cluster, 2 workers / 1 worker: "
           f"{rate['running2'] / rate['running1']:.2f}x (goal >= 1.7x)")
     print(f"  sweep's cost per run over batch mode on a running cluster, 1 worker: "

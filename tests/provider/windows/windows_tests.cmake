@@ -20,7 +20,7 @@ kvfmu_fixed_java_places(kvfmu_test_java_places
     HOMES C:/no-java/default PARENTS C:/no-java/runtimes)
 kvfmu_provider_library(kvfmu_provider_hidden_java kvfmu_test_java_places)
 
-add_executable(provider_windows_test windows/provider_windows_test.cpp
+add_executable(provider_windows_test windows/provider_windows_test.cpp file_path_test.cpp
                ${PROJECT_SOURCE_DIR}/tests/support/host.cpp
                ${PROJECT_SOURCE_DIR}/tests/support/loaded_library.cpp)
 target_include_directories(provider_windows_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/support

@@ -6,6 +6,7 @@ no mount namespace, the installed files are checked instead for any reference to
 
 import csv
 import os
+import re
 import subprocess
 
 import pytest
@@ -118,6 +119,7 @@ def test_the_deb_holds_the_product_and_names_its_dependencies(tmp_path):
                  docs + "examples/heated_room/heated_room.jar",
                  docs + "examples/heated_room/src/com/example/heating/HeatedRoom.java"):
         assert (root / "usr" / part).exists(), part
+    check_machine_readable_copyright(root / "usr" / docs / "copyright", root)
     # Binaries without symbol tables or debug information; their size is the code.
     for binary in ("bin/kvfmu-run", "lib/kvfmu/libkvfmu.so", "lib/kvfmu/kvfmu_provider.so"):
         sections = subprocess.run(["readelf", "-S", "-W", str(root / "usr" / binary)], check=True,
@@ -132,3 +134,24 @@ def test_the_deb_holds_the_product_and_names_its_dependencies(tmp_path):
     """, cwd=tmp_path, installed=root)
     assert done.returncode == 0, done.stdout + done.stderr
     assert "--grid" in done.stdout
+
+
+def check_machine_readable_copyright(path, root):
+    """Debian's machine-readable format: the header first; each Files paragraph names files
+    the package has (the DLLs where it has them), a copyright and licences whose texts are
+    in the file."""
+    field = re.compile(r"^(\S[^:\n]*):(.*(?:\n[ \t].*)*)", re.M)
+    paragraphs = [dict(field.findall(text)) for text in path.read_text().strip().split("\n\n")]
+    assert paragraphs[0]["Format"].strip().startswith(
+        "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0")
+    with_text = {p["License"].split("\n")[0].strip() for p in paragraphs
+                 if "License" in p and "\n" in p["License"].strip("\n ")}
+    has_dlls = any(root.rglob("*.dll"))
+    files = [p for p in paragraphs if "Files" in p]
+    assert files and all(p.get("Copyright", "").strip() for p in files)
+    for p in files:
+        for pattern in p["Files"].split():
+            if pattern != "*" and (has_dlls or not pattern.endswith(".dll")):
+                assert (root / pattern).exists(), pattern
+        for name in re.split(r"\s+and\s+", p["License"].split("\n")[0].strip()):
+            assert name in with_text, name

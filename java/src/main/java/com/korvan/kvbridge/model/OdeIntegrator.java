@@ -1,7 +1,7 @@
 package com.korvan.kvbridge.model;
 
+import java.util.ArrayList;
 import java.util.List;
-import java.util.Objects;
 import org.apache.commons.math3.analysis.solvers.BracketingNthOrderBrentSolver;
 import org.apache.commons.math3.exception.NoBracketingException;
 import org.apache.commons.math3.exception.NumberIsTooSmallException;
@@ -128,7 +128,9 @@ final class OdeIntegrator implements Integrator {
             };
             case CLASSICAL_RUNGE_KUTTA -> new ClassicalRungeKuttaIntegrator(step);
         };
-        located = events.stream().map(Located::new).toList();
+        List<Located> watched = new ArrayList<>();
+        for (StateEvent event : events) watched.add(new Located(event));
+        located = List.copyOf(watched);
         convergence = EVENT_CONVERGENCE * step;
         watchEvents();
         equations = new FirstOrderDifferentialEquations() {
@@ -254,8 +256,12 @@ final class OdeIntegrator implements Integrator {
 
         StateEvent.Action occurred(double t, double[] state) {
             lastTime = t;
-            return Objects.requireNonNull(event.occurred(t, state, inputs),
-                    () -> event.getClass().getName() + ".occurred answered no action");
+            StateEvent.Action action = event.occurred(t, state, inputs);
+            if (action == null) {
+                throw new NullPointerException(event.getClass().getName()
+                        + ".occurred answered no action");
+            }
+            return action;
         }
 
         @Override

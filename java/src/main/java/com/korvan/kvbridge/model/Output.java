@@ -1,5 +1,6 @@
 package com.korvan.kvbridge.model;
 
+import java.util.HashSet;
 import java.util.List;
 
 /**
@@ -32,7 +33,7 @@ public record Output(String name, String description, String unit, List<String> 
         unit = unit == null ? "" : unit;
         if (dependsOn != null) {
             dependsOn = List.copyOf(dependsOn);
-            if (dependsOn.stream().distinct().count() != dependsOn.size()) {
+            if (new HashSet<>(dependsOn).size() != dependsOn.size()) {
                 throw new IllegalArgumentException("Output " + name + ": an input is named"
                         + " twice in " + dependsOn);
             }

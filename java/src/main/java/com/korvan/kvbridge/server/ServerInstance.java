@@ -8,7 +8,6 @@ import java.util.Arrays;
 import java.util.Collections;
 import java.util.LinkedHashMap;
 import java.util.Map;
-import java.util.function.Supplier;
 
 /**
  * One instance on the embedded server: its model and the state of its run. Every method
@@ -115,7 +114,7 @@ final class ServerInstance implements AutoCloseable {
         if (modelUsed) model = loaded.newModel();
         modelUsed = true;
         startModel(model, stepOutputs);
-        keepFiniteOutputs(() -> "at the start time " + startTime);
+        keepFiniteOutputs(startTime, Double.NaN);
         nextTime = startTime;
         lastStepSize = 0;
         run = Run.INITIALIZED;
@@ -164,7 +163,7 @@ final class ServerInstance implements AutoCloseable {
             throw new SimulationException("Model " + modelName() + " failed in the step from"
                     + " t = " + time + " over " + stepSize + " s: " + Failures.describe(e), e);
         }
-        keepFiniteOutputs(() -> "in the step from t = " + time + " over " + stepSize + " s");
+        keepFiniteOutputs(time, stepSize);
         nextTime = time + stepSize;
         lastStepSize = stepSize;
     }
@@ -285,16 +284,19 @@ final class ServerInstance implements AutoCloseable {
 
     /**
      * Takes the model's outputs when all are finite; otherwise the run ends, the last good
-     * outputs stay, and the failure names the first output that is not finite and when (a
-     * text made only then: this runs in every step).
+     * outputs stay, and the failure names the first output that is not finite and when: in the
+     * step from `time` over `stepSize`, or at the start time when `stepSize` is NaN. (No
+     * lambda: this runs in every step, and the first lambda costs a Java VM milliseconds.)
      */
-    private void keepFiniteOutputs(Supplier<String> when) throws SimulationException {
+    private void keepFiniteOutputs(double time, double stepSize) throws SimulationException {
         for (int i = 0; i < stepOutputs.length; i++) {
             if (!Double.isFinite(stepOutputs[i])) {
                 run = Run.TERMINATED;
                 throw new SimulationException("Model " + modelName() + " produced "
                         + stepOutputs[i] + " for output " + declaration.outputs().get(i).name()
-                        + " " + when.get() + ": check its parameters and inputs"
+                        + (Double.isNaN(stepSize) ? " at the start time " + time
+                        : " in the step from t = " + time + " over " + stepSize + " s")
+                        + ": check its parameters and inputs"
                         + integrationHint());
             }
         }

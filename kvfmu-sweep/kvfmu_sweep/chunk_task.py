@@ -90,6 +90,8 @@ def run_chunk(chunk, fmu_bytes, input_bytes, settings):
         own_pool = RunnerPool(_folder(tempfile.gettempdir()))
     chunk_run = _ChunkRun(chunk, settings, _cancel_check(settings))
     try:
+        if chunk_run.cancelled_check():  # dispatched before the sweep was cancelled
+            raise ChunkCancelled("the sweep was cancelled")
         if plugin is not None and plugin.error:
             chunk_run.fail_rest(plugin.error)
         elif plugin is not None:
@@ -135,6 +137,8 @@ class _ChunkRun:
                     sent, began = 0, time.monotonic()
                 while sent < min(self.AHEAD, len(self.pending)) and runner.send(*self.pending[sent]):
                     sent += 1
+                if not sent and runner.cancelled:  # every run handed to it has answered
+                    raise ChunkCancelled("the sweep was cancelled")
                 run_id, cells = self.pending[0]
                 row = runner.answer(self.cancelled_check) if sent else None
                 if row is not None:
@@ -262,7 +266,7 @@ def _cancel_check(settings):
 
     def cancelled():
         now = time.monotonic()
-        if now - last[0] < 2.0:
+        if now - last[0] < 0.5:
             return False
         last[0] = now
         try:

@@ -31,6 +31,7 @@ class RunnerProcess:
         self.header = None  # the summary's header row, once read
         self.counted = False  # by a chunk's count of processes
         self.last_status = None  # the status of the last run answered
+        self.cancelled = False  # the sweep was: no more runs are sent
         self._buffer = b""
         self._stderr_path = os.path.join(folder, "stderr.txt")
         with open(self._stderr_path, "wb") as stderr:
@@ -45,8 +46,8 @@ class RunnerProcess:
         self._send(["run"] + self.columns)
 
     def send(self, run_id, cells):
-        """Hands a run to the process; False when it has ended."""
-        return self._send([run_id] + list(cells))
+        """Hands a run to the process; False when it has ended or the sweep was cancelled."""
+        return not self.cancelled and self._send([run_id] + list(cells))
 
     def answer(self, cancelled):
         """The summary row (a dict) of the next run sent, or None when the process ended
@@ -110,16 +111,18 @@ class RunnerProcess:
             return False
 
     def _read_record(self, cancelled):
-        """The next CSV record of its standard output; None at its end."""
+        """The next CSV record of its standard output; None at its end. Once the sweep is
+        cancelled, only the records already written: then ChunkCancelled."""
         fd = self.process.stdout.fileno()
         while True:
             record = self._complete_record()
             if record is not None:
                 return next(csv.reader([record]))
-            if cancelled():
-                raise ChunkCancelled("the sweep was cancelled")
-            ready, _, _ = select.select([fd], [], [], 0.5)
+            self.cancelled = self.cancelled or cancelled()
+            ready, _, _ = select.select([fd], [], [], 0 if self.cancelled else 0.5)
             if not ready:
+                if self.cancelled:
+                    raise ChunkCancelled("the sweep was cancelled")
                 continue
             data = os.read(fd, 65536)
             if not data:

@@ -3,10 +3,11 @@
 import hashlib
 import os
 import uuid
+from itertools import chain
 from dataclasses import dataclass, field
 
 import cloudpickle
-from distributed import Event, as_completed
+from distributed import Event, as_completed, wait
 
 from . import chunk_task, exit_codes, metrics, runner_process
 from .metrics import format_number
@@ -17,6 +18,9 @@ for _module in (chunk_task, runner_process, metrics, exit_codes):
     cloudpickle.register_pickle_by_value(_module)
 
 PLOTTED_TRAJECTORIES = 20
+# How long an interrupted sweep waits for its running chunks to answer with their finished
+# runs: a chunk notices within a second, and its kvfmu-run gets 10 s to end cleanly.
+STOP_GRACE_SECONDS = 15
 
 
 @dataclass
@@ -127,24 +131,31 @@ def run_sweep(client, fmu, table, settings, output_dir, progress=None):
     trajectories = {}
     processes = 0
     given_up = 0
+
+    def keep(future):
+        nonlocal processes, given_up
+        chunk = futures.pop(future)
+        try:
+            answer = future.result()
+            rows = answer["rows"]
+            processes += answer["processes"]
+            trajectories.update(answer["trajectories"])
+        except Exception as e:  # the chunk could not be run at all (e.g. lost workers)
+            given_up += 1
+            rows = failed_rows(chunk, f"the chunk could not be run: {type(e).__name__}: "
+                                      f"{_short(e)}")
+        summary.add(rows)
+        if progress is not None:
+            progress.update(len(rows))
+
     try:
         for future in as_completed(list(futures)):
-            chunk = futures.pop(future)
-            try:
-                answer = future.result()
-                rows = answer["rows"]
-                processes += answer["processes"]
-                trajectories.update(answer["trajectories"])
-            except Exception as e:  # the chunk could not be run at all (e.g. lost workers)
-                given_up += 1
-                rows = failed_rows(chunk, f"the chunk could not be run: {type(e).__name__}: "
-                                          f"{_short(e)}")
-            summary.add(rows)
-            if progress is not None:
-                progress.update(len(rows))
+            keep(future)
     except BaseException:
-        _cancel(client, cancel_name, list(futures))
-        _end_runners(client, plugin_name)
+        try:
+            _stop(client, cancel_name, futures, keep)
+        finally:
+            _end_runners(client, plugin_name)
         raise
     finally:
         summary.close()
@@ -188,13 +199,31 @@ def _end_runners(client, plugin_name):
         pass
 
 
-def _cancel(client, name, futures):
-    """Tells running chunks to stop their kvfmu-run and drops the rest."""
+def _stop(client, cancel_name, futures, keep):
+    """Stops the sweep and keeps what finished: chunks not yet started are dropped; running
+    ones stop their kvfmu-run and answer with the runs that had ended, which are kept. A
+    second interrupt drops them too."""
     try:
-        Event(name, client=client).set()
-        client.cancel(futures)
-    except Exception:
-        pass  # the cluster may already be gone
+        Event(cancel_name, client=client).set()
+        # Asked in this order, a chunk that started before the cancel is running or done in
+        # one answer or the other, though the client may not have heard of it yet.
+        running = set(chain.from_iterable(client.processing().values()))
+        done = {key for key, holders in client.who_has(list(futures)).items() if holders}
+        answering = {f.key for f in futures if f.key in running or f.key in done or f.done()}
+        client.cancel([f for f in futures if f.key not in answering])
+        try:
+            wait([f for f in futures if f.key in answering], timeout=STOP_GRACE_SECONDS)
+        except TimeoutError:
+            pass
+        for future in [f for f in futures if f.status == "finished"]:
+            keep(future)
+    except Exception:  # noqa: BLE001  (the cluster may already be gone)
+        pass
+    finally:
+        try:
+            client.cancel(list(futures))
+        except Exception:  # noqa: BLE001
+            pass
 
 
 def _write_trajectories(output_dir, trajectories):

@@ -189,6 +189,7 @@ def test_ctrl_c_stops_the_runners_on_the_workers(tmp_path, cluster):
         deadline = time.monotonic() + 60
         while len(standin_log(log)) < 4 and time.monotonic() < deadline:
             time.sleep(0.05)
+        started = standin_log(log)
         os.killpg(sweep.pid, signal.SIGINT)
         _, stderr = sweep.communicate(timeout=60)
     finally:
@@ -202,5 +203,8 @@ def test_ctrl_c_stops_the_runners_on_the_workers(tmp_path, cluster):
         time.sleep(0.1)
     assert all(gone(pid) for pid in runners)
     assert len(standin_log(log)) < 20
+    # The runs that had ended are kept, though their chunks had not (two runners, each maybe
+    # in the middle of a run).
+    assert len(read_summary(tmp_path / "out" / "summary.csv")) >= len(started) - 2
     # A cancelled chunk ends quietly: no task error, with its arguments, in the workers' log.
     assert "Compute Failed" not in cluster["log"].read_text()

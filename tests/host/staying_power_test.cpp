@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -193,7 +194,14 @@ TEST_F(StayingPower, InstantiateFreeChurn) {
         EXPECT_EQ(shared.frees, shared.allocations);
     }
     EXPECT_EQ(liveFacadeObjects(), 0);
-    EXPECT_EQ(globalReferenceCount(), globals);
+    // A queued compilation holds a global reference to its method's class or class loader,
+    // so either count may include one: a leak of ours would add one a cycle.
+    size_t after = globalReferenceCount();
+    for (int wait = 0; after > globals && wait < 100; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        after = globalReferenceCount();
+    }
+    EXPECT_LE(after, globals);
 }
 
 TEST_F(StayingPower, ThousandFreshNativeThreads) {
